@@ -1,0 +1,57 @@
+# make run   - install dependencies, build, create a library on the demo drive and show it
+# make test  - install dependencies, build with sanitizers, run every test and the fuzzers
+# make bench - build release benchmarks and run them
+
+JOBS ?= $(shell nproc)
+FUZZ_SECONDS ?= 60
+RELEASE := build/release
+ASAN := build/asan
+FUZZ := build/fuzz
+DEMO := build/demo-drive
+
+.PHONY: all deps release asan test unit fuzz run demo bench clean
+
+all: release
+
+deps:
+	@bash scripts/install-deps
+
+release: deps
+	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DQV_TESTS=OFF -DQV_BENCH=ON >/dev/null
+	cmake --build $(RELEASE) -j $(JOBS)
+
+asan: deps
+	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DQV_SANITIZE=ON >/dev/null
+	cmake --build $(ASAN) -j $(JOBS)
+
+unit: asan
+	cd $(ASAN) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+		ctest --output-on-failure -j $(JOBS)
+
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_FUZZ=ON >/dev/null
+	cmake --build $(FUZZ) -j $(JOBS) --target $$(cd tests/fuzz && ls *_fuzz.cpp 2>/dev/null | sed 's/\.cpp$$//')
+	@for f in tests/fuzz/*_fuzz.cpp; do \
+		[ -e "$$f" ] || continue; \
+		name=$$(basename $$f .cpp); \
+		echo "fuzz: $$name for $(FUZZ_SECONDS) s"; \
+		mkdir -p $(FUZZ)/corpus-$$name; \
+		$(FUZZ)/tests/fuzz/$$name -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -print_final_stats=1 \
+			$(FUZZ)/corpus-$$name tests/fuzz/seeds 2>$(FUZZ)/$$name.log \
+			|| { tail -n 60 $(FUZZ)/$$name.log; exit 1; }; \
+		grep -E '^stat::number_of_executed_units' $(FUZZ)/$$name.log || true; \
+	done
+
+test: unit fuzz
+
+demo: release
+	/usr/bin/python3 tools/make-demo-drive $(DEMO)
+
+run: demo
+	$(RELEASE)/src/cli/qvlib tags --root $(DEMO) $$(cd $(DEMO) && find . -type f | sort | sed 's|^\.|$(DEMO)|')
+
+bench: release
+	@for b in $(RELEASE)/bench/*_bench; do [ -x "$$b" ] && "$$b"; done
+
+clean:
+	rm -rf build

@@ -1,0 +1,1 @@
+// Keeps a folder target valid before its first source file exists.

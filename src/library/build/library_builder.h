@@ -1,0 +1,193 @@
+// The in-memory library under construction during one create or update job:
+// batches of packed track records, the four category lists in browse order,
+// the name ids and the browse trees. All memory is reserved once when the job
+// opens its build; nothing is allocated while tracks are added.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+#include "tags/track_tags.h"
+
+namespace qv {
+
+// Categories, numbered the same way everywhere; slot 4 is the path.
+enum : uint16_t { kGenre = 0, kArtist = 1, kAlbum = 2, kTitle = 3, kPathSlot = 4 };
+inline constexpr int kCategoryCount = 4;
+inline constexpr int kSlotCount = 5;
+
+// Maximum stored size of each string slot in bytes, terminator included.
+inline constexpr uint32_t kSlotMaxBytes[kSlotCount] = {60, 96, 96, 128, 512};
+
+inline constexpr uint32_t kMaxTracks = 150000;
+inline constexpr uint32_t kMaxGenres = 1000;
+inline constexpr uint32_t kMaxNames = 150000;  // artists, albums
+inline constexpr uint32_t kRecordBufferBytes = 17825792;
+inline constexpr uint32_t kMaxRecordBytes = 930;
+inline constexpr uint32_t kRecordHeaderBytes = 38;
+inline constexpr uint32_t kRecordStringBytes = 892;
+inline constexpr uint32_t kNodeCount = 751000;
+inline constexpr uint32_t kNodeRegionStart[6] = {0, 1000, 151000, 301000, 451000, 601000};
+inline constexpr uint32_t kNodeRegionCapacity[6] = {1000, 150000, 150000, 150000, 150000, 150000};
+inline constexpr uint32_t kSortStackBytes = 1200000;
+inline constexpr uint32_t kPageBufferBytes = 2400056;
+inline constexpr uint32_t kScratchPageBytes = 2048;
+inline constexpr uint32_t kDrivePathBytes = 512;
+inline constexpr uint32_t kErrorLogCapacity = 16;
+
+inline constexpr uint32_t kBuilderLive = 0x48730002;
+inline constexpr uint32_t kBuilderReleased = 0x48730001;
+inline constexpr uint32_t kNoId = 0xFFFFFFFF;
+inline constexpr uint32_t kOverflowId = 0xFFFFFFFE;
+
+// Builder flag bits.
+inline constexpr uint16_t kFlagUpdateMode = 1u << 3;
+inline constexpr uint16_t kFlagStatistics = 1u << 4;
+
+// ErrorLog sites.
+inline constexpr uint32_t kSiteBuildCategoryTree = 0x54290004;
+inline constexpr uint32_t kSiteReadTrackKeys = 0x5429001a;
+inline constexpr uint32_t kSiteWriteTrackPages = 0x5429001b;
+inline constexpr uint32_t kSiteWriteBrowseBl = 0x5429001c;
+inline constexpr uint32_t kSiteWriteBrowseDb = 0x5429001d;
+inline constexpr uint32_t kSiteFinishTrackList = 0x5429001e;
+
+// Engine result codes at the job boundary.
+inline constexpr int kEngineOk = 0;
+inline constexpr int kEngineUnreadable = 2;
+inline constexpr int kEngineBuildFailed = 3;
+inline constexpr int kEngineWriteFailed = 4;
+
+struct ErrorLogEntry {
+  uint32_t module;
+  uint32_t site;
+  uint32_t detail;
+};
+struct ErrorLog {
+  ErrorLogEntry entries[kErrorLogCapacity];
+  uint32_t count;
+};
+
+// Six 512-byte slots (genre, artist, album, title, path sort keys, and the
+// display name of the current category) and a track number.
+struct SortKeySet {
+  uint16_t slot[6][256];
+  uint16_t track_number;
+};
+
+// Three words; all bits 1 in an empty node. Its file form is a browse entry.
+struct CategoryNode {
+  uint32_t first_track;
+  uint32_t counts;  // bits 0-20 count, 21-31 low bits of the child position
+  uint32_t links;   // bits 0-7 high bits of the child position, 10-31 first child or first position
+};
+
+struct DriveRecord {
+  char drive_path[kDrivePathBytes];  // mount path followed by "/"
+  uint8_t* page_buffer;
+  uint32_t page_buffer_size;
+};
+
+// Fields in the order of the data model; see the comments for their use.
+struct LibraryBuilder {
+  uint32_t initialised;
+  uint32_t file_system_kind;
+  uint16_t flags;
+  uint16_t current_category;
+  uint32_t total_tracks;
+  uint32_t batch_tracks;
+  uint32_t tracks_on_disk;
+  uint32_t next_track_id;
+  uint8_t* record_cursor;  // always 4-byte aligned
+  uint32_t batches_written;
+  uint32_t record_buffer_size;
+  uint8_t* record_buffer_base;
+  uint8_t* batch_records[kMaxTracks];
+  uint32_t* category_lists[kCategoryCount];
+  uint32_t* merge_list;
+  CategoryNode* node_regions[6];
+  uint32_t name_ids[3][kMaxTracks];
+  uint32_t list_storage[5][kMaxTracks];
+  CategoryNode nodes[kNodeCount];
+  uint32_t name_bytes[3];
+  uint32_t title_bytes;
+  uint32_t path_bytes;
+  uint32_t stored_name_bytes[3];
+  uint32_t stored_title_bytes;
+  uint32_t packed_path_bytes;
+  uint32_t distinct_names[3];
+  uint32_t title_counts[2];
+  uint32_t batch_order[kMaxTracks];
+  uint32_t track_positions[kMaxTracks];
+  uint8_t scratch_page[kScratchPageBytes];
+  uint16_t previous_path[kDrivePathBytes / 2];
+  SortKeySet key_sets[3];
+  uint8_t* page_buffer;
+  uint32_t page_buffer_size;
+  char drive_path[kDrivePathBytes];
+  int32_t track_file;  // QVTL.DB descriptor while a merge reads keys back
+  uint32_t* sort_low;
+  uint32_t* sort_high;
+  // Update-mode fields (zero in a create job); the update flow defines their use.
+  uint32_t update_fields[16];
+  uint32_t magic;
+};
+
+// The process's build, from OpenBuild to CloseBuild. One build runs at a time.
+struct BuildContext {
+  LibraryBuilder* builder;
+  uint8_t* record_buffer;
+  DriveRecord* drive_record;
+  uint8_t* sort_stack;
+  uint32_t spilled;
+};
+
+BuildContext& TheBuildContext();
+ErrorLog& TheErrorLog();
+
+// 1 while the engine writes out a full batch; the progress display reads it
+// to leave spills out of its time estimate.
+void SetFlushInProgress(int32_t value);
+int32_t IsFlushInProgress();
+
+void ResetErrorLog(ErrorLog* log);
+void AppendErrorLog(ErrorLog* log, uint32_t module, uint32_t site, uint32_t detail);
+
+// Lifecycle.
+int InitLibraryBuilder(LibraryBuilder* b, uint8_t* record_buffer, uint32_t record_buffer_size,
+                       DriveRecord* drive, uint8_t* sort_stack, uint32_t sort_stack_size,
+                       uint32_t file_system_kind);
+int ReleaseLibraryBuilder(LibraryBuilder* b);
+
+// Create-mode operations called by the job: 0, 2 (AddFileToBuild only), 3, 4.
+int OpenBuild(const char* drive_path, uint32_t file_system_kind);
+int AddFileToBuild(const char* file_path, int tag_language);
+int FlushBuild(int final_flag);
+int FinishBuild();
+void CloseBuild();
+
+// Insertion, sorting and merging.
+int AddTrackRecord(LibraryBuilder* b, const TrackTags* tags);
+int SortBatch(LibraryBuilder* b, uint16_t category);
+int MergeBatch(LibraryBuilder* b, uint32_t batch_count, int final_flag);
+void ResetBatch(LibraryBuilder* b);
+int ReadTrackKeys(LibraryBuilder* b, SortKeySet* keys, uint32_t global_index);
+// The byte length, terminator included, of the slot's string copied out as
+// UTF-16LE into dst (an 8-bit string is widened).
+uint32_t CopyRecordString(const uint8_t* record, int slot, uint16_t* dst);
+
+// Collation.
+uint16_t FoldSortChar(uint16_t unit);
+void MakeSortKey(uint16_t* key, const uint16_t* text, uint32_t max_bytes, bool drop_article);
+void BuildRecordKeys(LibraryBuilder* b, const uint8_t* record, uint16_t category, SortKeySet* keys);
+int CompareSortKeys(const LibraryBuilder* b, const SortKeySet* a, const SortKeySet* c);
+int CompareCategoryNames(const LibraryBuilder* b, const SortKeySet* a, const SortKeySet* c);
+
+// Finalisation.
+int BuildCategoryTree(LibraryBuilder* b, uint16_t category);
+
+// Builder checks: a missing or released builder is a programming error.
+void RequireLiveBuilder(const LibraryBuilder* b);
+
+}  // namespace qv

@@ -1,0 +1,42 @@
+// Where the library lives on the drive and the operations on its files. Every
+// library file is opened through OpenLibraryFile, and every call goes through
+// the file door.
+#pragma once
+
+#include <cstdint>
+
+#include "library/build/library_builder.h"
+
+namespace qv {
+
+inline constexpr const char* kTrackFileName = "QVTL.DB";
+inline constexpr const char* kBrowseFileName = "QVBL.DB";
+inline constexpr const char* kIndexFileName = "QVDB.DB";
+inline constexpr const char* kCompactTrackFileName = "QVTB.DB";
+inline constexpr const char* kPendingFileName = "QVTA.LST";
+
+// FileSystemKind.
+inline constexpr uint32_t kFileSystemOther = 0;
+inline constexpr uint32_t kFileSystemFat = 1;
+inline constexpr uint32_t kFileSystemHfs = 2;
+
+// Assembles drive_path + library directory (+ "/" + name when name is not
+// null) into out (512 bytes): 1, or 0 when it would not fit.
+int LibraryPath(char* out, const char* drive_path, uint32_t kind, const char* name);
+
+int OpenLibraryFile(LibraryBuilder* b, const char* name, int flags, unsigned mode);
+int CheckExistingLibrary(const char* drive_path, uint32_t kind);
+int RemoveLibraryFile(LibraryBuilder* b, const char* name);
+int RenameLibraryFile(LibraryBuilder* b, int fd, const char* old_name, const char* new_name);
+int SeekLibraryFile(LibraryBuilder* b, int fd, int32_t offset, int origin);
+uint32_t ReadLibraryItems(LibraryBuilder* b, void* buffer, uint32_t item_size, uint32_t count, int fd);
+uint32_t WriteLibraryItems(LibraryBuilder* b, const void* buffer, uint32_t item_size, uint32_t count, int fd);
+
+// QVTL.DB: 1 written / done, 0 or -1 failure.
+int WriteTrackPages(LibraryBuilder* b);
+int FinishTrackList(LibraryBuilder* b);
+
+// QVBL.DB and QVDB.DB: 1 written, 0 failure.
+int WriteBrowseFiles(LibraryBuilder* b);
+
+}  // namespace qv
