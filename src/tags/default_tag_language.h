@@ -1,0 +1,14 @@
+// The tag language preset at start-up, from the user's preferred language.
+#pragma once
+
+namespace qv {
+
+// The TagLanguage index (0..8) of the user's preferred language; 2 (English)
+// when there is none or it is not one of the nine.
+int DefaultTagLanguage();
+
+// The TagLanguage index of a two-letter code such as "ru", or -1 when the
+// code names none of the nine languages.
+int TagLanguageFromCode(const char* code);
+
+}  // namespace qv
