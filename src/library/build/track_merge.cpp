@@ -1,0 +1,239 @@
+// Merging a sorted batch into a category list, numbering the distinct names
+// on the final merge, and reading the keys of earlier batches back from the
+// track list file.
+//
+// What the key read-back takes from a track page:
+//
+//   offset  size  field
+//   0       4     tag "qvti"
+//   4       4     head size: offset of the first string chunk
+//   8       4     page size
+//   36      2     track number
+//
+// and from each string chunk that follows (tag "qvst"):
+//
+//   offset  size  field
+//   0       4     tag "qvst"
+//   4       4     head size
+//   8       4     chunk size; the next chunk starts this far on
+//   12      4     string kind 0-4
+//   24      ...   the text, UTF-16LE, chunk size - head size bytes
+#include <fcntl.h>
+
+#include <cstring>
+#include <span>
+
+#include "library/build/library_builder.h"
+#include "library/build/utf16_text.h"
+#include "library/files/library_files.h"
+#include "platform/byte_order.h"
+#include "platform/file_door.h"
+
+namespace qv {
+namespace {
+
+constexpr uint32_t kPageHeadBytes = 48;
+constexpr uint32_t kChunkHeadBytes = 24;
+
+// ReadTrackKeys failure details.
+constexpr uint32_t kReadShort = 4;
+constexpr uint32_t kReadNotAPage = 5;
+constexpr uint32_t kReadDamaged = 6;
+
+constexpr uint32_t kNameLimit[3] = {kMaxGenres, kMaxNames, kMaxNames};
+
+int FailRead(uint32_t detail) {
+  AppendErrorLog(&TheErrorLog(), kBuilderLive, kSiteReadTrackKeys, detail);
+  return 0;
+}
+
+// Equal names share an id: keys agree unit by unit up to the slot's length.
+bool SameName(const uint16_t* a, const uint16_t* b, uint32_t max_units) {
+  for (uint32_t i = 0; i < max_units; ++i) {
+    if (a[i] != b[i]) return false;
+    if (a[i] == 0) return true;
+  }
+  return true;
+}
+
+// The running state of the final merge's name numbering for one category.
+struct Numbering {
+  bool active = false;
+  bool started = false;
+  uint32_t id = 0;
+  uint32_t name_bytes = 0;
+  uint32_t stored_bytes = 0;
+};
+
+// Gives the emitted track its name id; `narrow` says whether its display
+// name is stored one byte per character.
+void NumberTrack(LibraryBuilder* b, Numbering* n, const SortKeySet* keys, uint32_t global,
+                 bool narrow) {
+  uint16_t c = b->current_category;
+  uint32_t units = kSlotMaxBytes[c] / 2;
+  SortKeySet* previous = &b->key_sets[2];
+  uint32_t id = 0;
+  if (n->started) {
+    id = n->id;
+    if (!SameName(keys->slot[c], previous->slot[c], units)) {
+      id = n->id + 1 >= kNameLimit[c] ? kOverflowId : n->id + 1;
+    }
+  }
+  if (!n->started || id != n->id) {
+    uint32_t length = Utf16ByteLength(keys->slot[5], kSlotMaxBytes[c]);
+    n->name_bytes += length + 2;
+    n->stored_bytes += (narrow ? length / 2 : length) + 2;
+  }
+  std::memcpy(previous->slot[c], keys->slot[c], kSlotMaxBytes[c]);
+  n->started = true;
+  n->id = id;
+  b->name_ids[c][global] = id;
+}
+
+bool BatchNameIsNarrow(const LibraryBuilder* b, uint32_t batch_index) {
+  const uint8_t* record = b->batch_records[batch_index];
+  uint16_t c = b->current_category;
+  return (record[25 + 2 * c] & 0x80) != 0;
+}
+
+bool ReadNameIsNarrow(const LibraryBuilder* b, const SortKeySet* keys) {
+  return Utf16To8Bit(nullptr, keys->slot[5], kSlotMaxBytes[b->current_category] / 2) >= 0;
+}
+
+void StoreTotals(LibraryBuilder* b, const Numbering& n) {
+  uint16_t c = b->current_category;
+  if (c == kTitle) {
+    b->title_counts[0] = b->total_tracks;
+    b->title_counts[1] = b->total_tracks;
+    return;
+  }
+  uint32_t last = n.id == kOverflowId ? kNameLimit[c] - 1 : n.id;
+  b->name_bytes[c] = n.name_bytes;
+  b->stored_name_bytes[c] = n.stored_bytes;
+  b->distinct_names[c] = n.started ? last + 1 : 0;
+}
+
+// The first batch of a library is the whole list.
+int TakeBatchAsList(LibraryBuilder* b, uint32_t count, int final_flag) {
+  uint16_t c = b->current_category;
+  for (uint32_t i = 0; i < count; ++i) {
+    b->category_lists[c][i] = b->batch_order[i];
+    b->merge_list[i] = b->batch_order[i];
+  }
+  if (!final_flag) return 1;
+  Numbering n;
+  if (c != kTitle) {
+    for (uint32_t i = 0; i < count; ++i) {
+      uint32_t index = b->batch_order[i];
+      BuildRecordKeys(b, b->batch_records[index], c, &b->key_sets[1]);
+      NumberTrack(b, &n, &b->key_sets[1], index, BatchNameIsNarrow(b, index));
+    }
+  }
+  StoreTotals(b, n);
+  return 1;
+}
+
+}  // namespace
+
+int ReadTrackKeys(LibraryBuilder* b, SortKeySet* keys, uint32_t global_index) {
+  RequireLiveBuilder(b);
+  if (global_index >= kMaxTracks) return FailRead(kReadShort);
+  int64_t got = -1;
+  if (Files().Seek(b->track_file, b->track_positions[global_index], SEEK_SET) >= 0) {
+    got = Files().Read(b->track_file, b->scratch_page, kScratchPageBytes);
+  }
+  if (got < static_cast<int64_t>(kPageHeadBytes)) return FailRead(kReadShort);
+  std::span<const uint8_t> page(b->scratch_page, static_cast<size_t>(got));
+  if (!HasTag(page, 0, "qvti")) return FailRead(kReadNotAPage);
+  // The page's own size bounds its chunks when it fits in what was read.
+  uint32_t limit = static_cast<uint32_t>(got);
+  uint32_t page_size = LoadLe32(page, 8);
+  if (page_size < kPageHeadBytes) return FailRead(kReadDamaged);
+  if (page_size < limit) limit = page_size;
+  keys->track_number = LoadLe16(page, 36);
+  for (int s = 0; s <= kPathSlot; ++s) keys->slot[s][0] = 0;
+  keys->slot[5][0] = 0;
+  uint32_t at = LoadLe32(page, 4);
+  while (at <= limit && limit - at >= kChunkHeadBytes && HasTag(page, at, "qvst")) {
+    uint32_t head = LoadLe32(page, at + 4);
+    uint32_t total = LoadLe32(page, at + 8);
+    uint32_t slot = LoadLe32(page, at + 12);
+    if (head < kChunkHeadBytes || total < head || total > limit - at || slot > kPathSlot) {
+      return FailRead(kReadDamaged);
+    }
+    // A text longer than its slot keeps its first slot-size - 1 units.
+    uint32_t text_bytes = total - head;
+    uint32_t max_bytes = kSlotMaxBytes[slot];
+    if (text_bytes > max_bytes - 2) text_bytes = max_bytes - 2;
+    uint16_t text[256];
+    uint32_t units = text_bytes / 2;
+    for (uint32_t i = 0; i < units; ++i) text[i] = LoadLe16(page, at + kChunkHeadBytes + 2 * i);
+    text[units] = 0;
+    uint32_t copied = Utf16ByteLength(text, units * 2) + 2;
+    MakeSortKey(keys->slot[slot], text, copied, slot == kArtist);
+    if (slot == b->current_category) Utf16Copy(keys->slot[5], text, copied - 2);
+    at += total;
+  }
+  return 1;
+}
+
+int MergeBatch(LibraryBuilder* b, uint32_t batch_count, int final_flag) {
+  RequireLiveBuilder(b);
+  uint16_t c = b->current_category;
+  uint32_t on_disk = b->tracks_on_disk;
+  if (b->batches_written == 0 || on_disk == 0) return TakeBatchAsList(b, batch_count, final_flag);
+  int fd = OpenLibraryFile(b, kTrackFileName, O_RDWR, 0);
+  if (fd < 0) return 0;
+  b->track_file = fd;
+  const uint32_t* old_list = b->category_lists[c];
+  const uint32_t* new_list = b->batch_order;
+  uint32_t* out = b->merge_list;
+  SortKeySet* old_keys = &b->key_sets[0];
+  SortKeySet* new_keys = &b->key_sets[1];
+  bool numbering = final_flag && c != kTitle;
+  Numbering n;
+  uint32_t oi = 0;
+  uint32_t ni = 0;
+  uint32_t emitted = 0;
+  bool ok = true;
+  if (on_disk > 0) ok = ReadTrackKeys(b, old_keys, old_list[0]) == 1;
+  if (batch_count > 0) BuildRecordKeys(b, b->batch_records[new_list[0]], c, new_keys);
+  // Equal keys place the newer track first.
+  while (ok && oi < on_disk && ni < batch_count) {
+    if (CompareSortKeys(b, old_keys, new_keys) >= 0) {
+      uint32_t index = new_list[ni];
+      out[emitted++] = index + on_disk;
+      if (numbering) NumberTrack(b, &n, new_keys, index + on_disk, BatchNameIsNarrow(b, index));
+      if (++ni < batch_count) BuildRecordKeys(b, b->batch_records[new_list[ni]], c, new_keys);
+    } else {
+      out[emitted++] = old_list[oi];
+      if (numbering) NumberTrack(b, &n, old_keys, old_list[oi], ReadNameIsNarrow(b, old_keys));
+      if (++oi < on_disk) ok = ReadTrackKeys(b, old_keys, old_list[oi]) == 1;
+    }
+  }
+  // The side left over already holds its first key; later keys are needed
+  // only to number names.
+  for (bool first = true; ok && oi < on_disk; first = false) {
+    if (numbering && !first) ok = ReadTrackKeys(b, old_keys, old_list[oi]) == 1;
+    if (!ok) break;
+    out[emitted++] = old_list[oi];
+    if (numbering) NumberTrack(b, &n, old_keys, old_list[oi], ReadNameIsNarrow(b, old_keys));
+    ++oi;
+  }
+  for (bool first = true; ok && ni < batch_count; first = false) {
+    uint32_t index = new_list[ni];
+    if (numbering && !first) BuildRecordKeys(b, b->batch_records[index], c, new_keys);
+    out[emitted++] = index + on_disk;
+    if (numbering) NumberTrack(b, &n, new_keys, index + on_disk, BatchNameIsNarrow(b, index));
+    ++ni;
+  }
+  Files().Close(fd);
+  b->track_file = -1;
+  if (!ok) return 0;
+  if (final_flag) StoreTotals(b, n);
+  b->category_lists[c] = out;
+  b->merge_list = const_cast<uint32_t*>(old_list);
+  return 1;
+}
+
+}  // namespace qv

@@ -1,0 +1,130 @@
+// Where the library lives on the drive, and the small file operations every
+// library file goes through. Library files are never truncated: a writer
+// that puts fewer bytes into an existing file leaves its old tail, and the
+// length in the file's header bounds the valid content.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "library/files/library_files.h"
+#include "platform/file_door.h"
+
+namespace qv {
+namespace {
+
+constexpr size_t kPathArea = kDrivePathBytes;
+
+const char* TopDirectory(uint32_t kind) {
+  return kind == kFileSystemHfs ? ".QUORVEN" : "QUORVEN";
+}
+constexpr const char* kLibraryDirectory = "LIBRARY";
+
+bool Append(char* out, size_t* used, const char* text) {
+  size_t n = std::strlen(text);
+  if (n >= kPathArea - *used) return false;
+  std::memcpy(out + *used, text, n + 1);
+  *used += n;
+  return true;
+}
+
+// Assembles the path of a file in the library directory, and the lengths of
+// its two directory prefixes so that they can be created on the way.
+bool AssemblePath(char* out, const char* drive_path, uint32_t kind, const char* name,
+                  size_t* top_end, size_t* library_end) {
+  size_t used = 0;
+  out[0] = '\0';
+  if (!Append(out, &used, drive_path) || !Append(out, &used, TopDirectory(kind))) return false;
+  *top_end = used;
+  if (!Append(out, &used, "/") || !Append(out, &used, kLibraryDirectory)) return false;
+  *library_end = used;
+  if (name != nullptr && (!Append(out, &used, "/") || !Append(out, &used, name))) return false;
+  return true;
+}
+
+void MakeDirectoryPrefix(char* path, size_t end) {
+  char kept = path[end];
+  path[end] = '\0';
+  Files().Mkdir(path, 0777);  // an existing directory is the normal case
+  path[end] = kept;
+}
+
+}  // namespace
+
+int LibraryPath(char* out, const char* drive_path, uint32_t kind, const char* name) {
+  size_t top_end = 0;
+  size_t library_end = 0;
+  if (!AssemblePath(out, drive_path, kind, name, &top_end, &library_end)) {
+    out[0] = '\0';
+    return 0;
+  }
+  return 1;
+}
+
+int OpenLibraryFile(LibraryBuilder* b, const char* name, int flags, unsigned mode) {
+  RequireLiveBuilder(b);
+  char path[kPathArea];
+  size_t top_end = 0;
+  size_t library_end = 0;
+  if (!AssemblePath(path, b->drive_path, b->file_system_kind, name, &top_end, &library_end))
+    return -1;
+  MakeDirectoryPrefix(path, top_end);
+  MakeDirectoryPrefix(path, library_end);
+  int fd = Files().Open(path, flags, mode);
+  if (fd < 0) return -1;
+  Files().Fchmod(fd, 0777);  // a failed permission change does not stop the job
+  return fd;
+}
+
+int CheckExistingLibrary(const char* drive_path, uint32_t kind) {
+  static const char* const kNames[3] = {kIndexFileName, kTrackFileName, kBrowseFileName};
+  for (const char* name : kNames) {
+    char path[kPathArea];
+    if (LibraryPath(path, drive_path, kind, name) != 1) return -1;
+    int fd = Files().Open(path, O_RDONLY, 0);
+    if (fd < 0) return -1;
+    Files().Close(fd);
+  }
+  return 0;
+}
+
+int RemoveLibraryFile(LibraryBuilder* b, const char* name) {
+  RequireLiveBuilder(b);
+  char path[kPathArea];
+  if (LibraryPath(path, b->drive_path, b->file_system_kind, name) != 1) return -1;
+  return Files().Remove(path) == 0 ? 0 : -1;
+}
+
+int RenameLibraryFile(LibraryBuilder* b, int fd, const char* old_name, const char* new_name) {
+  RequireLiveBuilder(b);
+  Files().Close(fd);
+  char from[kPathArea];
+  char to[kPathArea];
+  if (LibraryPath(from, b->drive_path, b->file_system_kind, old_name) != 1 ||
+      LibraryPath(to, b->drive_path, b->file_system_kind, new_name) != 1) {
+    return -1;
+  }
+  return Files().Rename(from, to) == 0 ? 0 : -1;
+}
+
+int SeekLibraryFile(LibraryBuilder*, int fd, int32_t offset, int origin) {
+  return Files().Seek(fd, static_cast<int64_t>(offset), origin) < 0 ? -1 : 0;
+}
+
+uint32_t ReadLibraryItems(LibraryBuilder*, void* buffer, uint32_t item_size, uint32_t count,
+                          int fd) {
+  if (item_size == 0) return 0;
+  int64_t got = Files().Read(fd, buffer, static_cast<size_t>(item_size) * count);
+  if (got < 0) return 0;
+  return static_cast<uint32_t>(static_cast<uint64_t>(got) / item_size);
+}
+
+uint32_t WriteLibraryItems(LibraryBuilder*, const void* buffer, uint32_t item_size, uint32_t count,
+                           int fd) {
+  if (item_size == 0) return 0;
+  int64_t put = Files().Write(fd, buffer, static_cast<size_t>(item_size) * count);
+  if (put < 0) return 0;
+  return static_cast<uint32_t>(static_cast<uint64_t>(put) / item_size);
+}
+
+}  // namespace qv
