@@ -1,0 +1,276 @@
+// Loading the library files and reading QVTL.DB.
+//
+// QVTL.DB header (16 bytes):
+//   0  4  tag "qvtl"
+//   4  4  header size, 16
+//   8  4  file length: the end of the valid content
+//  12  4  track count
+// TrackPage head (48 bytes), then five string chunks:
+//   0  4  tag "qvti"         4  4  head size, 48      8  4  page size
+//  12  4  chunk count, 5    16  1  file type         17  1  flag (0 or 1)
+//  18  2  zero              20  4  track index       24  4  track id
+//  28  4  file size         32  4  reserved 1        36  2  track number
+//  38  2  reserved 3        40  4  reserved 2        44  4  reserved 4 (bits 23-31 zero)
+// String chunk (24 bytes, then P bytes of text):
+//   0  4  tag "qvst"         4  4  head size, 24      8  4  chunk size, 24 + P
+//  12  4  string kind       16  4  name id (0 for title and path)
+//  20  4  P: the UTF-16LE text with its zero unit, padded with zeros to 4
+#include "library/files/library_reader.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "library/files/library_files.h"
+#include "library/files/library_reader_rules.h"
+#include "platform/byte_order.h"
+#include "platform/file_door.h"
+
+namespace qv {
+namespace {
+
+// A library file is read whole, but never more than this: far beyond the
+// largest valid file, so a runaway old tail cannot exhaust memory.
+constexpr uint64_t kMaxReadBytes = 256u << 20;
+
+constexpr uint32_t kPageHeadSize = 48;
+constexpr uint32_t kChunkHeadSize = 24;
+constexpr uint32_t kSmallestPage = kPageHeadSize + 5 * (kChunkHeadSize + 4);
+constexpr uint32_t kLargestPage = 1060;
+// Largest text area of each string kind, terminator included.
+constexpr uint32_t kTextLimit[5] = {60, 96, 96, 128, 512};
+constexpr const char* kKindName[5] = {"genre", "artist", "album", "title", "path"};
+
+int LoadFile(const std::string& path, std::vector<uint8_t>* bytes, ReadFault* fault,
+             const char* name) {
+  FileDoor& files = Files();
+  int fd = files.Open(path.c_str(), O_RDONLY, 0);
+  if (fd < 0) return Fail(fault, name, 0, kReadUnavailable, "cannot open " + path);
+  int64_t size = files.Seek(fd, 0, SEEK_END);
+  if (size < 0 || files.Seek(fd, 0, SEEK_SET) != 0) {
+    files.Close(fd);
+    return Fail(fault, name, 0, kReadUnavailable, "cannot seek in " + path);
+  }
+  uint64_t want =
+      static_cast<uint64_t>(size) < kMaxReadBytes ? static_cast<uint64_t>(size) : kMaxReadBytes;
+  bytes->assign(want, 0);
+  int64_t got = want ? ReadFully(fd, bytes->data(), want) : 0;
+  files.Close(fd);
+  if (got < 0) return Fail(fault, name, 0, kReadUnavailable, "cannot read " + path);
+  bytes->resize(static_cast<size_t>(got));
+  return kReadOk;
+}
+
+// Reads one string chunk at pos (inside a page ending at page_end).
+int ParseStringChunk(std::span<const uint8_t> b, uint32_t pos, uint32_t page_end, uint32_t kind,
+                     ReadPage* page, uint32_t* next, ReadFault* f) {
+  const char* fn = kTrackFileName;
+  std::string what = std::string("the ") + kKindName[kind] + " chunk of the page at " +
+                     std::to_string(page->offset);
+  if (page_end - pos < kChunkHeadSize)
+    return Fail(f, fn, pos, kReadDamaged, what + " runs past its page");
+  if (!HasTag(b, pos, "qvst"))
+    return Fail(f, fn, pos, kReadDamaged, what + " lacks its tag \"qvst\"");
+  if (LoadLe32(b, pos + 4) != kChunkHeadSize)
+    return Fail(f, fn, pos + 4, kReadDamaged,
+                what + " has head size " + std::to_string(LoadLe32(b, pos + 4)));
+  uint32_t size = LoadLe32(b, pos + 8);
+  if (size < kChunkHeadSize + 4 || size > page_end - pos)
+    return Fail(f, fn, pos + 8, kReadDamaged, what + " claims size " + std::to_string(size));
+  if (LoadLe32(b, pos + 12) != kind)
+    return Fail(f, fn, pos + 12, kReadDamaged,
+                what + " carries string kind " + std::to_string(LoadLe32(b, pos + 12)));
+  uint32_t id = LoadLe32(b, pos + 16);
+  if (kind <= 2) {
+    if (id == kReadNoNameId) return Fail(f, fn, pos + 16, kReadDamaged, what + " has no name id");
+    if (id != kReadOverflowId && id >= kReadNameLimit[kind])
+      return Fail(f, fn, pos + 16, kReadDamaged,
+                  what + " has name id " + std::to_string(id) + " beyond the limit");
+    page->name_ids[kind] = id;
+  } else if (id != 0) {
+    return Fail(f, fn, pos + 16, kReadDamaged,
+                what + " has name id " + std::to_string(id) + ", not 0");
+  }
+  uint32_t area = LoadLe32(b, pos + 20);
+  if (area != size - kChunkHeadSize || area % 4 != 0)
+    return Fail(
+        f, fn, pos + 20, kReadDamaged,
+        what + " has text area " + std::to_string(area) + " in a chunk of " + std::to_string(size));
+  uint32_t text = pos + kChunkHeadSize;
+  uint32_t units = 0;
+  while (units * 2 < area && LoadLe16(b, text + units * 2) != 0) ++units;
+  if (units * 2 >= area)
+    return Fail(f, fn, text, kReadDamaged, what + " has no zero unit in its text area");
+  uint32_t length = units * 2 + 2;
+  if (length > kTextLimit[kind])
+    return Fail(f, fn, text, kReadDamaged,
+                what + " holds " + std::to_string(length) + " text bytes, more than " +
+                    std::to_string(kTextLimit[kind]));
+  if (area != (length + 3) / 4 * 4)
+    return Fail(f, fn, pos + 20, kReadDamaged,
+                what + " has text area " + std::to_string(area) + " for a text of " +
+                    std::to_string(length) + " bytes");
+  for (uint32_t i = text + length; i < text + area; ++i)
+    if (b[i] != 0) return Fail(f, fn, i, kReadDamaged, what + " has a nonzero pad byte");
+  page->chunk_offsets[kind] = pos;
+  page->texts[kind].resize(units);
+  for (uint32_t u = 0; u < units; ++u)
+    page->texts[kind][u] = static_cast<char16_t>(LoadLe16(b, text + u * 2));
+  *next = pos + size;
+  return kReadOk;
+}
+
+// Reads the page of rank index at pos; the valid content ends at end.
+int ParsePage(std::span<const uint8_t> b, uint32_t pos, uint32_t end, uint32_t index,
+              ReadPage* page, ReadFault* f) {
+  const char* fn = kTrackFileName;
+  std::string what = "page " + std::to_string(index) + " at " + std::to_string(pos);
+  if (end - pos < kPageHeadSize)
+    return Fail(f, fn, pos, kReadDamaged, what + " runs past the file length");
+  if (!HasTag(b, pos, "qvti"))
+    return Fail(f, fn, pos, kReadDamaged, what + " lacks its tag \"qvti\"");
+  if (LoadLe32(b, pos + 4) != kPageHeadSize)
+    return Fail(f, fn, pos + 4, kReadDamaged,
+                what + " has head size " + std::to_string(LoadLe32(b, pos + 4)));
+  uint32_t size = LoadLe32(b, pos + 8);
+  if (size < kSmallestPage || size > kLargestPage)
+    return Fail(f, fn, pos + 8, kReadDamaged, what + " claims page size " + std::to_string(size));
+  if (size > end - pos)
+    return Fail(f, fn, pos + 8, kReadDamaged, what + " runs past the file length");
+  if (LoadLe32(b, pos + 12) != 5)
+    return Fail(f, fn, pos + 12, kReadDamaged,
+                what + " has chunk count " + std::to_string(LoadLe32(b, pos + 12)));
+  if (b[pos + 17] > 1)
+    return Fail(f, fn, pos + 17, kReadDamaged, what + " has flag " + std::to_string(b[pos + 17]));
+  if (LoadLe16(b, pos + 18) != 0)
+    return Fail(f, fn, pos + 18, kReadDamaged, what + " has nonzero reserved bytes");
+  if (LoadLe32(b, pos + 20) != index)
+    return Fail(f, fn, pos + 20, kReadDamaged,
+                what + " says it is track " + std::to_string(LoadLe32(b, pos + 20)));
+  if (LoadLe32(b, pos + 44) > 0x7FFFFF)
+    return Fail(f, fn, pos + 44, kReadDamaged, what + " has bits 23 to 31 set in its last word");
+  page->offset = pos;
+  page->file_type = b[pos + 16];
+  page->flag = b[pos + 17];
+  page->track_index = index;
+  page->track_id = LoadLe32(b, pos + 24);
+  page->file_size = LoadLe32(b, pos + 28);
+  page->reserved1 = LoadLe32(b, pos + 32);
+  page->track_number = LoadLe16(b, pos + 36);
+  page->reserved3 = LoadLe16(b, pos + 38);
+  page->reserved2 = LoadLe32(b, pos + 40);
+  page->reserved4 = LoadLe32(b, pos + 44);
+  uint32_t page_end = pos + size;
+  uint32_t chunk = pos + kPageHeadSize;
+  for (uint32_t kind = 0; kind < 5; ++kind) {
+    int r = ParseStringChunk(b, chunk, page_end, kind, page, &chunk, f);
+    if (r != kReadOk) return r;
+  }
+  if (chunk != page_end)
+    return Fail(f, fn, pos + 8, kReadDamaged,
+                what + " claims page size " + std::to_string(size) +
+                    " but its chunks end at byte " + std::to_string(chunk - pos));
+  return kReadOk;
+}
+
+}  // namespace
+
+int Fail(ReadFault* fault, const char* file, uint32_t offset, int status, std::string message) {
+  if (fault != nullptr) {
+    fault->file = file;
+    fault->offset = offset;
+    fault->message = std::move(message);
+  }
+  return status;
+}
+
+int ParseTrackList(std::span<const uint8_t> b, ReadLibrary* out, ReadFault* f) {
+  const char* fn = kTrackFileName;
+  if (b.size() > kMaxReadBytes) b = b.first(kMaxReadBytes);
+  out->track_file_size = static_cast<uint32_t>(b.size());
+  out->pages.clear();
+  if (b.size() < 16)
+    return Fail(f, fn, 0, kReadDamaged, "the file is shorter than its 16-byte header");
+  if (!HasTag(b, 0, "qvtl")) return Fail(f, fn, 0, kReadDamaged, "the file lacks its tag \"qvtl\"");
+  if (LoadLe32(b, 4) != 16)
+    return Fail(f, fn, 4, kReadDamaged,
+                "the header size is " + std::to_string(LoadLe32(b, 4)) + ", not 16");
+  uint32_t length = LoadLe32(b, 8);
+  if (length < 16 || length > b.size())
+    return Fail(f, fn, 8, kReadDamaged,
+                "the file length " + std::to_string(length) + " does not fit the " +
+                    std::to_string(b.size()) + " bytes on disk");
+  uint32_t count = LoadLe32(b, 12);
+  if (count > kReadMaxTracks || count > (length - 16) / kSmallestPage)
+    return Fail(f, fn, 12, kReadDamaged,
+                "the track count " + std::to_string(count) + " cannot fit in the file length");
+  out->track_file_length = length;
+  out->track_count = count;
+  out->pages.resize(count);
+  uint32_t pos = 16;
+  for (uint32_t i = 0; i < count; ++i) {
+    int r = ParsePage(b, pos, length, i, &out->pages[i], f);
+    if (r != kReadOk) return r;
+    pos += LoadLe32(b, pos + 8);
+  }
+  if (pos != length)
+    return Fail(f, fn, 8, kReadDamaged,
+                "the file length is " + std::to_string(length) + " but the pages end at " +
+                    std::to_string(pos));
+  return kReadOk;
+}
+
+int ReadLibraryFiles(const char* drive_path, uint32_t kind, ReadLibrary* out, ReadFault* fault) {
+  std::string drive = drive_path;
+  if (drive.empty() || drive.back() != '/') drive += '/';
+  const char* names[3] = {kTrackFileName, kBrowseFileName, kIndexFileName};
+  std::vector<uint8_t> bytes[3];
+  for (int i = 0; i < 3; ++i) {
+    char path[512];
+    if (LibraryPath(path, drive.c_str(), kind, names[i]) != 1)
+      return Fail(fault, names[i], 0, kReadUnavailable, "the library path is too long");
+    int r = LoadFile(path, &bytes[i], fault, names[i]);
+    if (r != kReadOk) return r;
+  }
+  int r = ParseTrackList(bytes[0], out, fault);
+  if (r == kReadOk) r = ParseBrowseLists(bytes[1], out, fault);
+  if (r == kReadOk) r = ParseLibraryIndex(bytes[2], out, fault);
+  if (r == kReadOk) r = CheckLibraryConsistency(*out, fault);
+  return r;
+}
+
+std::string LibraryTextToUtf8(const std::u16string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    uint32_t c = text[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      ++i;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = 0xFFFD;
+    }
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+}  // namespace qv
