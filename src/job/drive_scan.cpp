@@ -1,0 +1,126 @@
+#include "job/drive_scan.h"
+
+#include <fcntl.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+
+#include "job/file_list.h"
+#include "platform/clock.h"
+#include "platform/directory_door.h"
+#include "platform/file_door.h"
+
+namespace qv {
+namespace {
+
+// The first line of the desktop.ini that marks a Windows recycle bin, CRLF
+// and all; compared byte for byte.
+constexpr char kRecycleMarker[] =
+    "[.ShellClassInfo]\r\nCLSID={645FF040-5081-101B-9F08-00AA002F954E}";
+static_assert(sizeof kRecycleMarker - 1 == kRecycleMarkerBytes);
+
+// Scan pause point: true when the walk must stop (cancel confirmed).
+bool PausePoint(const JobState& state) {
+  SleepMicroseconds(0);
+  while (Load(state.Canceling)) {
+    if (Load(state.CancelFlag)) return true;
+    SleepMicroseconds(100000);
+  }
+  return false;
+}
+
+// Joins path + "/" + name into out: false when it does not fit the scan's
+// path buffer, and the entry is passed over.
+bool JoinPath(char* out, const char* path, const char* name) {
+  const size_t a = std::strlen(path), b = std::strlen(name);
+  if (a + 1 + b + 1 > kScanPathBytes) return false;
+  std::memcpy(out, path, a);
+  out[a] = '/';
+  std::memcpy(out + a + 1, name, b + 1);
+  return true;
+}
+
+}  // namespace
+
+char* ToUpperInPlace(char* text) {
+  for (char* p = text; *p != 0; ++p) {
+    const int c = static_cast<signed char>(*p);
+    // Bytes above 0x7F stay: only ASCII letters have an upper case here.
+    if (c >= 0) *p = static_cast<char>(std::toupper(c));
+  }
+  return text;
+}
+
+bool MatchesAudioExtension(const char* name) {
+  const size_t length = std::strlen(name);
+  if (length < 3) return false;
+  char tail[5] = {};
+  const size_t take = length < 4 ? length : 4;
+  std::memcpy(tail, name + length - take, take);
+  ToUpperInPlace(tail);
+  const char* last3 = tail + take - 3;
+  static const char* const kThree[] = {"MP3", "M4A", "AAC", "MP4", "WAV", "AIF"};
+  for (const char* s : kThree) {
+    if (std::strcmp(last3, s) == 0) return true;
+  }
+  return take == 4 && std::strcmp(tail, "AIFF") == 0;
+}
+
+int32_t WindowsTrasheChecker(const char* path) {
+  char ini[kDesktopIniPathBytes];
+  const size_t a = std::strlen(path);
+  static const char kName[] = "/desktop.ini";
+  if (a + sizeof kName > sizeof ini) return 1;
+  std::memcpy(ini, path, a);
+  std::memcpy(ini + a, kName, sizeof kName);
+  FileDoor& files = Files();
+  const int fd = files.Open(ini, O_RDONLY, 0);
+  if (fd < 0) return 1;
+  // Only the marker's length matters, so only that much is read.
+  char head[kRecycleMarkerBytes];
+  const int64_t n = ReadFully(fd, head, sizeof head);
+  files.Close(fd);
+  if (n != static_cast<int64_t>(sizeof head)) return 1;
+  return std::memcmp(head, kRecycleMarker, sizeof head) == 0 ? 0 : 1;
+}
+
+ScanResult searchDirectorySub(JobState& state, const char* path, int32_t level) {
+  DirectoryDoor& dirs = Directories();
+  void* dir = dirs.Open(path);
+  // A folder that cannot be read is passed over; the rest of the drive is
+  // still scanned, so an update does not drop the tracks behind it.
+  if (dir == nullptr) return kScanCarryOn;
+  // One buffer per level; the walk is at most eight deep.
+  char child[kScanPathBytes];
+  DirectoryEntry entry{};
+  while (dirs.Next(dir, &entry)) {
+    if (PausePoint(state)) {
+      dirs.Close(dir);
+      return kScanStop;
+    }
+    if (entry.name[0] == '.') continue;
+    if (entry.type == EntryType::kDirectory) {
+      if (level < kDeepestLevel && JoinPath(child, path, entry.name)) {
+        if (WindowsTrasheChecker(child) == 0) continue;
+        if (searchDirectorySub(state, child, level + 1) == kScanStop) {
+          dirs.Close(dir);
+          return kScanStop;
+        }
+      }
+    } else if (entry.type == EntryType::kRegular) {
+      if (MatchesAudioExtension(entry.name) && JoinPath(child, path, entry.name)) {
+        // The entry is stored before the count that publishes it grows.
+        if (FileListAdd(child) == 0) AddOne(state.FindCount);
+      }
+    }
+    if (Load(state.FindCount) >= kScanFileLimit) {
+      dirs.Close(dir);
+      return kScanCarryOn;
+    }
+  }
+  dirs.Close(dir);
+  return kScanCarryOn;
+}
+
+}  // namespace qv

@@ -1,0 +1,387 @@
+#include "job/job_driver.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "job/backup.h"
+#include "job/drive_check.h"
+#include "job/drive_scan.h"
+#include "job/error_codes.h"
+#include "job/file_list.h"
+
+namespace qv {
+namespace {
+
+constexpr uint32_t kPauseStepUs = 100000;   // pause points while the cancel question is open
+constexpr uint32_t kAlertPollUs = 1000000;  // while an error alert is open
+constexpr uint32_t kHandOverPollUs = 10;    // update hand-over
+constexpr uint32_t kRefreshUs = 25000;      // progress refresh
+
+}  // namespace
+
+JobDriver::JobDriver(JobState& state, JobHost& host, const JobEngine& engine,
+                     const JobSettings& settings)
+    : s_(state), host_(host), engine_(engine), settings_(settings) {}
+
+JobDriver::~JobDriver() {
+  Wait();
+}
+
+void JobDriver::Start() {
+  Wait();  // a driver runs one job at a time
+  Store(s_.ErrorOutputing, false);
+  for (auto* counter : {&s_.FindCount, &s_.MakeCount, &s_.ErrorCount, &s_.AddFindCount,
+                        &s_.AddMakeCount, &s_.AddErrorCount}) {
+    Store(*counter, 0);
+  }
+  Store(s_.Canceling, false);
+  Store(s_.AddFlag, kAddMainPass);
+  Store(s_.FindFin, false);
+  Store(s_.MakeFin, false);
+  Store(s_.CancelFlag, false);
+  Store(succeeded_, false);
+  Store(finished_, false);
+  Store(user_cancelled_, false);
+  raised_.store(0, std::memory_order_release);
+  engine_.SetFlushInProgress(0);
+  FileListClear();
+
+  model_.Begin(s_.CreateMode, NowTimeOfDay());
+  host_.SetCancelEnabled(true);
+  host_.BeginJob(model_.view(), s_.VolumeName);
+  SleepMicroseconds(settings_.start_pause_us);
+  s_.StartTime = NowTimeOfDay();
+  s_.OldTime = s_.StartTime;
+  model_.Begin(s_.CreateMode, s_.StartTime);
+
+  scan_thread_ = std::thread([this] { FileSearch(); });
+  job_thread_ = std::thread([this] { DBMakeThread(); });
+  view_thread_ = std::thread([this] { ViewThread(); });
+}
+
+void JobDriver::Wait() {
+  for (std::thread* t : {&scan_thread_, &job_thread_, &view_thread_}) {
+    if (t->joinable()) t->join();
+  }
+}
+
+// A pause point of the job and progress threads: true when the job must stop.
+// A set CancelFlag stops even when a late "No" has cleared Canceling, so that
+// a cancel question answered as the job ends cannot keep a thread waiting.
+bool JobDriver::PausePoint() {
+  for (;;) {
+    if (Load(s_.CancelFlag)) return true;
+    if (!Load(s_.Canceling)) return false;
+    SleepMicroseconds(kPauseStepUs);
+  }
+}
+
+void JobDriver::AskCancel() {
+  host_.SetCancelEnabled(false);
+  Store(s_.Canceling, true);
+}
+
+void JobDriver::AnswerCancel(bool yes) {
+  if (yes) {
+    Store(user_cancelled_, true);
+    Store(s_.CancelFlag, true);
+    SleepMicroseconds(settings_.cancel_answer_pause_us);
+    return;
+  }
+  // The job may have ended meanwhile and set both flags to stop its threads;
+  // those stay.
+  if (Load(s_.CancelFlag)) return;
+  host_.SetCancelEnabled(true);
+  Store(s_.Canceling, false);
+}
+
+void JobDriver::Answer(int answer) {
+  if (answer == kAnswerAlternate) Store(s_.AbortFlag, true);
+  Store(s_.ErrorOutputing, false);
+}
+
+int JobDriver::DriveCheck(const char* path) {
+  const DriveCheckResult r = MakeCheck(path, settings_.kind_override, engine_.CheckExistingLibrary);
+  std::snprintf(s_.FileSystem, sizeof s_.FileSystem, "%s", r.file_system);
+  return r.check;
+}
+
+void JobDriver::FileSearch() {
+  searchDirectorySub(s_, s_.MakePath, 1);
+  host_.SetBarMaximum(Load(s_.FindCount));
+  SleepMicroseconds(settings_.scan_end_pause_us);
+  Store(s_.FindFin, true);
+}
+
+bool JobDriver::OutputError(int code, const char* path) {
+  host_.SetCancelEnabled(false);
+  Store(s_.AbortFlag, false);
+  char text[1600];
+  if (!ErrorText(code, path, text, sizeof text)) return false;
+  // An error met while the cancel question is open waits for its answer;
+  // after "Yes" it is dropped and counts as Skip.
+  while (Load(s_.Canceling)) {
+    if (Load(s_.CancelFlag)) return false;
+    SleepMicroseconds(kPauseStepUs);
+  }
+  SleepMicroseconds(settings_.alert_pause_us);
+  raised_.store(code, std::memory_order_release);
+  Store(s_.ErrorOutputing, true);
+  host_.OpenAlert(code, text, code == kErrorCannotOpen ? current_file_ : "", this);
+  SleepMicroseconds(kPauseStepUs);
+  while (Load(s_.ErrorOutputing)) SleepMicroseconds(kAlertPollUs);
+  return Load(s_.AbortFlag);
+}
+
+bool JobDriver::CannotOpenError(const char* root) {
+  if (DriveCheck(root) == kDriveNotUsable) {
+    OutputError(kErrorDeviceRemoved, "");
+    return true;
+  }
+  return OutputError(kErrorCannotOpen, "");
+}
+
+bool JobDriver::RemovedDriveCheck() {
+  if (Load(s_.FindCount) == 0 && DriveCheck(s_.MakePath) == kDriveNotUsable) {
+    OutputError(kErrorDeviceRemoved, "");
+    return false;
+  }
+  return true;
+}
+
+// The main pass over the FileList, shared by both bodies. The scan may still
+// be appending; entries below FindCount are ready. false: the job failed or
+// was cancelled, and clean_up has run.
+template <typename PerFile, typename CleanUp>
+bool JobDriver::MainPass(PerFile per_file, CleanUp clean_up, const char* root) {
+  int32_t i = Load(s_.MakeCount) + Load(s_.ErrorCount);
+  for (;;) {
+    // FindFin is read before FindCount: a scan that ends between the two
+    // reads cannot hide its last file.
+    const bool scan_ended = Load(s_.FindFin);
+    if (i >= Load(s_.FindCount) && scan_ended) break;
+    if (PausePoint()) {
+      clean_up();
+      return false;
+    }
+    if (i < Load(s_.FindCount)) {
+      current_file_ = FileListGet(i);
+      const int r = per_file(current_file_);
+      if (r == 0) {
+        AddOne(s_.MakeCount);
+      } else if (r == 2) {
+        if (CannotOpenError(root)) {
+          clean_up();
+          return false;
+        }
+        host_.SetCancelEnabled(true);
+        AddOne(s_.ErrorCount);
+      } else {
+        OutputError(r, "");
+        clean_up();
+        return false;
+      }
+    }
+    i = Load(s_.MakeCount) + Load(s_.ErrorCount);
+    SleepMicroseconds(0);
+  }
+  return true;
+}
+
+bool JobDriver::DBMake() {
+  const uint32_t kind = CheckFileSystem(s_.FileSystem);
+  char root[1024];
+  std::snprintf(root, sizeof root, "%s", s_.MakePath);
+  const int language = s_.ComboSelectLang;
+  int r = engine_.OpenBuild(root, kind);
+  if (r != 0) {
+    OutputError(r, "");
+    engine_.CloseBuild();
+    return false;
+  }
+  auto close = [this] { engine_.CloseBuild(); };
+  auto add = [this, language](const char* path) { return engine_.AddFileToBuild(path, language); };
+  if (!MainPass(add, close, root)) return false;
+  host_.SetCancelEnabled(false);
+  if (Load(s_.MakeCount) > 0) {
+    r = engine_.FlushBuild(1);
+    if (r == 0) r = engine_.FinishBuild();
+    if (r != 0) {
+      OutputError(r, "");
+      engine_.CloseBuild();
+      return false;
+    }
+  }
+  engine_.CloseBuild();
+  if (!RemovedDriveCheck()) return false;
+  Store(s_.MakeFin, true);
+  return true;
+}
+
+// The add pass of an update: the queued files replace the found ones in the
+// FileList and are added like the files of a create job.
+bool JobDriver::AddPass(const char* root, uint32_t kind) {
+  const int32_t queued = static_cast<int32_t>(engine_.PendingAdditionCount());
+  Store(s_.AddFindCount, queued);
+  Store(s_.AddMakeCount, 0);
+  Store(s_.AddErrorCount, 0);
+  // The progress thread stands aside before the FileList is emptied.
+  SleepMicroseconds(kPauseStepUs);
+  Store(s_.AddFlag, kAddStandAsideAsked);
+  while (Load(s_.AddFlag) == kAddStandAsideAsked) {
+    if (PausePoint()) return false;
+    SleepMicroseconds(kHandOverPollUs);
+  }
+  FileListClear();
+  for (int32_t k = 0; k < queued; ++k) {
+    if (PausePoint()) return false;
+    const int r = engine_.LoadPendingAddition(root);
+    if (r != 0) {
+      OutputError(r, "");
+      return false;
+    }
+  }
+  host_.SetCancelEnabled(true);
+  Store(s_.AddFlag, kAddPassRunning);
+  const int language = s_.ComboSelectLang;
+  bool added = false;
+  for (int32_t k = 0; k < queued; ++k) {
+    if (PausePoint()) return false;
+    current_file_ = FileListGet(k);
+    const int r = engine_.AddPendingFile(root, language, static_cast<uint32_t>(k), kind);
+    SleepMicroseconds(0);
+    if (r == 0) {
+      AddOne(s_.AddMakeCount);
+      added = true;
+    } else if (r == 2) {
+      if (CannotOpenError(root)) return false;
+      host_.SetCancelEnabled(true);
+      AddOne(s_.AddErrorCount);
+    } else {
+      OutputError(r, "");
+      return false;
+    }
+    SleepMicroseconds(0);
+  }
+  host_.SetCancelEnabled(false);
+  if (PausePoint()) return false;
+  const int r = engine_.FlushUpdateBuild(added ? 1 : 0, 1);
+  if (r != 0) {
+    OutputError(r, "");
+    return false;
+  }
+  return true;
+}
+
+bool JobDriver::DBUpdate() {
+  char root[1024];
+  std::snprintf(root, sizeof root, "%s", s_.MakePath);
+  const uint32_t kind = CheckFileSystem(s_.FileSystem);
+  int r = engine_.OpenLibraryForUpdate(root, kind);
+  if (r != 0) {
+    OutputError(r, "");
+    engine_.CloseUpdate();
+    return false;
+  }
+  auto close = [this] { engine_.CloseUpdate(); };
+  auto match = [this, &root](const char* path) { return engine_.MatchFoundFile(path, root); };
+  if (!MainPass(match, close, root)) return false;
+  host_.SetCancelEnabled(false);
+  if (PausePoint()) {
+    engine_.CloseUpdate();
+    return false;
+  }
+  r = engine_.ApplyRemovals();
+  if (r == 0 && (engine_.UpdateChangeFlags() & kChangeQueuedAdditions) != 0) {
+    if (!AddPass(root, kind)) {
+      engine_.CloseUpdate();
+      return false;
+    }
+  }
+  if (r == 0) r = engine_.FinishUpdate();
+  if (r != 0) {
+    OutputError(r, "");
+    engine_.CloseUpdate();
+    return false;
+  }
+  engine_.CloseUpdate();
+  if (!RemovedDriveCheck()) return false;
+  Store(s_.MakeFin, true);
+  return true;
+}
+
+void JobDriver::DBMakeThread() {
+  SleepMicroseconds(settings_.body_pause_us);
+  const uint32_t kind = CheckFileSystem(s_.FileSystem);
+  char root[1100];
+  std::snprintf(root, sizeof root, "%s/", s_.MakePath);
+  bool ok = false;
+  if (!BackupLibrary(root, kind, engine_.CheckExistingLibrary)) {
+    OutputError(kErrorWritingFile, "");
+    Store(s_.Canceling, true);
+    Store(s_.CancelFlag, true);
+  } else {
+    ok = s_.CreateMode ? DBMake() : DBUpdate();
+    Store(s_.Canceling, true);
+    Store(s_.CancelFlag, true);
+    if (ok) {
+      DiscardBackup();
+      SleepMicroseconds(settings_.finish_pause_us);
+      char text[64];
+      std::snprintf(text, sizeof text, "%d files are processed.",
+                    s_.CreateMode ? Load(s_.MakeCount) : Load(s_.AddMakeCount));
+      SleepMicroseconds(settings_.finish_pause_us);
+      Store(succeeded_, true);
+      host_.ShowFinish(text);
+    } else {
+      RestoreLibrary();
+    }
+  }
+  host_.EndJob(ok);
+  Store(finished_, true);
+}
+
+void JobDriver::ViewThread() {
+  for (;;) {
+    if (Load(s_.MakeFin)) break;
+    // The job sets MakeFin before it stops the threads: a success seen only
+    // now still gets its final display.
+    if (PausePoint()) {
+      if (Load(s_.MakeFin)) break;
+      return;
+    }
+    const uint8_t flag = Load(s_.AddFlag);
+    ProgressInputs in{};
+    if (flag == kAddMainPass) {
+      in.handled = Load(s_.MakeCount) + Load(s_.ErrorCount);
+      in.total = Load(s_.FindCount);
+    } else {
+      if (flag != kAddPassRunning) {
+        // Acknowledge without overwriting a 3 the job may have written.
+        uint8_t asked = kAddStandAsideAsked;
+        s_.AddFlag.compare_exchange_strong(asked, kAddStoodAside, std::memory_order_acq_rel);
+        while (Load(s_.AddFlag) != kAddPassRunning) {
+          if (Load(s_.CancelFlag)) return;
+          SleepMicroseconds(kHandOverPollUs);
+        }
+      }
+      if (!model_.add_pass_seen()) {
+        s_.StartTime = NowTimeOfDay();
+        model_.BeginAddPass(s_.StartTime);
+        host_.SetBarMaximum(Load(s_.AddFindCount));
+      }
+      in.handled = Load(s_.AddMakeCount) + Load(s_.AddErrorCount);
+      in.total = Load(s_.AddFindCount);
+    }
+    in.scan_ended = Load(s_.FindFin);
+    in.flush_in_progress = engine_.IsFlushInProgress() == 1;
+    in.file = in.handled < in.total ? FileListGet(in.handled) : nullptr;
+    model_.Refresh(in, NowTimeOfDay());
+    host_.ShowProgress(model_.view());
+    SleepMicroseconds(kRefreshUs);
+  }
+  model_.Finish();
+  host_.ShowProgress(model_.view());
+}
+
+}  // namespace qv

@@ -1,0 +1,97 @@
+// One create or update job: the scan thread fills the FileList, the job
+// thread backs up the library, runs the body against the engine and restores
+// or discards the backup, the progress thread refreshes the display. They
+// share only the JobState, polled at pause points; there are no locks.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <thread>
+
+#include "job/job_engine.h"
+#include "job/job_host.h"
+#include "job/job_state.h"
+#include "job/progress_model.h"
+
+namespace qv {
+
+// Waits that only pace a window (so that a short job is still seen) are
+// settings; a command-line run goes without them. Polling intervals are not.
+struct JobSettings {
+  uint32_t start_pause_us = 100000;           // after the progress display appears
+  uint32_t body_pause_us = 1000000;           // before the backup and the body
+  uint32_t scan_end_pause_us = 1000000;       // between the end of the walk and FindFin
+  uint32_t finish_pause_us = 1000000;         // twice, before the finish alert
+  uint32_t alert_pause_us = 1000000;          // before an error alert opens
+  uint32_t cancel_answer_pause_us = 1000000;  // after "Yes" to the cancel question
+  // FileSystemKind of a drive that is a plain folder (a staging copy); 0 asks
+  // the mounted volume.
+  uint32_t kind_override = 0;
+
+  static JobSettings Immediate() {
+    JobSettings s;
+    s.start_pause_us = s.body_pause_us = s.scan_end_pause_us = 0;
+    s.finish_pause_us = s.alert_pause_us = s.cancel_answer_pause_us = 0;
+    return s;
+  }
+};
+
+class JobDriver : public AlertAnswer {
+ public:
+  JobDriver(JobState& state, JobHost& host, const JobEngine& engine, const JobSettings& settings);
+  ~JobDriver() override;
+  JobDriver(const JobDriver&) = delete;
+  JobDriver& operator=(const JobDriver&) = delete;
+
+  // The job start: resets the state (MakePath, VolumeName, CreateMode and
+  // ComboSelectLang must be set), empties the FileList, shows the progress
+  // display and starts the three threads.
+  void Start();
+  // Returns when all three threads have ended.
+  void Wait();
+  // True once the job thread has ended.
+  bool Finished() const { return Load(finished_); }
+
+  // The Cancel button: pauses every worker; then AnswerCancel with the reply.
+  void AskCancel();
+  void AnswerCancel(bool yes);
+  // The answer to an open error alert.
+  void Answer(int answer) override;
+
+  bool Succeeded() const { return Load(succeeded_); }
+  // The last error code shown to the user, 0 when none.
+  int RaisedError() const { return raised_.load(std::memory_order_acquire); }
+  // Whether the user confirmed the cancel question.
+  bool UserCancelled() const { return Load(user_cancelled_); }
+
+  // Thread bodies and the steps they share, open for tests.
+  void FileSearch();
+  void DBMakeThread();
+  bool DBMake();
+  bool DBUpdate();
+  void ViewThread();
+  bool OutputError(int code, const char* path);
+  bool CannotOpenError(const char* root);
+  int DriveCheck(const char* path);
+
+ private:
+  bool PausePoint();
+  bool RemovedDriveCheck();
+  template <typename PerFile, typename CleanUp>
+  bool MainPass(PerFile per_file, CleanUp clean_up, const char* root);
+  bool AddPass(const char* root, uint32_t kind);
+
+  JobState& s_;
+  JobHost& host_;
+  JobEngine engine_;
+  JobSettings settings_;
+  ProgressModel model_;
+  std::thread scan_thread_, job_thread_, view_thread_;
+  const char* current_file_ = "";
+  std::atomic<bool> succeeded_{false};
+  std::atomic<bool> finished_{false};
+  std::atomic<bool> user_cancelled_{false};
+  std::atomic<int> raised_{0};
+};
+
+}  // namespace qv

@@ -1,0 +1,21 @@
+// Time of day and sleeping for the job's worker threads, which coordinate by
+// polling rather than by waiting on each other.
+#pragma once
+
+#include <cstdint>
+
+namespace qv {
+
+// Seconds and microseconds since the epoch, as the progress display counts
+// them: elapsed time is the difference of the seconds alone.
+struct TimeOfDay {
+  int32_t seconds;
+  int32_t microseconds;
+};
+
+TimeOfDay NowTimeOfDay();
+
+// Sleeps for the given microseconds; 0 only yields the processor.
+void SleepMicroseconds(uint32_t microseconds);
+
+}  // namespace qv

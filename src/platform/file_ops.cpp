@@ -1,0 +1,66 @@
+#include "platform/file_ops.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cstring>
+
+#include "platform/directory_door.h"
+#include "platform/file_door.h"
+
+namespace qv {
+
+bool CopyFileNoOverwrite(const char* source, const char* target) {
+  FileDoor& files = Files();
+  int in = files.Open(source, O_RDONLY, 0);
+  if (in < 0) return false;
+  // O_EXCL: an existing target, even a stale one, fails the copy.
+  int out = files.Open(target, O_WRONLY | O_CREAT | O_EXCL, 0644);
+  if (out < 0) {
+    files.Close(in);
+    return false;
+  }
+  bool ok = true;
+  char buffer[65536];
+  for (;;) {
+    int64_t n = files.Read(in, buffer, sizeof buffer);
+    if (n < 0) {
+      ok = false;
+      break;
+    }
+    if (n == 0) break;
+    if (WriteFully(out, buffer, static_cast<size_t>(n)) != n) {
+      ok = false;
+      break;
+    }
+  }
+  if (ok && files.Fsync(out) != 0) ok = false;
+  if (files.Close(out) != 0) ok = false;
+  files.Close(in);
+  if (!ok) files.Remove(target);
+  return ok;
+}
+
+bool RemovePath(const char* path) {
+  return Files().Remove(path) == 0;
+}
+
+bool ListDirectory(const char* path, std::vector<std::string>* names) {
+  DirectoryDoor& dirs = Directories();
+  void* handle = dirs.Open(path);
+  if (handle == nullptr) return false;
+  DirectoryEntry entry{};
+  while (dirs.Next(handle, &entry)) {
+    if (std::strcmp(entry.name, ".") == 0 || std::strcmp(entry.name, "..") == 0) continue;
+    names->emplace_back(entry.name);
+  }
+  dirs.Close(handle);
+  return true;
+}
+
+bool IsRegularFileNoFollow(const char* path) {
+  struct stat st {};
+  return lstat(path, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+}  // namespace qv
