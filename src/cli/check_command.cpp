@@ -1,0 +1,55 @@
+// qvlib check DRIVE: holds the library files on a drive to every structural
+// rule and names the first one broken, with its file and byte offset.
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "cli/command.h"
+#include "cli/library_drive.h"
+#include "library/files/library_reader.h"
+
+namespace qv::cli {
+namespace {
+
+struct CheckOptions {
+  std::string drive;
+  std::string fs = "fat";
+  bool created = false;
+};
+
+int RunCheck(const CheckOptions& options) {
+  ReadLibrary lib;
+  ReadFault fault;
+  uint32_t kind = LibraryKindForDrive(options.drive, options.fs);
+  int r = ReadLibraryFiles(options.drive.c_str(), kind, &lib, &fault);
+  if (r == kReadOk && options.created) r = CheckCreateStatistics(lib, &fault);
+  if (r != kReadOk) {
+    std::printf("fault: %s\n", DescribeReadFault(fault).c_str());
+    return kExitFailed;
+  }
+  std::printf(
+      "ok: %u tracks, %zu genres, %zu artists, %zu albums; QVTL.DB %u bytes, QVBL.DB %u bytes, "
+      "QVDB.DB %u bytes\n",
+      lib.track_count, lib.sections[0].browse[0].entries.size(),
+      lib.sections[1].browse[0].entries.size(), lib.sections[2].browse[0].entries.size(),
+      lib.track_file_length, lib.browse_file_length, lib.chunk_count == 2 ? 664u : 32u);
+  return kExitOk;
+}
+
+void SetupCheck(CLI::App& app, int* exit_status) {
+  auto options = std::make_shared<CheckOptions>();
+  CLI::App* sub = app.add_subcommand(
+      "check", "Check the library files on a drive against every structural rule");
+  sub->add_option("DRIVE", options->drive, "Root folder of the drive")->required();
+  sub->add_option("--fs", options->fs,
+                  "Library directory to use when the folder is not a mounted volume")
+      ->check(CLI::IsMember({"fat", "hfs"}));
+  sub->add_flag("--created", options->created,
+                "Also require the track ids and statistics that a create job writes");
+  sub->callback([options, exit_status] { *exit_status = RunCheck(*options); });
+}
+
+const bool registered = RegisterCommand(50, SetupCheck);
+
+}  // namespace
+}  // namespace qv::cli
