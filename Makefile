@@ -31,13 +31,14 @@ unit: asan
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_FUZZ=ON >/dev/null
 	cmake --build $(FUZZ) -j $(JOBS) --target $$(cd tests/fuzz && ls *_fuzz.cpp 2>/dev/null | sed 's/\.cpp$$//')
+	/usr/bin/python3 tools/make-fuzz-seeds $(FUZZ)/seeds-read_track_tags_fuzz
 	@for f in tests/fuzz/*_fuzz.cpp; do \
 		[ -e "$$f" ] || continue; \
 		name=$$(basename $$f .cpp); \
 		echo "fuzz: $$name for $(FUZZ_SECONDS) s"; \
 		mkdir -p $(FUZZ)/corpus-$$name; \
 		$(FUZZ)/tests/fuzz/$$name -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -print_final_stats=1 \
-			$(FUZZ)/corpus-$$name tests/fuzz/seeds 2>$(FUZZ)/$$name.log \
+			$(FUZZ)/corpus-$$name $$(ls -d $(FUZZ)/seeds-$$name 2>/dev/null) 2>$(FUZZ)/$$name.log \
 			|| { tail -n 60 $(FUZZ)/$$name.log; exit 1; }; \
 		grep -E '^stat::number_of_executed_units' $(FUZZ)/$$name.log || true; \
 	done
@@ -47,8 +48,9 @@ test: unit fuzz
 demo: release
 	/usr/bin/python3 tools/make-demo-drive $(DEMO)
 
+# File names hold spaces and non-ASCII letters, so they travel NUL-separated.
 run: demo
-	$(RELEASE)/src/cli/qvlib tags --root $(DEMO) $$(cd $(DEMO) && find . -type f | sort | sed 's|^\.|$(DEMO)|')
+	find $(DEMO) -type f -print0 | sort -z | xargs -0 $(RELEASE)/src/cli/qvlib tags --root $(DEMO)/
 
 bench: release
 	@for b in $(RELEASE)/bench/*_bench; do [ -x "$$b" ] && "$$b"; done

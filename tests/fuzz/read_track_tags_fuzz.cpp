@@ -1,0 +1,87 @@
+// Feeds arbitrary bytes to the per-file tag reader as a file on disk.
+//
+// Input layout:
+//
+//   offset  size  field
+//   0       1     selector: extension = kExtensions[selector % 8],
+//                 tag language = (selector / 8) % 9
+//   1       rest  the file's content
+//
+// tools/make-fuzz-seeds writes real files in this layout. Every text the
+// reader leaves in the record must end within its buffer, whatever the file
+// claims; a text that runs off its buffer would be copied past it by the
+// library build.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "tags/text/text_encoding.h"
+#include "tags/track_tags.h"
+
+namespace {
+
+constexpr const char* kExtensions[8] = {".mp3", ".m4a",  ".mp4", ".wav",
+                                        ".aac", ".aiff", ".Mp3", ".ogg"};
+
+std::string& Folder() {
+  static std::string folder;
+  return folder;
+}
+
+void RemoveFolder() {
+  for (const char* ext : kExtensions) unlink((Folder() + "/track" + ext).c_str());
+  rmdir(Folder().c_str());
+}
+
+const std::string& FuzzFolder() {
+  if (Folder().empty()) {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/qvfuzz-XXXXXX";
+    if (!mkdtemp(pattern.data())) std::abort();
+    Folder() = pattern;
+    std::atexit(RemoveFolder);
+  }
+  return Folder();
+}
+
+bool WriteWhole(const std::string& path, const uint8_t* data, size_t size) {
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) return false;
+  bool written = std::fwrite(data, 1, size, file) == size;
+  return std::fclose(file) == 0 && written;
+}
+
+void CheckTerminated(const uint16_t* text, size_t bytes) {
+  for (size_t i = 0; i < bytes / 2; ++i)
+    if (text[i] == 0) return;
+  std::fprintf(stderr, "a text runs off its %zu-byte buffer\n", bytes);
+  std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size == 0) return 0;
+  const std::string& folder = FuzzFolder();
+  const char* extension = kExtensions[data[0] % 8];
+  int language = (data[0] / 8) % qv::kTagLanguageCount;
+  std::string path = folder + "/track" + extension;
+  if (!WriteWhole(path, data + 1, size - 1)) std::abort();
+
+  qv::TrackTagsStorage storage;
+  int status = qv::GetTrackTags(path.c_str(), &storage.tags, language, (folder + "/").c_str());
+  if (status != 0 && status != 2) std::abort();
+  if (status == 0) {
+    CheckTerminated(storage.genre, qv::kGenreBytes);
+    CheckTerminated(storage.artist, qv::kArtistBytes);
+    CheckTerminated(storage.album, qv::kAlbumBytes);
+    CheckTerminated(storage.title, qv::kTitleBytes);
+    CheckTerminated(storage.path, qv::kPathBytes);
+    if (storage.tags.FileSize != size - 1) std::abort();
+  }
+  unlink(path.c_str());
+  return 0;
+}
