@@ -42,6 +42,7 @@ void JobDriver::Start() {
   Store(succeeded_, false);
   Store(finished_, false);
   Store(user_cancelled_, false);
+  Store(view_ended_, false);
   raised_.store(0, std::memory_order_release);
   engine_.SetFlushInProgress(0);
   FileListClear();
@@ -56,7 +57,10 @@ void JobDriver::Start() {
 
   scan_thread_ = std::thread([this] { FileSearch(); });
   job_thread_ = std::thread([this] { DBMakeThread(); });
-  view_thread_ = std::thread([this] { ViewThread(); });
+  view_thread_ = std::thread([this] {
+    ViewThread();
+    Store(view_ended_, true);
+  });
 }
 
 void JobDriver::Wait() {
@@ -331,6 +335,8 @@ void JobDriver::DBMakeThread() {
       std::snprintf(text, sizeof text, "%d files are processed.",
                     s_.CreateMode ? Load(s_.MakeCount) : Load(s_.AddMakeCount));
       SleepMicroseconds(settings_.finish_pause_us);
+      // The finish alert comes after the display has shown 100%.
+      while (!Load(view_ended_)) SleepMicroseconds(kRefreshUs);
       Store(succeeded_, true);
       host_.ShowFinish(text);
     } else {

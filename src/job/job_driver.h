@@ -91,6 +91,7 @@ class JobDriver : public AlertAnswer {
   std::atomic<bool> succeeded_{false};
   std::atomic<bool> finished_{false};
   std::atomic<bool> user_cancelled_{false};
+  std::atomic<bool> view_ended_{false};
   std::atomic<int> raised_{0};
 };
 

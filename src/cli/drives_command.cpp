@@ -1,0 +1,54 @@
+// qvlib drives: the mounted volumes and whether each can take a library.
+#include <cstdio>
+#include <memory>
+
+#include "cli/command.h"
+#include "job/drive_check.h"
+#include "library/files/library_files.h"
+#include "platform/volumes.h"
+
+namespace qv::cli {
+namespace {
+
+const char* Reason(const DriveCheckResult& r) {
+  switch (r.check) {
+    case kDriveHasLibrary:
+      return "library present";
+    case kDriveNoLibrary:
+      return "no library";
+    default:
+      break;
+  }
+  switch (r.problem) {
+    case DriveProblem::kReadOnly:
+      return "not usable: read-only";
+    case DriveProblem::kStartupVolume:
+      return "not usable: start-up volume";
+    case DriveProblem::kNotFatOrHfs:
+      return "not usable: not FAT or HFS";
+    default:
+      return "not usable: cannot be examined";
+  }
+}
+
+int RunDrives() {
+  for (const MountedVolume& v : MountedLocalVolumes()) {
+    const DriveCheckResult r = MakeCheck(v.mount_path.c_str(), 0, CheckExistingLibrary);
+    std::printf("%s\t%s\t%s\t%d\t%s\n", VolumeDisplayName(v).c_str(), v.mount_path.c_str(),
+                v.type.c_str(), r.check, Reason(r));
+  }
+  return kExitOk;
+}
+
+void SetupDrives(CLI::App& app, int* exit_status) {
+  CLI::App* sub = app.add_subcommand(
+      "drives",
+      "List the mounted volumes, one per line: display name, mount path, file-system type,\n"
+      "drive check (1 library present, 2 no library, 3 not usable) and its reason, tab-separated");
+  sub->callback([exit_status] { *exit_status = RunDrives(); });
+}
+
+const bool registered = RegisterCommand(20, SetupDrives);
+
+}  // namespace
+}  // namespace qv::cli

@@ -1,0 +1,200 @@
+#include "cli/job_command.h"
+
+#include <limits.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cctype>
+#include <cstdio>
+#include <memory>
+
+#include "cli/command.h"
+#include "cli/terminal_host.h"
+#include "job/backup.h"
+#include "job/drive_check.h"
+#include "job/error_codes.h"
+#include "job/file_list.h"
+#include "job/job_driver.h"
+#include "library/files/library_files.h"
+#include "platform/clock.h"
+#include "platform/volumes.h"
+#include "tags/default_tag_language.h"
+
+namespace qv::cli {
+namespace {
+
+// The names the start question gives the nine tag languages.
+const char* const kLanguageNames[9] = {"Japanese", "Chinese", "English", "French", "German",
+                                       "Italian",  "Spanish", "Dutch",   "Russian"};
+
+constexpr const char* kCancelQuestion =
+    "Are you sure you want to Stop creating the library?\nThe Library being created will be "
+    "discarded!";
+
+// Ctrl-C presses not yet answered; the handler does nothing else.
+std::atomic<int> g_interrupts{0};
+static_assert(std::atomic<int>::is_always_lock_free);
+
+void OnInterrupt(int) {
+  g_interrupts.fetch_add(1, std::memory_order_relaxed);
+}
+
+bool SecondInterrupt(void*) {
+  return g_interrupts.load(std::memory_order_relaxed) > 0;
+}
+
+void PrintAlert(int code, const char* path) {
+  char text[1600];
+  ErrorText(code, path, text, sizeof text);
+  std::fprintf(stderr, "%s\n%s\n", kAlertTitle, text);
+}
+
+bool StartsWithYes(const std::string& line, const char* word) {
+  size_t i = 0;
+  while (i < line.size() && std::isspace(static_cast<unsigned char>(line[i]))) ++i;
+  return i < line.size() && std::tolower(static_cast<unsigned char>(line[i])) == word[0];
+}
+
+// The start question: true to go on. Without a terminal only --yes answers it.
+bool AskStartQuestion(const char* question, bool yes, int* refusal) {
+  if (yes) return true;
+  if (!isatty(STDIN_FILENO)) {
+    std::fprintf(stderr,
+                 "qvlib: the start question needs a terminal to answer it; pass --yes to "
+                 "answer OK\n%s\n",
+                 question);
+    *refusal = kExitUsage;
+    return false;
+  }
+  std::fprintf(stderr, "%s\n%s\n[OK/Cancel] ", kAlertTitle, question);
+  std::fflush(stderr);
+  char line[64] = {};
+  if (std::fgets(line, sizeof line, stdin) == nullptr || !StartsWithYes(line, "o")) {
+    *refusal = kExitCancelled;
+    return false;
+  }
+  return true;
+}
+
+UnreadableAnswer ParseUnreadable(const std::string& choice) {
+  if (choice == "ask") return UnreadableAnswer::kAsk;
+  if (choice == "abort") return UnreadableAnswer::kAbort;
+  if (choice == "skip") return UnreadableAnswer::kSkip;
+  // Without a terminal nobody could answer.
+  return isatty(STDIN_FILENO) ? UnreadableAnswer::kAsk : UnreadableAnswer::kSkip;
+}
+
+// Runs the job, asking the cancel question on Ctrl-C, until it has ended.
+void RunWithCancelQuestion(JobDriver& driver, JobState& state, TerminalHost& host) {
+  struct sigaction action {
+  }, previous{};
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, &previous);
+  g_interrupts.store(0);
+  const bool can_ask = isatty(STDIN_FILENO);
+  driver.Start();
+  while (!driver.Finished()) {
+    if (g_interrupts.load() > 0 && host.CancelEnabled() && !Load(state.ErrorOutputing)) {
+      g_interrupts.store(0);
+      driver.AskCancel();
+      bool yes = true;  // with nobody to ask, the interrupt is the answer
+      if (can_ask) {
+        host.PrintQuestion(kCancelQuestion, "[y/N]");
+        std::string line;
+        const bool answered = host.ReadAnswer(&line, SecondInterrupt, nullptr);
+        yes = answered ? StartsWithYes(line, "y") : g_interrupts.load() > 0;
+      }
+      driver.AnswerCancel(yes);
+    }
+    SleepMicroseconds(20000);
+  }
+  driver.Wait();
+  sigaction(SIGINT, &previous, nullptr);
+}
+
+}  // namespace
+
+void AddJobOptions(CLI::App* sub, JobOptions* options) {
+  sub->add_option("DRIVE", options->drive, "Mount path of the drive (or, with --fs, a folder)")
+      ->required();
+  sub->add_option("--lang", options->lang,
+                  "Tag language of 8-bit tag text: ja zh en fr de it es nl ru (default: from "
+                  "the locale)")
+      ->check(CLI::IsMember({"ja", "zh", "en", "fr", "de", "it", "es", "nl", "ru"}));
+  sub->add_flag("--yes", options->yes, "Answer the start question with OK");
+  sub->add_option("--fs", options->fs,
+                  "File-system kind of a folder that is not a mounted FAT or HFS volume")
+      ->check(CLI::IsMember({"fat", "hfs"}));
+  sub->add_option("--on-unreadable", options->on_unreadable,
+                  "Answer to a file that cannot be read: ask, skip or abort (default: ask on "
+                  "a terminal, else skip; skipped files are listed at the end)")
+      ->check(CLI::IsMember({"ask", "skip", "abort"}));
+}
+
+int RunJobCommand(const JobOptions& options, bool create) {
+  const uint32_t kind_override = options.fs == "fat"   ? kFileSystemFat
+                                 : options.fs == "hfs" ? kFileSystemHfs
+                                                       : 0;
+  char real[PATH_MAX];
+  const bool exists = realpath(options.drive.c_str(), real) != nullptr;
+  std::string drive = exists ? real : options.drive;
+  if (kind_override == 0 && (!exists || CheckPath(drive.c_str()) < 0)) {
+    PrintAlert(kErrorNotRoot, "");
+    return kErrorNotRoot;
+  }
+  const DriveCheckResult check = MakeCheck(drive.c_str(), kind_override, CheckExistingLibrary);
+  MountedVolume volume;
+  volume.mount_path = drive;
+  std::string name = kind_override != 0 || !VolumeOfPath(drive, &volume)
+                         ? LastPathComponent(drive)
+                         : VolumeDisplayName(volume);
+  if (check.check == kDriveNotUsable) {
+    PrintAlert(kErrorUnsupportedDevice, name.c_str());
+    return kErrorUnsupportedDevice;
+  }
+  if (!create && check.check != kDriveHasLibrary) {
+    std::fprintf(stderr, "qvlib update: %s holds no complete library; run qvlib create\n",
+                 drive.c_str());
+    return kExitUsage;
+  }
+  const int language =
+      options.lang.empty() ? DefaultTagLanguage() : TagLanguageFromCode(options.lang.c_str());
+  const char* format =
+      !create ? "Are you sure you would like to update the library using these settings?\n\n"
+                "\tSelected Drive : %s\n\tID Tag Language : %s"
+      : check.check != kDriveHasLibrary
+          ? "Are you sure you would like to create the library using these settings?\n\n"
+            "\tSelected Drive : %s\n\tID Tag Language : %s"
+          : "A previous Library has been located on the selected drive!\nAre you sure you want "
+            "to overwrite this?\n\n\tSelected Drive : %s\n\tID Tag Language : %s";
+  char question[512];
+  std::snprintf(question, sizeof question, format, name.c_str(),
+                kLanguageNames[language >= 0 && language < 9 ? language : 2]);
+  int refusal = kExitOk;
+  if (!AskStartQuestion(question, options.yes, &refusal)) return refusal;
+
+  auto state = std::make_unique<JobState>();
+  std::snprintf(state->MakePath, sizeof state->MakePath, "%s", drive.c_str());
+  std::snprintf(state->VolumeName, sizeof state->VolumeName, "%s", name.c_str());
+  std::snprintf(state->FileSystem, sizeof state->FileSystem, "%s", check.file_system);
+  state->CreateMode = create;
+  state->ComboSelectLang = language;
+  FileListInit();
+  ClearBackupPaths();
+
+  JobSettings settings = JobSettings::Immediate();
+  settings.kind_override = kind_override;
+  TerminalHost host(stdout, stderr, STDIN_FILENO, isatty(STDERR_FILENO) != 0,
+                    ParseUnreadable(options.on_unreadable));
+  JobDriver driver(*state, host, LibraryEngine(), settings);
+  RunWithCancelQuestion(driver, *state, host);
+  FileListClear();
+  if (driver.Succeeded()) return kExitOk;
+  if (driver.UserCancelled()) return kExitCancelled;
+  return driver.RaisedError() != 0 ? driver.RaisedError() : kExitFailed;
+}
+
+}  // namespace qv::cli

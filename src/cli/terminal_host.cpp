@@ -1,0 +1,150 @@
+#include "cli/terminal_host.h"
+
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cstring>
+
+#include "job/error_codes.h"
+
+namespace qv::cli {
+namespace {
+
+int TerminalWidth(FILE* f) {
+  winsize ws{};
+  if (ioctl(fileno(f), TIOCGWINSZ, &ws) == 0 && ws.ws_col > 20) return ws.ws_col;
+  return 80;
+}
+
+}  // namespace
+
+TerminalHost::TerminalHost(FILE* out, FILE* err, int in_fd, bool err_is_terminal,
+                           UnreadableAnswer unreadable)
+    : out_(out), err_(err), in_fd_(in_fd), terminal_(err_is_terminal), unreadable_(unreadable) {}
+
+void TerminalHost::ClearLine() {
+  if (terminal_ && line_shown_) std::fputs("\r\033[K", err_);
+  line_shown_ = false;
+}
+
+void TerminalHost::BeginJob(const ProgressView& view, const char* volume_name) {
+  std::lock_guard<std::mutex> lock(output_);
+  volume_ = volume_name;
+  std::fprintf(err_, "%s %s\n", view.message, volume_.c_str());
+  std::fflush(err_);
+}
+
+void TerminalHost::ShowProgress(const ProgressView& view) {
+  if (question_open_.load(std::memory_order_acquire)) return;
+  std::lock_guard<std::mutex> lock(output_);
+  if (ended_) return;
+  char line[4096];
+  std::snprintf(line, sizeof line, "%d%% %s  %s %d/%d  %s  left %s  %s", view.percent,
+                volume_.c_str(), view.caption, view.handled, view.total, view.elapsed,
+                view.remaining, view.file);
+  if (terminal_) {
+    // One line that rewrites itself, cut to the terminal's width.
+    const size_t width = static_cast<size_t>(TerminalWidth(err_)) - 1;
+    if (std::strlen(line) > width) line[width] = 0;
+    std::fprintf(err_, "\r\033[K%s", line);
+    line_shown_ = true;
+  } else {
+    // Without a terminal, one line whenever the elapsed time moves on, and
+    // the final 100%.
+    if (std::strcmp(last_elapsed_, view.elapsed) == 0 && view.percent != 100) return;
+    std::snprintf(last_elapsed_, sizeof last_elapsed_, "%s", view.elapsed);
+    std::fprintf(err_, "%s\n", line);
+  }
+  std::fflush(err_);
+}
+
+void TerminalHost::SetBarMaximum(int32_t maximum) {
+  bar_maximum_.store(maximum, std::memory_order_release);
+}
+
+void TerminalHost::SetCancelEnabled(bool enabled) {
+  cancel_enabled_.store(enabled, std::memory_order_release);
+}
+
+void TerminalHost::PrintQuestion(const char* text, const char* choices) {
+  std::lock_guard<std::mutex> lock(output_);
+  ClearLine();
+  std::fprintf(err_, "\n%s\n%s\n%s ", kAlertTitle, text, choices);
+  std::fflush(err_);
+}
+
+bool TerminalHost::ReadAnswer(std::string* line, bool (*give_up)(void*), void* context) {
+  line->clear();
+  for (;;) {
+    if (give_up != nullptr && give_up(context)) return false;
+    pollfd p{in_fd_, POLLIN, 0};
+    const int r = poll(&p, 1, 100);
+    if (r < 0) continue;  // a signal; give_up decides
+    if (r == 0) continue;
+    char c;
+    const ssize_t n = read(in_fd_, &c, 1);
+    if (n <= 0) return false;
+    if (c == '\n') return true;
+    line->push_back(c);
+  }
+}
+
+void TerminalHost::OpenAlert(int code, const char* text, const char* file, AlertAnswer* answer) {
+  question_open_.store(true, std::memory_order_release);
+  int reply = kAnswerDefault;
+  if (code == kErrorCannotOpen) {
+    UnreadableAnswer how = unreadable_;
+    if (how == UnreadableAnswer::kAsk) {
+      PrintQuestion(text, file[0] != 0 ? file : "");
+      {
+        std::lock_guard<std::mutex> lock(output_);
+        std::fputs("\nSkip or Abort? [S/a] ", err_);
+        std::fflush(err_);
+      }
+      std::string line;
+      how = UnreadableAnswer::kSkip;
+      if (ReadAnswer(&line, nullptr, nullptr) && !line.empty() &&
+          std::tolower(static_cast<unsigned char>(line[0])) == 'a') {
+        how = UnreadableAnswer::kAbort;
+      }
+    } else {
+      std::lock_guard<std::mutex> lock(output_);
+      ClearLine();
+      std::fprintf(err_, "%s\n%s\n%s: %s\n", kAlertTitle, text,
+                   how == UnreadableAnswer::kSkip ? "Skip" : "Abort", file);
+      std::fflush(err_);
+    }
+    if (how == UnreadableAnswer::kSkip) skipped_.emplace_back(file);
+    reply = how == UnreadableAnswer::kAbort ? kAnswerAlternate : kAnswerDefault;
+  } else {
+    std::lock_guard<std::mutex> lock(output_);
+    ClearLine();
+    std::fprintf(err_, "%s\n%s\n", kAlertTitle, text);
+    std::fflush(err_);
+  }
+  question_open_.store(false, std::memory_order_release);
+  answer->Answer(reply);
+}
+
+void TerminalHost::ShowFinish(const char* text) {
+  std::lock_guard<std::mutex> lock(output_);
+  ClearLine();
+  ended_ = true;
+  for (const std::string& file : skipped_) std::fprintf(err_, "skipped: %s\n", file.c_str());
+  std::fflush(err_);
+  std::fprintf(out_, "%s\n", text);
+  std::fflush(out_);
+}
+
+void TerminalHost::EndJob(bool succeeded) {
+  std::lock_guard<std::mutex> lock(output_);
+  ClearLine();
+  if (!succeeded) {
+    for (const std::string& file : skipped_) std::fprintf(err_, "skipped: %s\n", file.c_str());
+  }
+  std::fflush(err_);
+}
+
+}  // namespace qv::cli

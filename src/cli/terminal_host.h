@@ -1,0 +1,62 @@
+// The job's front end on a terminal: one progress line on stderr that
+// rewrites itself (plain lines, once a second, when stderr is not a
+// terminal), error alerts printed with their title, the Skip or Abort
+// question answered by the user or by --on-unreadable, and the finish line.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "job/job_host.h"
+
+namespace qv::cli {
+
+enum class UnreadableAnswer { kAsk, kSkip, kAbort };
+
+class TerminalHost : public JobHost {
+ public:
+  // err is where progress and alerts go, out takes the finish line; answers
+  // to questions are read from the descriptor in_fd.
+  TerminalHost(FILE* out, FILE* err, int in_fd, bool err_is_terminal, UnreadableAnswer unreadable);
+
+  void BeginJob(const ProgressView& view, const char* volume_name) override;
+  void ShowProgress(const ProgressView& view) override;
+  void SetBarMaximum(int32_t maximum) override;
+  void SetCancelEnabled(bool enabled) override;
+  void OpenAlert(int code, const char* text, const char* file, AlertAnswer* answer) override;
+  void ShowFinish(const char* text) override;
+  void EndJob(bool succeeded) override;
+
+  bool CancelEnabled() const { return cancel_enabled_.load(std::memory_order_acquire); }
+  // Prints a question and clears the progress line first.
+  void PrintQuestion(const char* text, const char* choices);
+  // Reads one answer line from in_fd, waiting in steps so that give_up (a
+  // second Ctrl-C, the end of the job) can end the wait: the line, or
+  // nullopt-like false when give_up fired or the input ended.
+  bool ReadAnswer(std::string* line, bool (*give_up)(void*), void* context);
+  const std::vector<std::string>& skipped() const { return skipped_; }
+
+ private:
+  void ClearLine();
+
+  FILE* out_;
+  FILE* err_;
+  int in_fd_;
+  bool terminal_;
+  UnreadableAnswer unreadable_;
+  std::mutex output_;  // one writer at a time on the terminal
+  std::string volume_;
+  std::atomic<bool> cancel_enabled_{false};
+  std::atomic<int32_t> bar_maximum_{0};
+  std::atomic<bool> question_open_{false};
+  bool line_shown_ = false;
+  bool ended_ = false;  // the finish line is out; the display is done
+  char last_elapsed_[16] = {};
+  std::vector<std::string> skipped_;  // job thread only, read after the job
+};
+
+}  // namespace qv::cli
