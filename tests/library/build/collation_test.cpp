@@ -1,0 +1,288 @@
+// Sort weights, sort keys, the comparison of tracks per category and the
+// batch sort's order of equal keys.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "library/build/library_builder.h"
+#include "library/build/utf16_text.h"
+#include "support/library_fixture.h"
+
+namespace qv {
+namespace {
+
+using test::U16;
+
+std::u16string Key(const std::u16string& text, bool drop_article, uint32_t max_bytes = 96) {
+  std::vector<uint16_t> in(text.begin(), text.end());
+  in.push_back(0);
+  in.resize(256, 0);
+  uint16_t key[256] = {};
+  MakeSortKey(key, in.data(), max_bytes, drop_article);
+  std::u16string out;
+  for (uint32_t i = 0; i < max_bytes / 2 && key[i] != 0; ++i)
+    out.push_back(static_cast<char16_t>(key[i]));
+  return out;
+}
+
+TEST(FoldSortChar, LettersIgnoreCaseAndWidth) {
+  EXPECT_EQ(FoldSortChar(u'a'), u'A');
+  EXPECT_EQ(FoldSortChar(u'z'), u'Z');
+  EXPECT_EQ(FoldSortChar(u'Q'), u'Q');
+  EXPECT_EQ(FoldSortChar(0xFF21), u'A');  // fullwidth A
+  EXPECT_EQ(FoldSortChar(0xFF41), u'A');  // fullwidth a
+  EXPECT_EQ(FoldSortChar(0xFF5A), u'Z');
+  EXPECT_EQ(FoldSortChar(0xFF10), u'0');
+  EXPECT_EQ(FoldSortChar(0xFF19), u'9');
+  EXPECT_EQ(FoldSortChar(0xE9), 0xC9);  // é folds to É
+  EXPECT_EQ(FoldSortChar(0xF7), 0xD7);  // the rule takes the division sign too
+  EXPECT_EQ(FoldSortChar(0xFF), 0xDF);
+  EXPECT_EQ(FoldSortChar(0xC9), 0xC9);
+  EXPECT_EQ(FoldSortChar(0x3042), 0x3042);
+  EXPECT_EQ(FoldSortChar(0), 0);
+}
+
+TEST(FoldSortChar, PunctuationSortsBeforeSpaceDigitsAndLetters) {
+  EXPECT_EQ(FoldSortChar(u'!'), 1);
+  EXPECT_EQ(FoldSortChar(u'.'), 14);
+  EXPECT_EQ(FoldSortChar(u'\''), 15);
+  EXPECT_EQ(FoldSortChar(u'-'), 16);
+  EXPECT_EQ(FoldSortChar(u'@'), 18);
+  EXPECT_EQ(FoldSortChar(u'^'), 19);
+  EXPECT_EQ(FoldSortChar(u'_'), 20);
+  EXPECT_EQ(FoldSortChar(u';'), 20);  // the same weight as the low line
+  EXPECT_EQ(FoldSortChar(u'{'), 21);
+  EXPECT_EQ(FoldSortChar(u'}'), 22);
+  EXPECT_EQ(FoldSortChar(u'~'), 23);
+  EXPECT_EQ(FoldSortChar(u'+'), 24);
+  EXPECT_EQ(FoldSortChar(u'='), 25);
+  EXPECT_EQ(FoldSortChar(u' '), 32);
+  EXPECT_EQ(FoldSortChar(u'/'), u'/');
+  EXPECT_EQ(FoldSortChar(u':'), u':');
+  // Fullwidth punctuation.
+  EXPECT_EQ(FoldSortChar(0xFF01), 1);
+  EXPECT_EQ(FoldSortChar(0xFF0E), 14);
+  EXPECT_EQ(FoldSortChar(0xFF07), 15);
+  EXPECT_EQ(FoldSortChar(0xFF0B), 24);
+  EXPECT_EQ(FoldSortChar(0xFF0D), 16);
+  EXPECT_EQ(FoldSortChar(0xFF1B), 17);  // fullwidth semicolon differs from ASCII
+  EXPECT_EQ(FoldSortChar(0xFF1D), 25);
+  EXPECT_EQ(FoldSortChar(0xFF20), 18);
+  EXPECT_EQ(FoldSortChar(0xFF3E), 19);
+  EXPECT_EQ(FoldSortChar(0xFF3F), 20);
+  EXPECT_EQ(FoldSortChar(0xFF5B), 21);
+  EXPECT_EQ(FoldSortChar(0xFF5D), 22);
+  EXPECT_EQ(FoldSortChar(0xFF5E), 23);
+  EXPECT_EQ(FoldSortChar(0xFF00), 0xFF00);
+  EXPECT_EQ(FoldSortChar(0xFF1A), 0xFF1A);  // fullwidth colon is not listed
+  EXPECT_EQ(FoldSortChar(0xFF65), 0xFF65);
+}
+
+TEST(MakeSortKey, DropsTheArticleOnlyWhenAsked) {
+  EXPECT_EQ(Key(u"The Beatles", true), u"BEATLES");
+  EXPECT_EQ(Key(u"tHe beatles", true), u"BEATLES");
+  EXPECT_EQ(Key(u"The Beatles", false), u"THE BEATLES");
+  EXPECT_EQ(Key(u"Theatre", true), u"THEATRE");
+  EXPECT_EQ(Key(u"The", true), u"THE");
+  EXPECT_EQ(Key(u"The ", true), u"");
+  EXPECT_EQ(Key(u"Beatles, The", true), u"BEATLES\x0C THE");  // the comma weighs 12
+  EXPECT_EQ(Key(U16("ＴＨＥ Band"), true), u"BAND");
+}
+
+TEST(MakeSortKey, StopsAtTheLimitAndAtTheTerminator) {
+  EXPECT_EQ(Key(u"abcdef", false, 6), u"ABC");
+  EXPECT_EQ(Key(u"ab", false, 60), u"AB");
+  // A full-length artist keeps its last units after the article is dropped.
+  std::u16string name = u"The " + std::u16string(43, u'x');
+  EXPECT_EQ(Key(name, true), std::u16string(43, u'X'));
+}
+
+// A builder is large; tests share one per test case through the build context.
+class CompareTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(OpenBuild("/nonexistent-drive", 1), 0); }
+  void TearDown() override { CloseBuild(); }
+
+  LibraryBuilder* builder() { return TheBuildContext().builder; }
+
+  void Fill(SortKeySet* keys, const test::TrackSpec& spec, uint16_t category) {
+    const std::u16string* texts[4] = {&spec.genre, &spec.artist, &spec.album, &spec.title};
+    for (int s = category; s <= kTitle; ++s) {
+      std::vector<uint16_t> in(texts[s]->begin(), texts[s]->end());
+      in.resize(256, 0);
+      MakeSortKey(keys->slot[s], in.data(), kSlotMaxBytes[s], s == kArtist);
+    }
+    keys->track_number = spec.track_number;
+  }
+
+  int Compare(const test::TrackSpec& a, const test::TrackSpec& c, uint16_t category) {
+    builder()->current_category = category;
+    Fill(&builder()->key_sets[0], a, category);
+    Fill(&builder()->key_sets[1], c, category);
+    return CompareSortKeys(builder(), &builder()->key_sets[0], &builder()->key_sets[1]);
+  }
+};
+
+test::TrackSpec Spec(const char* genre, const char* artist, const char* album, const char* title,
+                     uint16_t number = 0xFFFF) {
+  test::TrackSpec t;
+  t.genre = U16(genre);
+  t.artist = U16(artist);
+  t.album = U16(album);
+  t.title = U16(title);
+  t.track_number = number;
+  return t;
+}
+
+TEST_F(CompareTest, CaseWidthAndArticleOrdering) {
+  EXPECT_EQ(Compare(Spec("rock", "a", "b", "t", 1), Spec("ROCK", "A", "B", "T", 1), kGenre), 0);
+  EXPECT_EQ(Compare(Spec("ｒｏｃｋ", "a", "b", "t", 1), Spec("Rock", "a", "b", "t", 1), kGenre), 0);
+  EXPECT_EQ(Compare(Spec("g", "The Who", "x", "t", 1), Spec("g", "WHO", "x", "t", 1), kArtist), 0);
+  // The article stays in genre, album and title keys.
+  EXPECT_EQ(Compare(Spec("The Rock", "a", "b", "t"), Spec("Rock", "a", "b", "t"), kGenre), 1);
+  EXPECT_EQ(Compare(Spec("g", "a", "The Apple", "t"), Spec("g", "a", "Apple", "t"), kAlbum), 1);
+  EXPECT_EQ(Compare(Spec("g", "a", "b", "The End"), Spec("g", "a", "b", "End"), kTitle), 1);
+  // Punctuation before the space, the space before digits and letters.
+  EXPECT_EQ(Compare(Spec("g", "a", "b", "A-B"), Spec("g", "a", "b", "A B"), kTitle), -1);
+  EXPECT_EQ(Compare(Spec("g", "a", "b", "A B"), Spec("g", "a", "b", "A1"), kTitle), -1);
+  EXPECT_EQ(Compare(Spec("g", "a", "b", "A_"), Spec("g", "a", "b", "A;"), kTitle), 0);
+  EXPECT_EQ(Compare(Spec("g", "a", "b", "A"), Spec("g", "a", "b", "AB"), kTitle), -1);
+}
+
+TEST_F(CompareTest, EmptyNamesAndUnnumberedTracksComeLast) {
+  EXPECT_EQ(Compare(Spec("", "a", "b", "t"), Spec("zzz", "a", "b", "t"), kGenre), 1);
+  EXPECT_EQ(Compare(Spec("zzz", "a", "b", "t"), Spec("", "a", "b", "t"), kGenre), -1);
+  EXPECT_EQ(Compare(Spec("g", "a", "", "t", 1), Spec("g", "a", "b", "t", 1), kArtist), 1);
+  EXPECT_EQ(Compare(Spec("g", "a", "b", "", 1), Spec("g", "a", "b", "t", 1), kTitle), 1);
+  EXPECT_EQ(Compare(Spec("g", "a", "b", "x", 0xFFFF), Spec("g", "a", "b", "y", 2), kAlbum), 1);
+  EXPECT_EQ(Compare(Spec("g", "a", "b", "x", 1), Spec("g", "a", "b", "a", 2), kAlbum), -1);
+  // Empty slots on both sides pass to the next slot.
+  EXPECT_EQ(Compare(Spec("", "", "b", "t"), Spec("", "", "a", "t"), kGenre), 1);
+}
+
+TEST_F(CompareTest, EachCategoryHasItsOwnKeyOrder) {
+  // Genre: genre, artist, album, number, title.
+  EXPECT_EQ(Compare(Spec("a", "z", "z", "z", 9), Spec("b", "a", "a", "a", 1), kGenre), -1);
+  EXPECT_EQ(Compare(Spec("g", "a", "z", "z", 9), Spec("g", "b", "a", "a", 1), kGenre), -1);
+  // Artist ignores the genre; album ignores genre and artist.
+  EXPECT_EQ(Compare(Spec("z", "a", "b", "t", 1), Spec("a", "b", "a", "t", 1), kArtist), -1);
+  EXPECT_EQ(Compare(Spec("z", "z", "a", "t", 1), Spec("a", "a", "b", "t", 1), kAlbum), -1);
+  // Same album and number: the title decides; equal titles are equal.
+  EXPECT_EQ(Compare(Spec("g", "a", "b", "x", 3), Spec("g", "a", "b", "y", 3), kAlbum), -1);
+  EXPECT_EQ(Compare(Spec("g", "a", "b", "x", 3), Spec("g", "a", "b", "X", 3), kAlbum), 0);
+  // Title: title then number, nothing else.
+  EXPECT_EQ(Compare(Spec("a", "a", "a", "song", 2), Spec("z", "z", "z", "SONG", 1), kTitle), 1);
+  EXPECT_EQ(Compare(Spec("a", "a", "a", "song", 1), Spec("z", "z", "z", "SONG", 1), kTitle), 0);
+}
+
+TEST_F(CompareTest, CategoryNamesCompareOnlyTheirSlot) {
+  builder()->current_category = kArtist;
+  Fill(&builder()->key_sets[0], Spec("g", "The Cure", "a", "x", 1), kArtist);
+  Fill(&builder()->key_sets[1], Spec("h", "cure", "b", "y", 2), kArtist);
+  EXPECT_EQ(CompareCategoryNames(builder(), &builder()->key_sets[0], &builder()->key_sets[1]), 0);
+  Fill(&builder()->key_sets[1], Spec("h", "", "b", "y", 2), kArtist);
+  EXPECT_EQ(CompareCategoryNames(builder(), &builder()->key_sets[0], &builder()->key_sets[1]), -1);
+}
+
+// The batch sort over records added to a builder.
+class SortBatchTest : public CompareTest {
+ protected:
+  void Add(const test::TrackSpec& spec) {
+    TrackTagsStorage storage;
+    test::FillTrackTags(spec, &storage);
+    ASSERT_EQ(AddTrackRecord(builder(), &storage.tags), 0);
+  }
+  std::vector<uint32_t> Order() {
+    return std::vector<uint32_t>(builder()->batch_order,
+                                 builder()->batch_order + builder()->batch_tracks);
+  }
+};
+
+TEST_F(SortBatchTest, EmptyBatchFailsAndOneTrackNeedsNoComparison) {
+  EXPECT_EQ(SortBatch(builder(), kGenre), 0);
+  Add(Spec("g", "a", "b", "t"));
+  EXPECT_EQ(SortBatch(builder(), kAlbum), 1);
+  EXPECT_EQ(Order(), std::vector<uint32_t>({0}));
+  EXPECT_EQ(builder()->current_category, kAlbum);
+}
+
+TEST_F(SortBatchTest, EqualKeysTakeTheOrderOfTheSortSteps) {
+  Add(Spec("g", "a", "b", "t", 1));
+  Add(Spec("g", "a", "b", "t", 1));
+  ASSERT_EQ(SortBatch(builder(), kGenre), 1);
+  EXPECT_EQ(Order(), std::vector<uint32_t>({1, 0}));
+  Add(Spec("G", "A", "B", "T", 1));
+  ASSERT_EQ(SortBatch(builder(), kGenre), 1);
+  EXPECT_EQ(Order(), std::vector<uint32_t>({2, 0, 1}));
+}
+
+TEST_F(SortBatchTest, SortsEveryCategoryIntoItsOrder) {
+  const uint32_t kCount = 600;
+  for (uint32_t i = 0; i < kCount; ++i) Add(test::GeneratedTrack((i * 7919) % 1000));
+  for (uint16_t c = kGenre; c <= kTitle; ++c) {
+    ASSERT_EQ(SortBatch(builder(), c), 1);
+    std::vector<uint32_t> order = Order();
+    std::vector<bool> seen(kCount, false);
+    for (uint32_t p = 0; p < kCount; ++p) {
+      ASSERT_LT(order[p], kCount);
+      EXPECT_FALSE(seen[order[p]]);
+      seen[order[p]] = true;
+      if (p == 0) continue;
+      BuildRecordKeys(builder(), builder()->batch_records[order[p - 1]], c,
+                      &builder()->key_sets[0]);
+      BuildRecordKeys(builder(), builder()->batch_records[order[p]], c, &builder()->key_sets[1]);
+      ASSERT_LE(CompareSortKeys(builder(), &builder()->key_sets[0], &builder()->key_sets[1]), 0)
+          << "category " << c << " position " << p;
+    }
+  }
+}
+
+TEST(Utf16Text, LengthCopyAndEightBitForm) {
+  const uint16_t text[] = {'a', 'b', 0xE9, 0, 'x'};
+  EXPECT_EQ(Utf16ByteLength(text, 100), 6u);
+  EXPECT_EQ(Utf16ByteLength(text, 4), 4u);
+  uint16_t copy[8];
+  EXPECT_EQ(Utf16Copy(copy, text, 100), 8u);
+  EXPECT_EQ(copy[2], 0xE9);
+  EXPECT_EQ(copy[3], 0);
+  EXPECT_EQ(Utf16Copy(copy, text, 2), 4u);
+  EXPECT_EQ(copy[1], 0);
+  uint8_t narrow[8];
+  std::memset(narrow, 0x55, sizeof(narrow));
+  EXPECT_EQ(Utf16To8Bit(narrow, text, 8), 4);  // 3 characters, zero byte: already even
+  EXPECT_EQ(narrow[2], 0xE9);
+  EXPECT_EQ(narrow[3], 0);
+  const uint16_t two[] = {'a', 'b', 0};
+  EXPECT_EQ(Utf16To8Bit(narrow, two, 8), 4);  // 2 characters, zero byte, padding
+  EXPECT_EQ(narrow[3], 0);
+  const uint16_t wide[] = {'a', 0x100, 0};
+  EXPECT_EQ(Utf16To8Bit(narrow, wide, 8), -1);
+  EXPECT_EQ(Utf16To8Bit(narrow, text, 3), -1);  // no terminator within reach
+  uint16_t widened[4];
+  const uint8_t bytes[] = {'h', 0xFC, 0};
+  EXPECT_EQ(Widen8Bit(widened, bytes, 3), 3);
+  EXPECT_EQ(widened[1], 0xFC);
+  EXPECT_EQ(Widen8Bit(widened, bytes, 2), -1);
+}
+
+TEST(Utf16Text, PrefixAndCompare) {
+  const uint16_t a[] = {'/', 'm', 'u', 0};
+  const uint16_t b[] = {'/', 'm', 'x', 0};
+  const uint16_t c[] = {'/', 'm', 0};
+  const uint16_t empty[] = {0};
+  EXPECT_EQ(Utf16CommonPrefix(a, b, 100), 2u);
+  EXPECT_EQ(Utf16CommonPrefix(a, a, 100), 3u);
+  EXPECT_EQ(Utf16CommonPrefix(empty, empty, 100), 0u);
+  EXPECT_EQ(Utf16CommonPrefix(a, b, 1), 1u);
+  EXPECT_EQ(Utf16Compare(a, b, 0), 0);
+  EXPECT_LT(Utf16Compare(a, b, 100), 0);
+  EXPECT_EQ(Utf16Compare(a, b, 4), 0);    // the difference lies past the limit
+  EXPECT_GT(Utf16Compare(a, c, 100), 0);  // a proper prefix differs
+  EXPECT_EQ(Utf16Compare(a, a, 100), 0);
+}
+
+}  // namespace
+}  // namespace qv
