@@ -1,0 +1,107 @@
+#include "support/mp4_writer.h"
+
+#include <span>
+
+#include "platform/byte_order.h"
+
+namespace qv::test {
+namespace {
+
+Bytes Be32(uint32_t v) {
+  Bytes b(4);
+  StoreBe32(std::span<uint8_t>(b), 0, v);
+  return b;
+}
+
+Bytes Type(std::string_view type) {
+  Bytes b(4, ' ');
+  for (size_t i = 0; i < 4 && i < type.size(); ++i) b[i] = static_cast<uint8_t>(type[i]);
+  return b;
+}
+
+Bytes Text(std::string_view s) {
+  return Bytes(s.begin(), s.end());
+}
+
+}  // namespace
+
+void AppendBytes(Bytes* out, const Bytes& more) {
+  out->insert(out->end(), more.begin(), more.end());
+}
+
+Bytes JoinBytes(std::initializer_list<Bytes> parts) {
+  Bytes out;
+  for (const Bytes& p : parts) AppendBytes(&out, p);
+  return out;
+}
+
+Bytes Mp4AtomClaiming(std::string_view type, uint32_t size, const Bytes& body) {
+  return JoinBytes({Be32(size), Type(type), body});
+}
+
+Bytes Mp4Atom(std::string_view type, const Bytes& body) {
+  return Mp4AtomClaiming(type, static_cast<uint32_t>(8 + body.size()), body);
+}
+
+Bytes Mp4AtomSize0(std::string_view type, const Bytes& body) {
+  return Mp4AtomClaiming(type, 0, body);
+}
+
+Bytes Mp4AtomSize1(std::string_view type, const Bytes& body, uint64_t size) {
+  if (size == 0) size = 16 + body.size();
+  return JoinBytes({Be32(1), Type(type), Be32(static_cast<uint32_t>(size >> 32)),
+                    Be32(static_cast<uint32_t>(size)), body});
+}
+
+Bytes Mp4Ftyp() {
+  return Mp4Atom("ftyp", JoinBytes({Text("M4A "), Be32(0), Text("M4A mp42isom")}));
+}
+
+Bytes Mp4Mdat(uint32_t length) {
+  Bytes body(length);
+  for (uint32_t i = 0; i < length; ++i) body[i] = static_cast<uint8_t>(i * 37 + 11);
+  return Mp4Atom("mdat", body);
+}
+
+Bytes Mp4Hdlr() {
+  return Mp4Atom("hdlr", JoinBytes({Be32(0), Be32(0), Text("mdir"), Text("appl"), Be32(0), Be32(0),
+                                    Bytes{0}}));
+}
+
+Bytes Mp4Meta(const Bytes& children, bool with_version) {
+  Bytes body = with_version ? Be32(0) : Bytes{};
+  AppendBytes(&body, Mp4Hdlr());
+  AppendBytes(&body, children);
+  return Mp4Atom("meta", body);
+}
+
+Bytes Mp4Data(uint32_t type_indicator, const Bytes& value) {
+  return Mp4Atom("data", JoinBytes({Be32(type_indicator), Be32(0), value}));
+}
+
+Bytes Mp4TextItem(std::string_view type, std::string_view utf8) {
+  return Mp4Atom(type, Mp4Data(1, Text(utf8)));
+}
+
+Bytes Mp4TrknItem(uint16_t track, uint16_t total) {
+  Bytes value(8, 0);
+  StoreBe16(std::span<uint8_t>(value), 2, track);
+  StoreBe16(std::span<uint8_t>(value), 4, total);
+  return Mp4Atom("trkn", Mp4Data(0, value));
+}
+
+Bytes Mp4MoovWithItems(const Bytes& items, bool meta_version) {
+  Bytes mvhd = Mp4Atom("mvhd", Bytes(100, 0));
+  Bytes udta = Mp4Atom("udta", Mp4Meta(Mp4Atom("ilst", items), meta_version));
+  return Mp4Atom("moov", JoinBytes({mvhd, udta}));
+}
+
+Bytes Mp4FileMoovFirst(const Bytes& items) {
+  return JoinBytes({Mp4Ftyp(), Mp4MoovWithItems(items), Mp4Mdat(300)});
+}
+
+Bytes Mp4FileMdatFirst(const Bytes& items) {
+  return JoinBytes({Mp4Ftyp(), Mp4Mdat(300), Mp4MoovWithItems(items)});
+}
+
+}  // namespace qv::test
