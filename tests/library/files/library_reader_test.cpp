@@ -1,0 +1,463 @@
+// The library reader against hand-laid byte images: the worked layouts read
+// back field by field, and every rule broken once is reported with the right
+// file and byte offset, without reading outside the bytes given.
+#include "library/files/library_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "library/files/library_files.h"
+#include "support/library_image.h"
+#include "support/temp_dir.h"
+
+namespace qv {
+namespace {
+
+using test::ImageLe32;
+using test::ImageTrack;
+using test::LibraryImage;
+using test::MakeLibraryImage;
+using test::SetImageLe32;
+
+ImageTrack Track(std::u16string genre, std::u16string artist, std::u16string album,
+                 std::u16string title, std::u16string path, uint32_t g, uint32_t a, uint32_t b,
+                 uint16_t number) {
+  ImageTrack t;
+  t.texts[0] = std::move(genre);
+  t.texts[1] = std::move(artist);
+  t.texts[2] = std::move(album);
+  t.texts[3] = std::move(title);
+  t.texts[4] = std::move(path);
+  t.ids[0] = g;
+  t.ids[1] = a;
+  t.ids[2] = b;
+  t.number = number;
+  return t;
+}
+
+// The smallest library: one track with empty genre, artist and album, a
+// one-character title and a six-character path.
+std::vector<ImageTrack> OneTrack() {
+  return {Track(u"", u"", u"", u"A", u"/a.mp3", 0, 0, 0, 0xFFFF)};
+}
+
+// Two genres; Rock holds two artists, so its second artist is child 1.
+std::vector<ImageTrack> FiveTracks() {
+  return {Track(u"Rock", u"Alpha", u"One", u"Start", u"/m/a1.mp3", 1, 0, 0, 1),
+          Track(u"Jazz", u"Beta", u"Two", u"Blue", u"/m/b2.mp3", 0, 1, 1, 2),
+          Track(u"Rock", u"Alpha", u"Two", u"Stop", u"/m/a2.mp3", 1, 0, 1, 1),
+          Track(u"Rock", u"Beta", u"One", u"Caf\u00e9", u"/m/b1.mp3", 1, 1, 0, 3),
+          Track(u"Jazz", u"Beta", u"Two", u"\u65e5\u672c", u"/n/\u97f3.mp3", 0, 1, 1, 0xFFFF)};
+}
+
+int ReadImage(const LibraryImage& image, ReadLibrary* lib, ReadFault* fault) {
+  int r = ParseTrackList(image.tracks, lib, fault);
+  if (r == kReadOk) r = ParseBrowseLists(image.browse, lib, fault);
+  if (r == kReadOk) r = ParseLibraryIndex(image.index, lib, fault);
+  if (r == kReadOk) r = CheckLibraryConsistency(*lib, fault);
+  return r;
+}
+
+// Offsets found by walking the images by their own size fields.
+uint32_t PageAt(const LibraryImage& im, uint32_t i) {
+  uint32_t at = 16;
+  while (i-- > 0) at += ImageLe32(im.tracks, at + 8);
+  return at;
+}
+uint32_t ChunkAt(const LibraryImage& im, uint32_t i, uint32_t k) {
+  uint32_t at = PageAt(im, i) + 48;
+  while (k-- > 0) at += ImageLe32(im.tracks, at + 8);
+  return at;
+}
+uint32_t SectionAt(const LibraryImage& im, uint32_t c) {
+  uint32_t at = 16;
+  while (c-- > 0) at += ImageLe32(im.browse, at + 8);
+  return at;
+}
+// List j of section c; j = 0 is the order list, j = 1.. the browse lists.
+uint32_t ListAt(const LibraryImage& im, uint32_t c, uint32_t j) {
+  uint32_t at = SectionAt(im, c) + 20;
+  while (j-- > 0) at += ImageLe32(im.browse, at + 8);
+  return at;
+}
+
+TEST(LibraryReaderTest, ReadsTheOneTrackLibraryFieldByField) {
+  LibraryImage im = MakeLibraryImage(OneTrack());
+  ASSERT_EQ(im.tracks.size(), 16u + 200u);
+  ASSERT_EQ(im.browse.size(), 408u);
+  ASSERT_EQ(im.index.size(), 664u);
+  ReadLibrary lib;
+  ReadFault fault;
+  ASSERT_EQ(ReadImage(im, &lib, &fault), kReadOk)
+      << fault.file << " " << fault.offset << " " << fault.message;
+  EXPECT_EQ(CheckCreateStatistics(lib, &fault), kReadOk) << fault.message;
+  ASSERT_EQ(lib.track_count, 1u);
+  EXPECT_EQ(lib.track_file_length, 216u);
+  const ReadPage& page = lib.pages[0];
+  EXPECT_EQ(page.offset, 16u);
+  EXPECT_EQ(page.texts[3], u"A");
+  EXPECT_EQ(page.texts[4], u"/a.mp3");
+  EXPECT_EQ(page.track_number, 0xFFFF);
+  EXPECT_EQ(page.chunk_offsets[4], 16u + 48 + 4 * 28);
+  for (uint32_t c = 0; c < 4; ++c) {
+    EXPECT_EQ(lib.sections[c].order.tracks, std::vector<uint32_t>{0});
+    ASSERT_EQ(lib.sections[c].browse.size(), 3 - c);
+    for (const ReadList& list : lib.sections[c].browse) {
+      ASSERT_EQ(list.entries.size(), 1u);
+      EXPECT_EQ(list.entries[0].count, 1u);
+    }
+  }
+  // A depth-1 entry carries 0x001FFFFF as its index in parent.
+  uint32_t genre_entry = ListAt(im, 0, 1) + 20;
+  EXPECT_EQ(ImageLe32(im.browse, genre_entry + 12), 0x001FFFFFu);
+  EXPECT_EQ(lib.sections[0].browse[0].entries[0].index_in_parent, 0x1FFFFFu);
+  EXPECT_EQ(lib.sections[0].browse[2].entries[0].index_in_parent, 0u);
+  // The summary's size field says 240, not 256; the header's third word 32.
+  EXPECT_EQ(ImageLe32(im.index, 416), 240u);
+  EXPECT_EQ(ImageLe32(im.index, 8), 32u);
+  EXPECT_EQ(lib.next_track_id, 1u);
+  EXPECT_EQ(lib.stats[4].sizes[1].method, 3u);
+  EXPECT_EQ(lib.stats[4].sizes[1].parameter, 20u);
+  EXPECT_EQ(lib.summary[0].entries, 1u);
+}
+
+TEST(LibraryReaderTest, ReadsBrowseTreesAndWideTexts) {
+  LibraryImage im = MakeLibraryImage(FiveTracks());
+  ReadLibrary lib;
+  ReadFault fault;
+  ASSERT_EQ(ReadImage(im, &lib, &fault), kReadOk)
+      << fault.file << " " << fault.offset << " " << fault.message;
+  ASSERT_EQ(CheckCreateStatistics(lib, &fault), kReadOk) << fault.message;
+  EXPECT_EQ(lib.pages[4].texts[3], u"\u65e5\u672c");
+  EXPECT_EQ(LibraryTextToUtf8(lib.pages[4].texts[4]), "/n/\xe9\x9f\xb3.mp3");
+  EXPECT_EQ(lib.sections[0].order.tracks, (std::vector<uint32_t>{1, 4, 0, 2, 3}));
+  const std::vector<ReadEntry>& artists = lib.sections[0].browse[1].entries;
+  ASSERT_EQ(artists.size(), 3u);
+  EXPECT_EQ(artists[2].first_track, 3u);
+  EXPECT_EQ(artists[2].index_in_parent, 1u);  // the second child of Rock
+  const std::vector<ReadEntry>& genres = lib.sections[0].browse[0].entries;
+  EXPECT_EQ(genres[1].first_child, 1u);
+  EXPECT_EQ(genres[1].count, 2u);
+  EXPECT_EQ(lib.stats[0].count, 2u);
+  EXPECT_EQ(lib.summary[2].entries, 4u);  // genre, artist, album groups
+}
+
+TEST(LibraryReaderTest, CountsStatisticsTheWayACreateJobDoes) {
+  std::vector<ImageTrack> tracks = {Track(u"Pop", u"A", u"X", u"Hi", u"/a/x.mp3", 0, 0, 0, 1),
+                                    Track(u"pop", u"A", u"X", u"\u0100b", u"/a/y.mp3", 0, 0, 0, 2),
+                                    Track(u"Rap", u"B", u"Y", u"Yo", u"/a/\u0100.mp3", 1, 1, 1, 1)};
+  LibraryImage im = MakeLibraryImage(tracks);
+  ReadLibrary lib;
+  ReadFault fault;
+  ASSERT_EQ(ReadImage(im, &lib, &fault), kReadOk) << fault.message;
+  DerivedStats d = DeriveCreateStats(lib);
+  // Genres: "Pop" is counted once (first of its id), "Rap" once.
+  EXPECT_EQ(d.counts[0], 2u);
+  EXPECT_EQ(d.utf16_bytes[0], 8u + 8u);
+  EXPECT_EQ(d.stored_bytes[0], 5u + 5u);
+  // Titles: "Hi" 4 narrow bytes; a wide title keeps its 6 UTF-16 bytes.
+  EXPECT_EQ(d.stored_bytes[3], 4u + 6u + 4u);
+  // Paths: the first in full (8 units: 10 bytes), the second after its
+  // shared "/a/" (5 units: 6 bytes), the third's rest is wide (5 units: 12).
+  EXPECT_EQ(d.utf16_bytes[4], 18u * 3);
+  EXPECT_EQ(d.stored_bytes[4], 10u + 6u + 12u);
+  EXPECT_EQ(CheckCreateStatistics(lib, &fault), kReadOk) << fault.message;
+}
+
+TEST(LibraryReaderTest, EveryTwentiethPathIsCountedInFull) {
+  std::vector<ImageTrack> tracks;
+  for (int i = 0; i < 41; ++i)
+    tracks.push_back(Track(u"G", u"A", u"B", u"T", u"/same/path.mp3", 0, 0, 0, 1));
+  ReadLibrary lib;
+  ReadFault fault;
+  ASSERT_EQ(ReadImage(MakeLibraryImage(tracks), &lib, &fault), kReadOk) << fault.message;
+  // 14 units in full is 16 bytes; a fully shared path leaves its terminator, 2.
+  EXPECT_EQ(DeriveCreateStats(lib).stored_bytes[4], 3u * 16 + 38u * 2);
+}
+
+struct Damage {
+  const char* name;
+  std::function<void(LibraryImage*)> mutate;
+  const char* file;
+  std::function<uint32_t(const LibraryImage&)> offset;
+};
+
+std::vector<Damage> Damages() {
+  auto tl = [](LibraryImage* im) { return &im->tracks; };
+  auto bl = [](LibraryImage* im) { return &im->browse; };
+  auto db = [](LibraryImage* im) { return &im->index; };
+  auto add = [](std::vector<uint8_t>* b, uint32_t at, uint32_t v) {
+    SetImageLe32(b, at, ImageLe32(*b, at) + v);
+  };
+  auto set = [](std::vector<uint8_t>* b, uint32_t at, uint32_t v) { SetImageLe32(b, at, v); };
+  using I = const LibraryImage&;
+  return {
+      {"track file tag", [=](LibraryImage* im) { tl(im)->at(3) = 'x'; }, "QVTL.DB",
+       [](I) { return 0u; }},
+      {"track header size", [=](LibraryImage* im) { set(tl(im), 4, 20); }, "QVTL.DB",
+       [](I) { return 4u; }},
+      {"track length past the file", [=](LibraryImage* im) { add(tl(im), 8, 1); }, "QVTL.DB",
+       [](I) { return 8u; }},
+      {"track count short of the pages", [=](LibraryImage* im) { add(tl(im), 12, -1u); }, "QVTL.DB",
+       [](I) { return 8u; }},
+      {"page tag", [=](LibraryImage* im) { tl(im)->at(PageAt(*im, 1)) = 'Q'; }, "QVTL.DB",
+       [](I im) { return PageAt(im, 1); }},
+      {"page head size", [=](LibraryImage* im) { set(tl(im), PageAt(*im, 1) + 4, 44); }, "QVTL.DB",
+       [](I im) { return PageAt(im, 1) + 4; }},
+      {"page size beyond its chunks", [=](LibraryImage* im) { add(tl(im), PageAt(*im, 1) + 8, 4); },
+       "QVTL.DB", [](I im) { return PageAt(im, 1) + 8; }},
+      {"page chunk count", [=](LibraryImage* im) { set(tl(im), PageAt(*im, 2) + 12, 4); },
+       "QVTL.DB", [](I im) { return PageAt(im, 2) + 12; }},
+      {"page flag", [=](LibraryImage* im) { tl(im)->at(PageAt(*im, 2) + 17) = 2; }, "QVTL.DB",
+       [](I im) { return PageAt(im, 2) + 17; }},
+      {"page track index", [=](LibraryImage* im) { set(tl(im), PageAt(*im, 3) + 20, 7); },
+       "QVTL.DB", [](I im) { return PageAt(im, 3) + 20; }},
+      {"page last word", [=](LibraryImage* im) { set(tl(im), PageAt(*im, 3) + 44, 0xFFFFFF); },
+       "QVTL.DB", [](I im) { return PageAt(im, 3) + 44; }},
+      {"chunk tag", [=](LibraryImage* im) { tl(im)->at(ChunkAt(*im, 2, 1) + 2) = 'S'; }, "QVTL.DB",
+       [](I im) { return ChunkAt(im, 2, 1); }},
+      {"chunk kind", [=](LibraryImage* im) { set(tl(im), ChunkAt(*im, 2, 1) + 12, 2); }, "QVTL.DB",
+       [](I im) { return ChunkAt(im, 2, 1) + 12; }},
+      {"chunk without name id",
+       [=](LibraryImage* im) { set(tl(im), ChunkAt(*im, 2, 1) + 16, 0xFFFFFFFF); }, "QVTL.DB",
+       [](I im) { return ChunkAt(im, 2, 1) + 16; }},
+      {"title chunk with name id",
+       [=](LibraryImage* im) { set(tl(im), ChunkAt(*im, 0, 3) + 16, 5); }, "QVTL.DB",
+       [](I im) { return ChunkAt(im, 0, 3) + 16; }},
+      {"genre id past its limit",
+       [=](LibraryImage* im) { set(tl(im), ChunkAt(*im, 0, 0) + 16, 1000); }, "QVTL.DB",
+       [](I im) { return ChunkAt(im, 0, 0) + 16; }},
+      {"text area against chunk size",
+       [=](LibraryImage* im) { add(tl(im), ChunkAt(*im, 0, 0) + 20, 4); }, "QVTL.DB",
+       [](I im) { return ChunkAt(im, 0, 0) + 20; }},
+      {"chunk size past its page",
+       [=](LibraryImage* im) { add(tl(im), ChunkAt(*im, 0, 4) + 8, 400); }, "QVTL.DB",
+       [](I im) { return ChunkAt(im, 0, 4) + 8; }},
+      // "Rock": 10 text bytes in a 12-byte area.
+      {"nonzero pad byte", [=](LibraryImage* im) { tl(im)->at(ChunkAt(*im, 0, 0) + 24 + 11) = 1; },
+       "QVTL.DB", [](I im) { return ChunkAt(im, 0, 0) + 35; }},
+      {"text without zero unit",
+       [=](LibraryImage* im) {
+         for (int i = 8; i < 12; ++i) tl(im)->at(ChunkAt(*im, 0, 0) + 24 + i) = 'x';
+       },
+       "QVTL.DB", [](I im) { return ChunkAt(im, 0, 0) + 24; }},
+      {"browse file tag", [=](LibraryImage* im) { bl(im)->at(0) = 'x'; }, "QVBL.DB",
+       [](I) { return 0u; }},
+      {"browse length past the file", [=](LibraryImage* im) { add(bl(im), 8, 4); }, "QVBL.DB",
+       [](I) { return 8u; }},
+      {"browse length beyond the sections",
+       [=](LibraryImage* im) {
+         add(bl(im), 8, 8);
+         bl(im)->resize(bl(im)->size() + 8);
+       },
+       "QVBL.DB", [](I) { return 8u; }},
+      {"section count", [=](LibraryImage* im) { set(bl(im), 12, 3); }, "QVBL.DB",
+       [](I) { return 12u; }},
+      {"section tag", [=](LibraryImage* im) { bl(im)->at(SectionAt(*im, 2) + 3) = 'x'; }, "QVBL.DB",
+       [](I im) { return SectionAt(im, 2); }},
+      {"section size", [=](LibraryImage* im) { add(bl(im), SectionAt(*im, 1) + 8, 16); }, "QVBL.DB",
+       [](I im) { return SectionAt(im, 1) + 8; }},
+      {"section list count", [=](LibraryImage* im) { bl(im)->at(SectionAt(*im, 2) + 12) = 3; },
+       "QVBL.DB", [](I im) { return SectionAt(im, 2) + 12; }},
+      {"section category", [=](LibraryImage* im) { set(bl(im), SectionAt(*im, 3) + 16, 2); },
+       "QVBL.DB", [](I im) { return SectionAt(im, 3) + 16; }},
+      {"order list entry count",
+       [=](LibraryImage* im) { add(bl(im), ListAt(*im, 1, 0) + 16, -1u); }, "QVBL.DB",
+       [](I im) { return ListAt(im, 1, 0) + 8; }},
+      {"order list type", [=](LibraryImage* im) { bl(im)->at(ListAt(*im, 3, 0) + 12) = 2; },
+       "QVBL.DB", [](I im) { return ListAt(im, 3, 0) + 12; }},
+      {"browse list level", [=](LibraryImage* im) { bl(im)->at(ListAt(*im, 1, 2) + 13) = 1; },
+       "QVBL.DB", [](I im) { return ListAt(im, 1, 2) + 13; }},
+      {"browse list depth", [=](LibraryImage* im) { bl(im)->at(ListAt(*im, 0, 3) + 14) = 2; },
+       "QVBL.DB", [](I im) { return ListAt(im, 0, 3) + 14; }},
+      {"genre list over capacity",
+       [=](LibraryImage* im) { set(bl(im), ListAt(*im, 0, 1) + 16, 1001); }, "QVBL.DB",
+       [](I im) { return ListAt(im, 0, 1) + 16; }},
+      {"order list repeats a track",
+       [=](LibraryImage* im) {
+         set(bl(im), ListAt(*im, 3, 0) + 24, ImageLe32(im->browse, ListAt(*im, 3, 0) + 20));
+       },
+       "QVBL.DB", [](I im) { return ListAt(im, 3, 0) + 24; }},
+      {"order list names a missing track",
+       [=](LibraryImage* im) { set(bl(im), ListAt(*im, 2, 0) + 28, 5); }, "QVBL.DB",
+       [](I im) { return ListAt(im, 2, 0) + 28; }},
+      {"order list out of name order",
+       [=](LibraryImage* im) {
+         uint32_t a = ListAt(*im, 0, 0) + 20;
+         uint32_t t = ImageLe32(im->browse, a);
+         set(bl(im), a, ImageLe32(im->browse, a + 8));
+         set(bl(im), a + 8, t);
+       },
+       "QVBL.DB", [](I im) { return ListAt(im, 0, 0) + 20; }},
+      {"page name id against the order",
+       [=](LibraryImage* im) { set(tl(im), ChunkAt(*im, 4, 2) + 16, 0); }, "QVBL.DB",
+       [](I im) { return ListAt(im, 0, 0) + 24; }},
+      {"depth-1 entry with a parent",
+       [=](LibraryImage* im) { set(bl(im), ListAt(*im, 1, 1) + 20 + 12, 0); }, "QVBL.DB",
+       [](I im) { return ListAt(im, 1, 1) + 32; }},
+      {"index in parent",
+       [=](LibraryImage* im) { set(bl(im), ListAt(*im, 0, 2) + 20 + 32 + 12, 0); }, "QVBL.DB",
+       [](I im) { return ListAt(im, 0, 2) + 64; }},
+      {"genre count of children",
+       [=](LibraryImage* im) { add(bl(im), ListAt(*im, 0, 1) + 20 + 16 + 8, -1u); }, "QVBL.DB",
+       [](I im) { return ListAt(im, 0, 1) + 16; }},
+      {"inner first child",
+       [=](LibraryImage* im) { add(bl(im), ListAt(*im, 1, 1) + 20 + 16 + 4, 1); }, "QVBL.DB",
+       [](I im) { return ListAt(im, 1, 1) + 40; }},
+      {"inner first track", [=](LibraryImage* im) { set(bl(im), ListAt(*im, 0, 2) + 20 + 16, 4); },
+       "QVBL.DB", [](I im) { return ListAt(im, 0, 2) + 36; }},
+      {"album position", [=](LibraryImage* im) { add(bl(im), ListAt(*im, 0, 3) + 20 + 16 + 4, 1); },
+       "QVBL.DB", [](I im) { return ListAt(im, 0, 3) + 40; }},
+      {"album track count",
+       [=](LibraryImage* im) { add(bl(im), ListAt(*im, 2, 1) + 20 + 16 + 8, 1); }, "QVBL.DB",
+       [](I im) { return ListAt(im, 2, 1) + 44; }},
+      {"album first track", [=](LibraryImage* im) { set(bl(im), ListAt(*im, 0, 3) + 20, 0); },
+       "QVBL.DB", [](I im) { return ListAt(im, 0, 3) + 20; }},
+      {"album count over 21 bits",
+       [=](LibraryImage* im) { set(bl(im), ListAt(*im, 2, 1) + 28, 1u << 21); }, "QVBL.DB",
+       [](I im) { return ListAt(im, 2, 1) + 28; }},
+      {"index file tag", [=](LibraryImage* im) { db(im)->at(1) = 'V'; }, "QVDB.DB",
+       [](I) { return 0u; }},
+      {"index third word", [=](LibraryImage* im) { set(db(im), 8, 664); }, "QVDB.DB",
+       [](I) { return 8u; }},
+      {"index chunk count", [=](LibraryImage* im) { db(im)->at(30) = 1; }, "QVDB.DB",
+       [](I) { return 30u; }},
+      {"index cut before its chunks", [=](LibraryImage* im) { db(im)->resize(600); }, "QVDB.DB",
+       [](I) { return 30u; }},
+      {"statistics tag", [=](LibraryImage* im) { db(im)->at(32) = 'x'; }, "QVDB.DB",
+       [](I) { return 32u; }},
+      {"statistics record kind", [=](LibraryImage* im) { set(db(im), 48 + 72 + 12, 0); }, "QVDB.DB",
+       [](I) { return 48u + 72 + 12; }},
+      {"path storage method", [=](LibraryImage* im) { set(db(im), 48 + 4 * 72 + 48 + 12, 1); },
+       "QVDB.DB", [](I) { return 48u + 4 * 72 + 60; }},
+      {"summary size", [=](LibraryImage* im) { set(db(im), 416, 256); }, "QVDB.DB",
+       [](I) { return 416u; }},
+      {"summary step", [=](LibraryImage* im) { db(im)->at(424 + 24 + 18) = 0; }, "QVDB.DB",
+       [](I) { return 424u + 24 + 18; }},
+      {"summary count", [=](LibraryImage* im) { add(db(im), 424 + 24 * 4 + 20, 1); }, "QVDB.DB",
+       [](I) { return 424u + 24 * 4 + 20; }},
+      {"next track id", [=](LibraryImage* im) { set(db(im), 24, 3); }, "QVTL.DB",
+       [](I im) { return PageAt(im, 3) + 24; }},
+      {"repeated track id", [=](LibraryImage* im) { set(tl(im), PageAt(*im, 4) + 24, 1); },
+       "QVTL.DB", [](I im) { return PageAt(im, 4) + 24; }},
+  };
+}
+
+TEST(LibraryReaderTest, ReportsEachBrokenRuleAtItsOffset) {
+  const LibraryImage good = MakeLibraryImage(FiveTracks());
+  for (const Damage& d : Damages()) {
+    LibraryImage im = good;
+    d.mutate(&im);
+    ReadLibrary lib;
+    ReadFault fault;
+    EXPECT_EQ(ReadImage(im, &lib, &fault), kReadDamaged) << d.name;
+    EXPECT_STREQ(fault.file, d.file) << d.name << ": " << fault.message;
+    EXPECT_EQ(fault.offset, d.offset(good)) << d.name << ": " << fault.message;
+  }
+}
+
+TEST(LibraryReaderTest, CreateStatisticsFaultsNameTheirField) {
+  const LibraryImage good = MakeLibraryImage(FiveTracks());
+  const uint32_t fields[] = {48 + 16, 48 + 72 + 44, 48 + 72 * 2 + 68, 48 + 72 * 3 + 16,
+                             48 + 72 * 4 + 68};
+  for (uint32_t at : fields) {
+    LibraryImage im = good;
+    SetImageLe32(&im.index, at, ImageLe32(im.index, at) + 2);
+    ReadLibrary lib;
+    ReadFault fault;
+    ASSERT_EQ(ReadImage(im, &lib, &fault), kReadOk) << at;
+    EXPECT_EQ(CheckCreateStatistics(lib, &fault), kReadDamaged) << at;
+    EXPECT_EQ(fault.offset, at) << fault.message;
+  }
+  LibraryImage im = good;
+  SetImageLe32(&im.index, 24, 9);  // ids below it, but not a create job's
+  ReadLibrary lib;
+  ReadFault fault;
+  ASSERT_EQ(ReadImage(im, &lib, &fault), kReadOk);
+  EXPECT_EQ(CheckCreateStatistics(lib, &fault), kReadDamaged);
+  EXPECT_EQ(fault.offset, 24u);
+}
+
+TEST(LibraryReaderTest, OldTailsBeyondTheLengthsAreIgnored) {
+  LibraryImage im = MakeLibraryImage(FiveTracks());
+  im.tracks.insert(im.tracks.end(), 3000, 0xAB);
+  im.browse.insert(im.browse.end(), 77, 0x01);
+  im.index.insert(im.index.end(), 100, 0x7F);
+  ReadLibrary lib;
+  ReadFault fault;
+  EXPECT_EQ(ReadImage(im, &lib, &fault), kReadOk) << fault.message;
+  EXPECT_EQ(lib.track_file_size, lib.track_file_length + 3000);
+}
+
+TEST(LibraryReaderTest, AnIndexWithoutChunksIsWhole) {
+  LibraryImage im = MakeLibraryImage(FiveTracks());
+  im.index[30] = 0;
+  im.index.resize(32);
+  ReadLibrary lib;
+  ReadFault fault;
+  EXPECT_EQ(ReadImage(im, &lib, &fault), kReadOk) << fault.message;
+  EXPECT_EQ(lib.chunk_count, 0u);
+}
+
+// Every prefix of every file and every single damaged byte must be survived:
+// the sanitizers catch any read outside the bytes given.
+TEST(LibraryReaderTest, SurvivesTruncationAndEveryByteDamaged) {
+  const LibraryImage good = MakeLibraryImage(FiveTracks());
+  for (int file = 0; file < 3; ++file) {
+    const std::vector<uint8_t>& bytes = file == 0   ? good.tracks
+                                        : file == 1 ? good.browse
+                                                    : good.index;
+    for (size_t cut = 0; cut < bytes.size(); ++cut) {
+      LibraryImage im = good;
+      std::vector<uint8_t>& target = file == 0 ? im.tracks : file == 1 ? im.browse : im.index;
+      target.resize(cut);
+      ReadLibrary lib;
+      ReadFault fault;
+      EXPECT_EQ(ReadImage(im, &lib, &fault), kReadDamaged) << file << " cut at " << cut;
+    }
+    for (size_t at = 0; at < bytes.size(); ++at) {
+      for (uint8_t value : {uint8_t{0x00}, uint8_t{0xFF}, uint8_t{0x80}}) {
+        LibraryImage im = good;
+        std::vector<uint8_t>& target = file == 0 ? im.tracks : file == 1 ? im.browse : im.index;
+        target[at] ^= value == 0 ? 0x01 : value;
+        ReadLibrary lib;
+        ReadFault fault;
+        int r = ReadImage(im, &lib, &fault);
+        EXPECT_TRUE(r == kReadOk || r == kReadDamaged);
+      }
+    }
+  }
+}
+
+TEST(LibraryReaderTest, ReadsFromTheDriveOfEitherFileSystem) {
+  test::TempDir fat, hfs;
+  LibraryImage im = MakeLibraryImage(FiveTracks());
+  test::PutLibraryImage(im, fat.path());
+  test::PutLibraryImage(im, hfs.path(), true);
+  ReadLibrary lib;
+  ReadFault fault;
+  EXPECT_EQ(ReadLibraryFiles(fat.str().c_str(), kFileSystemFat, &lib, &fault), kReadOk)
+      << fault.message;
+  EXPECT_EQ(lib.track_count, 5u);
+  EXPECT_EQ(ReadLibraryFiles(hfs.str(true).c_str(), kFileSystemHfs, &lib, &fault), kReadOk)
+      << fault.message;
+  EXPECT_EQ(ReadLibraryFiles(fat.str().c_str(), kFileSystemHfs, &lib, &fault), kReadUnavailable);
+  EXPECT_STREQ(fault.file, "QVTL.DB");
+  std::filesystem::remove(fat.path() / "QUORVEN/LIBRARY/QVDB.DB");
+  EXPECT_EQ(ReadLibraryFiles(fat.str().c_str(), kFileSystemFat, &lib, &fault), kReadUnavailable);
+  EXPECT_STREQ(fault.file, "QVDB.DB");
+}
+
+TEST(LibraryReaderTest, TextBecomesUtf8) {
+  EXPECT_EQ(LibraryTextToUtf8(u"a\u00e9\u20ac"), "a\xc3\xa9\xe2\x82\xac");
+  EXPECT_EQ(LibraryTextToUtf8(u"\U0001F3B5"), "\xf0\x9f\x8e\xb5");
+  std::u16string lone = u"x";
+  lone += static_cast<char16_t>(0xD800);
+  EXPECT_EQ(LibraryTextToUtf8(lone), "x\xef\xbf\xbd");
+}
+
+}  // namespace
+}  // namespace qv
