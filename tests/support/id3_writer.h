@@ -26,8 +26,9 @@ Bytes Syncsafe32(uint32_t value);
 Bytes AudioFiller(size_t length);
 
 struct Id3v1Fields {
-  std::string title, artist, album, year, comment;  // raw bytes, cut to size
-  int track = -1;                                   // >= 0: byte 125 zero and byte 126 the track
+  // Raw bytes, cut to their field's size.
+  std::string title = {}, artist = {}, album = {}, year = {}, comment = {};
+  int track = -1;  // >= 0: byte 125 zero and byte 126 the track
   uint8_t genre = 255;
   char pad = 0;  // fills the rest of each text field
 };
