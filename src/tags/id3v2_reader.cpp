@@ -71,19 +71,23 @@ bool IsFrameIdChar(uint8_t c) {
 }
 
 // Whether a frame ending at `next` is followed by something a writer puts
-// there: another frame, padding, or the end of the tag.
+// there: the end of the tag, padding up to it, or a frame header whose
+// identifier is well formed and whose size fits in what is left.
 bool LandsWell(std::span<const uint8_t> body, uint64_t next) {
   if (next > body.size()) return false;
-  size_t left = body.size() - static_cast<size_t>(next);
-  if (left == 0) return true;
-  const uint8_t* at = body.data() + next;
-  size_t look = left < 4 ? left : 4;
-  bool zero = true;
-  for (size_t i = 0; i < look; ++i) zero = zero && at[i] == 0;
-  if (zero) return true;
-  if (left < 4) return false;
-  return at[0] >= 'A' && at[0] <= 'Z' && IsFrameIdChar(at[1]) && IsFrameIdChar(at[2]) &&
-         IsFrameIdChar(at[3]);
+  size_t at = static_cast<size_t>(next);
+  size_t left = body.size() - at;
+  const uint8_t* p = body.data() + at;
+  bool padding = true;
+  for (size_t i = 0; i < left && padding; ++i) padding = p[i] == 0;
+  if (padding) return true;
+  if (left < kHeaderBytes) return false;
+  if (!(p[0] >= 'A' && p[0] <= 'Z') || !IsFrameIdChar(p[1]) || !IsFrameIdChar(p[2]) ||
+      !IsFrameIdChar(p[3])) {
+    return false;
+  }
+  size_t room = left - kHeaderBytes;
+  return LoadSyncsafe32(body, at + 4) <= room || LoadBe32(body, at + 4) <= room;
 }
 
 // 2.4 frame sizes are syncsafe, but some old encoders wrote plain numbers

@@ -51,7 +51,7 @@ struct Id3v2FrameOptions {
   uint8_t flags2 = 0;
   // kNatural: syncsafe for 2.4, plain for 2.3 (2.2 is always plain 24-bit).
   FrameSize size_form = FrameSize::kNatural;
-  std::optional<uint32_t> claimed_size;  // written instead of the true size
+  std::optional<uint32_t> claimed_size = {};  // written instead of the true size
 };
 // One frame: id is 3 characters for major 2, else 4; data follows the header.
 Bytes Id3v2Frame(int major, std::string_view id, const Bytes& data,
@@ -64,10 +64,10 @@ Bytes Id3v24ExtendedHeader();
 
 struct Id3v2TagOptions {
   int revision = 0;
-  uint8_t flags = 0;                     // 0x40 is added when there is an extended header
-  Bytes extended_header;                 // put before the frames
-  size_t padding = 0;                    // zero bytes after the frames
-  std::optional<uint32_t> claimed_size;  // written instead of the true size
+  uint8_t flags = 0;                          // 0x40 is added when there is an extended header
+  Bytes extended_header;                      // put before the frames
+  size_t padding = 0;                         // zero bytes after the frames
+  std::optional<uint32_t> claimed_size = {};  // written instead of the true size
 };
 // The tag header and body. major 2, 3 or 4 (or any other value).
 Bytes Id3v2Tag(int major, const std::vector<Bytes>& frames, const Id3v2TagOptions& options = {});
