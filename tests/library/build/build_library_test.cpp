@@ -1,0 +1,167 @@
+// Whole libraries built through the create operations: name numbering, the
+// merge of spilled batches, and libraries that must come out the same
+// whether or not their batches were spilled.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "build_test_support.h"
+
+namespace qv {
+namespace {
+
+using test::BuildOptions;
+using test::TrackSpec;
+using test::U16;
+
+TrackSpec Track(const std::string& genre, const std::string& artist, const std::string& album,
+                const std::string& title, uint16_t number, uint32_t i) {
+  TrackSpec t;
+  t.genre = U16(genre);
+  t.artist = U16(artist);
+  t.album = U16(album);
+  t.title = U16(title);
+  t.track_number = number;
+  t.path = U16("/Music/t" + std::to_string(i) + ".mp3");
+  return t;
+}
+
+// Builds the tracks and returns what the builder held when it finished.
+BuildSnapshot Build(const test::TempDir& drive, const std::vector<TrackSpec>& tracks,
+                    uint32_t record_buffer_bytes = 0) {
+  BuildSnapshot s;
+  BuildOptions options;
+  options.record_buffer_bytes = record_buffer_bytes;
+  options.inspect = [&s](LibraryBuilder& b) { s = Snapshot(b); };
+  EXPECT_EQ(test::BuildLibrary(drive.str(), tracks, options), 0);
+  return s;
+}
+
+TEST(BuildLibrary, NumbersNamesByTheirKeys) {
+  std::vector<TrackSpec> tracks = {
+      Track("Rock", "The Band", "Alpha", "one", 1, 0),
+      Track("rock", "BAND", "alpha", "two", 2, 1),
+      Track("ＲＯＣＫ", "Band, The", "Beta", "x", 1, 2),
+      Track("Jazz", "", "", "y", 0xFFFF, 3),
+      Track("", "Zed", "Alpha", "z", 3, 4),
+  };
+  test::TempDir drive;
+  BuildSnapshot s = Build(drive, tracks);
+  // Genres: JAZZ 0, ROCK 1 (three spellings), empty last.
+  EXPECT_EQ(s.ids[kGenre], std::vector<uint32_t>({1, 1, 1, 0, 2}));
+  EXPECT_EQ(s.distinct[kGenre], 3u);
+  // Artists: BAND (with and without the article) 0, "BAND, THE" 1, ZED 2, empty 3.
+  EXPECT_EQ(s.ids[kArtist], std::vector<uint32_t>({0, 0, 1, 3, 2}));
+  EXPECT_EQ(s.distinct[kArtist], 4u);
+  // Albums: ALPHA 0 (also by another artist), BETA 1, empty 2.
+  EXPECT_EQ(s.ids[kAlbum], std::vector<uint32_t>({0, 0, 1, 2, 0}));
+  EXPECT_EQ(s.distinct[kAlbum], 3u);
+  // Genre order: JAZZ, then ROCK by artist BAND (numbers 1, 2), "BAND, THE", then the empty genre.
+  EXPECT_EQ(s.lists[kGenre], std::vector<uint32_t>({3, 0, 1, 2, 4}));
+  EXPECT_EQ(s.lists[kArtist], std::vector<uint32_t>({0, 1, 2, 4, 3}));
+  EXPECT_EQ(s.lists[kAlbum], std::vector<uint32_t>({0, 1, 4, 2, 3}));
+  EXPECT_EQ(s.lists[kTitle], std::vector<uint32_t>({0, 1, 2, 3, 4}));
+  EXPECT_EQ(s.title_counts[0], 5u);
+  EXPECT_EQ(s.title_counts[1], 5u);
+  // The first track of each name gives its display name: "Jazz", "Rock", "" for genres.
+  EXPECT_EQ(s.name_bytes[kGenre], 10u + 10u + 2u);
+  EXPECT_EQ(s.stored_name_bytes[kGenre], 6u + 6u + 2u);
+  // Artists counted from "The Band", "Band, The", "Zed", "".
+  EXPECT_EQ(s.name_bytes[kArtist], 18u + 20u + 8u + 2u);
+  EXPECT_EQ(s.stored_name_bytes[kArtist], 10u + 11u + 5u + 2u);
+  // The pages carry the final ids: no batch was written before the final merge.
+  std::vector<PageFacts> pages = ReadPages(LibraryFile(drive, "QVTL.DB"));
+  ASSERT_EQ(pages.size(), 5u);
+  for (uint32_t t = 0; t < 5; ++t) {
+    for (int c = 0; c < 3; ++c) EXPECT_EQ(pages[t].name_ids[c], s.ids[c][t]) << t << " " << c;
+  }
+}
+
+TEST(BuildLibrary, FullWidthAndWideDisplayNamesCountTheirStoredSize) {
+  std::vector<TrackSpec> tracks = {Track("山", "ＡＢ", "x", "t", 1, 0)};
+  test::TempDir drive;
+  BuildSnapshot s = Build(drive, tracks);
+  EXPECT_EQ(s.name_bytes[kGenre], 4u);
+  EXPECT_EQ(s.stored_name_bytes[kGenre], 4u);
+  EXPECT_EQ(s.name_bytes[kArtist], 6u);
+  EXPECT_EQ(s.stored_name_bytes[kArtist], 6u);
+  EXPECT_EQ(s.stored_name_bytes[kAlbum], 3u);
+}
+
+TEST(BuildLibrary, MoreThanAThousandGenresOverflow) {
+  std::vector<TrackSpec> tracks;
+  for (uint32_t i = 0; i < 1005; ++i) {
+    char genre[16];
+    std::snprintf(genre, sizeof(genre), "G%04u", 1004 - i);  // added in reverse order
+    tracks.push_back(Track(genre, "a", "b", "t", 1, i));
+  }
+  test::TempDir drive;
+  BuildSnapshot s = Build(drive, tracks);
+  EXPECT_EQ(s.distinct[kGenre], 1000u);
+  for (uint32_t i = 0; i < 1005; ++i) {
+    uint32_t rank = 1004 - i;
+    EXPECT_EQ(s.ids[kGenre][i], rank < 1000 ? rank : kOverflowId) << i;
+  }
+  // One name begins each new id: the first overflow name is the last counted.
+  EXPECT_EQ(s.name_bytes[kGenre], 1001u * 12u);
+  EXPECT_EQ(s.distinct[kArtist], 1u);
+}
+
+TEST(BuildLibrary, SpilledBatchesGiveTheSameFilesAsOneBatch) {
+  std::vector<TrackSpec> tracks;
+  for (uint32_t i = 0; i < 1500; ++i) {
+    TrackSpec t = test::GeneratedTrack(i);
+    t.title += U16(" #" + std::to_string(i));  // every key distinct
+    tracks.push_back(t);
+  }
+  test::TempDir one;
+  test::TempDir many;
+  BuildSnapshot a = Build(one, tracks);
+  BuildSnapshot b = Build(many, tracks, 24 * 1024);
+  EXPECT_EQ(a.batches_written, 1u);
+  EXPECT_GT(b.batches_written, 5u);
+  EXPECT_EQ(a.lists, b.lists);
+  EXPECT_EQ(a.ids, b.ids);
+  EXPECT_EQ(a.distinct, b.distinct);
+  EXPECT_EQ(a.name_bytes, b.name_bytes);
+  EXPECT_EQ(a.stored_name_bytes, b.stored_name_bytes);
+  EXPECT_EQ(a.title_bytes, b.title_bytes);
+  EXPECT_EQ(a.packed_path_bytes, b.packed_path_bytes);
+  for (const char* name : {"QVTL.DB", "QVBL.DB", "QVDB.DB"}) {
+    EXPECT_EQ(LibraryFile(one, name), LibraryFile(many, name)) << name;
+  }
+}
+
+TEST(BuildLibrary, EqualKeysOfOldAndNewTracksPutTheNewFirst) {
+  // Identical tracks with paths of one length: records of 64 bytes, so a
+  // 2,400-byte buffer spills after every 23 tracks.
+  std::vector<TrackSpec> tracks;
+  for (uint32_t i = 0; i < 60; ++i) tracks.push_back(Track("g", "a", "b", "t", 1, i + 10));
+  test::TempDir drive;
+  BuildSnapshot s = Build(drive, tracks, 2400);
+  ASSERT_EQ(s.batches_written, 3u);
+  for (int c = 0; c < 4; ++c) {
+    for (uint32_t p = 1; p < 60; ++p) {
+      EXPECT_GE(s.lists[c][p - 1] / 23, s.lists[c][p] / 23)
+          << "category " << c << " position " << p;
+    }
+  }
+  EXPECT_EQ(s.distinct[kArtist], 1u);
+
+  // Exact order of two batches of identical tracks: records of 60 bytes, the
+  // third fills a 1,100-byte buffer; each batch keeps its sort order.
+  std::vector<TrackSpec> five;
+  for (uint32_t i = 0; i < 5; ++i) five.push_back(Track("g", "a", "b", "t", 1, i));
+  test::TempDir small;
+  BuildSnapshot f = Build(small, five, 1100);
+  EXPECT_EQ(f.batches_written, 2u);
+  EXPECT_EQ(f.lists[kGenre], std::vector<uint32_t>({4, 3, 2, 0, 1}));
+  EXPECT_EQ(f.lists[kTitle], std::vector<uint32_t>({4, 3, 2, 0, 1}));
+  EXPECT_EQ(f.ids[kGenre], std::vector<uint32_t>({0, 0, 0, 0, 0}));
+}
+
+}  // namespace
+}  // namespace qv
