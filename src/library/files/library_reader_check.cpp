@@ -77,8 +77,10 @@ int CheckNameOrder(const ReadLibrary& lib, uint32_t c, ReadFault* f) {
     if (!step)
       return Fail(f, kBrowseFileName, TrackOffset(order, p), kReadDamaged,
                   where + " jumps from name id " + Num(before) + " to " + Num(id));
+    // Names past the limit share the overflow id, so below it the order of
+    // the ids says nothing.
     for (uint32_t k = c; k <= 2; ++k) {
-      if (page.name_ids[k] > prev.name_ids[k]) break;
+      if (page.name_ids[k] > prev.name_ids[k] || page.name_ids[k] == kReadOverflowId) break;
       if (page.name_ids[k] < prev.name_ids[k])
         return Fail(f, kBrowseFileName, TrackOffset(order, p), kReadDamaged,
                     where + " comes after a track of a later name in category " + Num(k));
