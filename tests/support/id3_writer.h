@@ -65,7 +65,7 @@ Bytes Id3v24ExtendedHeader();
 struct Id3v2TagOptions {
   int revision = 0;
   uint8_t flags = 0;                          // 0x40 is added when there is an extended header
-  Bytes extended_header;                      // put before the frames
+  Bytes extended_header = {};                 // put before the frames
   size_t padding = 0;                         // zero bytes after the frames
   std::optional<uint32_t> claimed_size = {};  // written instead of the true size
 };
