@@ -162,6 +162,54 @@ TEST(TrackListWriter, SpilledBatchesGetTheirFinalNameIds) {
   EXPECT_EQ(spilled, single);
 }
 
+// Near-largest pages, so that both the writer and the finishing pass fill
+// their staging area several times over.
+TrackSpec Large(int i) {
+  TrackSpec t;
+  t.genre = Ascii("Genre " + std::to_string(i % 11)) + std::u16string(20, u'\x3042');
+  t.artist = Ascii("Artist " + std::to_string(i % 97)) + std::u16string(36, u'\x3044');
+  t.album = Ascii("Album " + std::to_string(i % 301)) + std::u16string(38, u'\x3046');
+  t.title = Ascii("Title " + std::to_string(i)) + std::u16string(50, u'\x3048');
+  t.path = Ascii("/Music/" + std::to_string(i % 13) + "/") + std::u16string(230, u'\x304A') +
+           Ascii(std::to_string(i));
+  t.number = static_cast<uint16_t>(i % 17);
+  return t;
+}
+
+TEST(TrackListWriter, LargeListsComeOutTheSameInOneBatchOrSeveral) {
+  const int kTracks = 6000;
+  TempDir one_drive, three_drive;
+  std::vector<uint8_t> single;
+  {
+    WriterBuild build(one_drive.str());
+    ASSERT_TRUE(build.ok());
+    for (int i = 0; i < kTracks; ++i) ASSERT_EQ(build.Add(Large(i)), kEngineOk);
+    ASSERT_EQ(build.Complete(), kEngineOk);
+    single = build.File(kTrackFileName);
+  }
+  ASSERT_GT(single.size(), 3u * kPageBufferBytes / 2);
+  WriterBuild build(three_drive.str());
+  ASSERT_TRUE(build.ok());
+  for (int i = 0; i < kTracks; ++i) {
+    ASSERT_EQ(build.Add(Large(i)), kEngineOk);
+    if (i == 2599 || i == 5199) {
+      ASSERT_EQ(build.Spill(), kEngineOk);
+    }
+  }
+  ASSERT_EQ(build.Complete(), kEngineOk);
+  std::vector<uint8_t> spilled = build.File(kTrackFileName);
+  EXPECT_TRUE(spilled == single);
+  std::vector<PageView> pages = ReadPages(spilled);
+  ASSERT_EQ(pages.size(), static_cast<size_t>(kTracks));
+  for (uint32_t t = 0; t < kTracks; ++t) {
+    ASSERT_EQ(pages[t].name_ids[0], build.b()->name_ids[0][t]) << t;
+    ASSERT_EQ(pages[t].name_ids[2], build.b()->name_ids[2][t]) << t;
+    ASSERT_EQ(pages[t].texts[4], Large(static_cast<int>(t)).path) << t;
+  }
+  EXPECT_EQ(build.b()->distinct_names[0], 11u);
+  EXPECT_EQ(build.b()->distinct_names[2], 301u);
+}
+
 TEST(TrackListWriter, AppendRefusesAHeaderThatDisagreesWithTheBuild) {
   TempDir drive;
   WriterBuild build(drive.str());
