@@ -7,7 +7,9 @@
 namespace qv {
 namespace {
 
-TimeOfDay At(int32_t seconds, int32_t micro = 0) { return TimeOfDay{seconds, micro}; }
+TimeOfDay At(int32_t seconds, int32_t micro = 0) {
+  return TimeOfDay{seconds, micro};
+}
 
 ProgressInputs Inputs(int32_t handled, int32_t total, bool scan_ended, bool flush = false,
                       const char* file = nullptr) {
