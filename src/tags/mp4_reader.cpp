@@ -34,8 +34,8 @@ namespace {
 constexpr uint32_t kSizeInvalid = 0xFFFFFFFFu;
 constexpr uint32_t kValueOffset = 16;
 constexpr uint32_t kTrknPayload = 20;
-// The longest field holds 63 units and a UTF-8 unit takes at most 3 bytes, so
-// a value cut here stores the same text as the whole value would.
+// The longest field holds 63 units and every 3 bytes of UTF-8 give at least
+// one unit, so a value cut here stores the same text as the whole value would.
 constexpr uint32_t kValueKeep = 512;
 
 enum class Step { kOk, kFailed, kStopped, kFileEnded };
@@ -137,37 +137,46 @@ Step FindChild(Walk* walk, uint64_t budget, const char (&type)[5], Header* atom,
   return Step::kOk;
 }
 
-// Steps into "meta" and returns the budget of its children, telling the plain
-// container apart from the one with version and flags.
+// Steps into "meta" and returns the budget of its children. The 8 bytes after
+// its header are read ahead: when their second half spells "hdlr", the atom is
+// a plain container and they are its first child's header; otherwise the
+// first 4 are the version and flags, passed over.
 Step EnterMeta(Walk* walk, const Header& meta, uint64_t* budget) {
   const uint64_t body = meta.size - meta.head_len;
-  if (body < 8) {
-    *budget = body > 4 ? body - 4 : 0;
-    return body > 4 && !Skip(walk, 4) ? Step::kFailed : Step::kOk;
+  if (body >= 8) {
+    int64_t n = ReadFully(walk->fd, walk->ahead, 8);
+    if (n < 0) return Step::kFailed;
+    walk->ahead_len = static_cast<uint32_t>(n);
+    walk->ahead_at = 0;
+    if (n < 8) return Step::kFileEnded;
+    if (std::memcmp(walk->ahead + 4, "hdlr", 4) == 0) {
+      *budget = body;
+      return Step::kOk;
+    }
   }
-  int64_t n = ReadBytes(walk, walk->ahead, 8);
-  if (n < 0) return Step::kFailed;
-  if (n < 8) return Step::kFileEnded;
-  walk->ahead_len = 8;
-  walk->ahead_at = 0;
-  walk->pos -= 8;
-  if (std::memcmp(walk->ahead + 4, "hdlr", 4) == 0) {
-    *budget = body;
-    return Step::kOk;
-  }
-  walk->ahead_at = 4;
-  walk->pos += 4;
-  *budget = body - 4;
-  return Step::kOk;
+  *budget = body > 4 ? body - 4 : 0;
+  if (*budget == 0) return Step::kOk;
+  return Skip(walk, 4) ? Step::kOk : Step::kFailed;
 }
 
-uint16_t* TextField(const uint8_t (&type)[4], TrackTags* record, size_t* capacity) {
+// The text items and the field each fills.
+struct TextItem {
+  char name[4];  // after the leading 0xA9
+  size_t capacity;
+  uint16_t* TrackTags::*field;
+};
+constexpr TextItem kTextItems[] = {
+    {"nam", kTitleBytes, &TrackTags::Title},
+    {"ART", kArtistBytes, &TrackTags::Artist},
+    {"alb", kAlbumBytes, &TrackTags::Album},
+    {"gen", kGenreBytes, &TrackTags::Genre},
+};
+
+const TextItem* FindTextItem(const uint8_t (&type)[4]) {
   if (type[0] != 0xA9) return nullptr;
-  const char* rest = reinterpret_cast<const char*>(type + 1);
-  if (std::memcmp(rest, "nam", 3) == 0) return *capacity = kTitleBytes, record->Title;
-  if (std::memcmp(rest, "ART", 3) == 0) return *capacity = kArtistBytes, record->Artist;
-  if (std::memcmp(rest, "alb", 3) == 0) return *capacity = kAlbumBytes, record->Album;
-  if (std::memcmp(rest, "gen", 3) == 0) return *capacity = kGenreBytes, record->Genre;
+  for (const TextItem& item : kTextItems) {
+    if (std::memcmp(type + 1, item.name, 3) == 0) return &item;
+  }
   return nullptr;
 }
 
@@ -175,11 +184,10 @@ uint16_t* TextField(const uint8_t (&type)[4], TrackTags* record, size_t* capacit
 // what lies beyond the kept part of a value, are passed over by seeking.
 Step ReadItem(Walk* walk, const Header& item, TrackTags* record) {
   const uint64_t payload = item.size - item.head_len;
-  size_t capacity = 0;
-  uint16_t* field = TextField(item.type, record, &capacity);
+  const TextItem* text_item = FindTextItem(item.type);
   const bool is_trkn = std::memcmp(item.type, "trkn", 4) == 0;
   const bool wanted =
-      (field != nullptr && payload >= kValueOffset) || (is_trkn && payload >= kTrknPayload);
+      (text_item != nullptr && payload >= kValueOffset) || (is_trkn && payload >= kTrknPayload);
   if (!wanted) return Skip(walk, payload) ? Step::kOk : Step::kFailed;
 
   uint8_t value[kValueOffset + kValueKeep + 4];
@@ -199,7 +207,10 @@ Step ReadItem(Walk* walk, const Header& item, TrackTags* record) {
     int32_t units = 0;
     Utf16String text =
         Utf8ToUtf16(reinterpret_cast<const char*>(value + kValueOffset), &units, true);
-    if (text) StoreTagText(field, capacity, text.get(), static_cast<size_t>(units));
+    if (text) {
+      StoreTagText(record->*text_item->field, text_item->capacity, text.get(),
+                   static_cast<size_t>(units));
+    }
   }
   return Skip(walk, payload - keep) ? Step::kOk : Step::kFailed;
 }

@@ -50,16 +50,28 @@ int ReadChunkHeader(int fd, Chunk* chunk) {
   return 1;
 }
 
+// The text sub-chunks and the field each fills.
+struct InfoText {
+  char id[5];
+  size_t capacity;
+  uint16_t* TrackTags::*field;
+};
+constexpr InfoText kInfoTexts[] = {
+    {"IPRD", kAlbumBytes, &TrackTags::Album}, {"INAM", kTitleBytes, &TrackTags::Title},
+    {"ISBJ", kTitleBytes, &TrackTags::Title}, {"IART", kArtistBytes, &TrackTags::Artist},
+    {"IGNR", kGenreBytes, &TrackTags::Genre},
+};
+
+// The field a sub-chunk fills, or null.
 uint16_t* InfoField(const uint8_t (&id)[4], TrackTags* record, size_t* capacity) {
-  if (IsId(id, "IPRD")) return *capacity = kAlbumBytes, record->Album;
-  if (IsId(id, "INAM")) return *capacity = kTitleBytes, record->Title;
-  if (IsId(id, "ISBJ")) {
+  for (const InfoText& info : kInfoTexts) {
+    if (!IsId(id, info.id)) continue;
+    uint16_t* field = record->*info.field;
     // The subject stands in for a missing name only.
-    bool empty = record->Title != nullptr && record->Title[0] == 0;
-    return *capacity = kTitleBytes, empty ? record->Title : nullptr;
+    if (IsId(id, "ISBJ") && (field == nullptr || field[0] != 0)) return nullptr;
+    *capacity = info.capacity;
+    return field;
   }
-  if (IsId(id, "IART")) return *capacity = kArtistBytes, record->Artist;
-  if (IsId(id, "IGNR")) return *capacity = kGenreBytes, record->Genre;
   return nullptr;
 }
 
