@@ -1,0 +1,366 @@
+// Spilled batches at full size, the spill on the very last file, the full
+// library, read-back of damaged track pages, and failures of the file calls.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "build_test_support.h"
+#include "support/faulty_file_door.h"
+
+namespace qv {
+namespace {
+
+using test::BuildOptions;
+using test::TrackSpec;
+using test::U16;
+
+// Adds tracks from make(i) until the batch spills for the nth time, and
+// returns how many were added.
+template <typename Make>
+uint32_t AddUntilSpill(uint32_t spills, Make make) {
+  LibraryBuilder* b = TheBuildContext().builder;
+  TrackTagsStorage storage;
+  uint32_t i = 0;
+  while (b->batches_written < spills) {
+    test::FillTrackTags(make(i++), &storage);
+    EXPECT_EQ(AddTagsToBuild(&storage.tags), 0);
+    if (::testing::Test::HasFailure()) break;
+  }
+  EXPECT_EQ(b->batch_tracks, 0u);
+  return i;
+}
+
+TrackSpec Distinct(uint32_t i) {
+  TrackSpec t = test::GeneratedTrack(i);
+  t.title += U16(" #" + std::to_string(i));
+  return t;
+}
+
+TEST(Spill, OnTheVeryLastFileTheFinalMergeStillRuns) {
+  test::TempDir spilled;
+  BuildOptions options;
+  options.record_buffer_bytes = 16 * 1024;
+  ASSERT_EQ(test::OpenTestBuild(spilled.str(), options), 0);
+  uint32_t count = AddUntilSpill(3, Distinct);
+  EXPECT_EQ(FlushBuild(1), 0);
+  EXPECT_EQ(FinishBuild(), 0);
+  BuildSnapshot a = Snapshot(*TheBuildContext().builder);
+  CloseBuild();
+
+  std::vector<TrackSpec> tracks;
+  for (uint32_t i = 0; i < count; ++i) tracks.push_back(Distinct(i));
+  test::TempDir whole;
+  BuildSnapshot b;
+  options.record_buffer_bytes = 0;
+  options.inspect = [&b](LibraryBuilder& builder) { b = Snapshot(builder); };
+  ASSERT_EQ(test::BuildLibrary(whole.str(), tracks, options), 0);
+  EXPECT_EQ(a.total, count);
+  EXPECT_EQ(a.lists, b.lists);
+  EXPECT_EQ(a.ids, b.ids);
+  EXPECT_EQ(a.distinct, b.distinct);
+  EXPECT_EQ(a.name_bytes, b.name_bytes);
+  EXPECT_EQ(a.stored_name_bytes, b.stored_name_bytes);
+  EXPECT_EQ(a.title_counts, b.title_counts);
+  for (const char* name : {"QVTL.DB", "QVBL.DB", "QVDB.DB"}) {
+    EXPECT_EQ(LibraryFile(spilled, name), LibraryFile(whole, name)) << name;
+  }
+}
+
+// Long UTF-16 names make every record 932 bytes, so a full record buffer
+// spills after about 19,000 tracks. The names need no folding, so their
+// order is the order of their units.
+TrackSpec Large(uint32_t i) {
+  auto name = [](uint32_t units, uint32_t value, uint32_t digits) {
+    std::u16string s(units - digits, u'\u4E00');
+    for (uint32_t d = 0; d < digits; ++d) {
+      s.push_back(static_cast<char16_t>(0x4E00 + value % 64));
+      value /= 64;
+    }
+    std::reverse(s.end() - digits, s.end());
+    return s;
+  };
+  TrackSpec t;
+  t.genre = name(29, (i * 7) % 1200, 2);
+  t.artist = name(47, (i * 13) % 5000, 3);
+  t.album = name(47, (i * 31) % 9000, 3);
+  t.title = name(63, i, 3);
+  t.path = u"/" + name(254, i, 3);
+  t.track_number = static_cast<uint16_t>(i % 30);
+  return t;
+}
+
+TEST(Spill, FullSizeBatchesSpilledTwiceNumberNamesInOrder) {
+  test::TempDir drive;
+  ASSERT_EQ(test::OpenTestBuild(drive.str()), 0);
+  uint32_t count = AddUntilSpill(2, Large);
+  ASSERT_GT(count, 38000u);
+  EXPECT_EQ(TheBuildContext().spilled, 1u);
+  ASSERT_EQ(FlushBuild(1), 0);
+  ASSERT_EQ(FinishBuild(), 0);
+  BuildSnapshot s = Snapshot(*TheBuildContext().builder);
+  CloseBuild();
+
+  // Expected ids: the rank of each name among the distinct names.
+  std::vector<TrackSpec> tracks;
+  for (uint32_t i = 0; i < count; ++i) tracks.push_back(Large(i));
+  const std::u16string TrackSpec::*fields[3] = {&TrackSpec::genre, &TrackSpec::artist,
+                                                &TrackSpec::album};
+  std::array<std::map<std::u16string, uint32_t>, 3> ranks;
+  for (int c = 0; c < 3; ++c) {
+    for (const TrackSpec& t : tracks) ranks[c][t.*fields[c]] = 0;
+    uint32_t next = 0;
+    for (auto& [name, rank] : ranks[c]) rank = std::min(next++, c == 0 ? kOverflowId : 0xFFFFFFFFu);
+  }
+  for (int c = 0; c < 3; ++c) EXPECT_EQ(s.distinct[c], c == 0 ? 1000u : ranks[c].size()) << c;
+  std::vector<PageFacts> pages = ReadPages(LibraryFile(drive, "QVTL.DB"));
+  ASSERT_EQ(pages.size(), count);
+  for (uint32_t t = 0; t < count; ++t) {
+    ASSERT_EQ(pages[t].index, t);
+    ASSERT_EQ(pages[t].texts[kTitle], tracks[t].title);
+    for (int c = 0; c < 3; ++c) {
+      uint32_t rank = ranks[c][tracks[t].*fields[c]];
+      uint32_t expected = c == 0 && rank >= 1000 ? kOverflowId : rank;
+      ASSERT_EQ(pages[t].name_ids[c], expected) << "track " << t << " category " << c;
+      ASSERT_EQ(s.ids[c][t], expected);
+    }
+  }
+  // The album list runs by album, then track number, then title.
+  for (uint32_t p = 1; p < count; ++p) {
+    const TrackSpec& x = tracks[s.lists[kAlbum][p - 1]];
+    const TrackSpec& y = tracks[s.lists[kAlbum][p]];
+    ASSERT_TRUE(std::tie(x.album, x.track_number, x.title) <
+                std::tie(y.album, y.track_number, y.title))
+        << p;
+    ASSERT_LT(tracks[s.lists[kTitle][p - 1]].title, tracks[s.lists[kTitle][p]].title);
+  }
+}
+
+TEST(Spill, LibraryFullAtOneHundredFiftyThousandTracks) {
+  test::TempDir drive;
+  ASSERT_EQ(test::OpenTestBuild(drive.str()), 0);
+  LibraryBuilder* b = TheBuildContext().builder;
+  TrackTagsStorage storage;
+  TrackSpec t;
+  t.genre = u"g";
+  t.artist = u"a";
+  t.album = u"b";
+  t.track_number = 1;
+  for (uint32_t i = 0; i < kMaxTracks; ++i) {
+    t.title = U16(std::to_string(i % 1000));
+    t.path = U16("/" + std::to_string(i));
+    test::FillTrackTags(t, &storage);
+    int added = AddTrackRecord(b, &storage.tags);
+    ASSERT_EQ(added, i + 1 == kMaxTracks ? 2 : 0) << i;
+  }
+  EXPECT_EQ(b->batches_written, 0u);
+  EXPECT_EQ(AddTrackRecord(b, &storage.tags), 2);
+  EXPECT_EQ(AddTagsToBuild(&storage.tags), 0);
+  EXPECT_EQ(AddFileToBuild("/nonexistent/file.mp3", 2), 2);
+  EXPECT_EQ(b->total_tracks, kMaxTracks);
+  ASSERT_EQ(FlushBuild(1), 0);
+  ASSERT_EQ(FinishBuild(), 0);
+  EXPECT_EQ(b->title_counts[0], kMaxTracks);
+  EXPECT_EQ(b->distinct_names[kGenre], 1u);
+  std::vector<uint8_t> file = LibraryFile(drive, "QVTL.DB");
+  EXPECT_EQ(Le32(file, 12), kMaxTracks);
+  EXPECT_EQ(Le32(file, 8), file.size());
+  // Title order: "0" of every thousand tracks first, by track number then
+  // by the sort's handling of equal keys.
+  EXPECT_EQ(b->category_lists[kTitle][0] % 1000, 0u);
+  CloseBuild();
+}
+
+// A build with one spilled batch of tracks 0-2 on disk, with artists that
+// show the dropped article.
+class ReadBackTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    BuildOptions options;
+    options.record_buffer_bytes = 1100;
+    ASSERT_EQ(test::OpenTestBuild(drive_.str(), options), 0);
+    AddUntilSpill(1, [](uint32_t i) {
+      TrackSpec t;
+      t.genre = u"Pop";
+      t.artist = i == 1 ? u"The Who" : u"Abba";
+      t.album = u"Hits";
+      t.title = U16("Song" + std::to_string(i));
+      t.path = U16("/m/" + std::to_string(i) + ".mp3");
+      t.track_number = static_cast<uint16_t>(i + 4);
+      return t;
+    });
+    ASSERT_EQ(builder()->tracks_on_disk, 3u);
+  }
+  void TearDown() override { CloseBuild(); }
+
+  LibraryBuilder* builder() { return TheBuildContext().builder; }
+  std::string TrackFile() { return test::LibraryDirectory(drive_.str()) + "QVTL.DB"; }
+
+  int Read(uint32_t track) {
+    LibraryBuilder* b = builder();
+    b->track_file = OpenLibraryFile(b, kTrackFileName, O_RDWR, 0);
+    EXPECT_GE(b->track_file, 0);
+    int r = ReadTrackKeys(b, &b->key_sets[0], track);
+    Files().Close(b->track_file);
+    b->track_file = -1;
+    return r;
+  }
+
+  void Damage(size_t at, std::vector<uint8_t> bytes) {
+    std::vector<uint8_t> file = test::ReadFileBytes(TrackFile());
+    std::copy(bytes.begin(), bytes.end(), file.begin() + at);
+    test::WriteFileBytes(TrackFile(), file);
+  }
+
+  ErrorLogEntry LastError() { return TheErrorLog().entries[TheErrorLog().count - 1]; }
+
+  test::TempDir drive_;
+};
+
+TEST_F(ReadBackTest, KeysComeBackFromThePages) {
+  builder()->current_category = kArtist;
+  ASSERT_EQ(Read(1), 1);
+  const SortKeySet& k = builder()->key_sets[0];
+  EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(k.slot[kGenre])), u"POP");
+  EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(k.slot[kArtist])), u"WHO");
+  EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(k.slot[kTitle])), u"SONG1");
+  EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(k.slot[kPathSlot])),
+            u"/M/1\x0EMP3");  // the full stop weighs 14
+  EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(k.slot[5])), u"The Who");
+  EXPECT_EQ(k.track_number, 5);
+  EXPECT_EQ(TheErrorLog().count, 0u);
+}
+
+TEST_F(ReadBackTest, DamagedPagesFailWithTheirStep) {
+  std::vector<PageFacts> pages = ReadPages(test::ReadFileBytes(TrackFile()));
+  ASSERT_EQ(pages.size(), 3u);
+  uint32_t second = pages[1].offset;
+  // A chunk that claims more bytes than the page holds.
+  Damage(second + 48 + 8, {0x00, 0xFF, 0xFF, 0x7F});
+  EXPECT_EQ(Read(1), 0);
+  EXPECT_EQ(LastError().site, kSiteReadTrackKeys);
+  EXPECT_EQ(LastError().detail, 6u);
+  // A head size beyond the chunk.
+  Damage(second + 48 + 8, {28, 0, 0, 0});
+  Damage(second + 48 + 4, {40, 0, 0, 0});
+  EXPECT_EQ(Read(1), 0);
+  EXPECT_EQ(LastError().detail, 6u);
+  // A string kind that does not exist.
+  Damage(second + 48 + 4, {24, 0, 0, 0});
+  Damage(second + 48 + 12, {9, 0, 0, 0});
+  EXPECT_EQ(Read(1), 0);
+  // A first-chunk offset far past the page ends the chunks without reading.
+  Damage(second + 48 + 12, {0, 0, 0, 0});
+  ASSERT_EQ(Read(1), 1);
+  Damage(second + 4, {0xF0, 0xFF, 0xFF, 0xFF});
+  EXPECT_EQ(Read(1), 1);
+  EXPECT_EQ(builder()->key_sets[0].slot[kGenre][0], 0);
+  // Not a page.
+  Damage(second, {'x', 'v', 't', 'i'});
+  EXPECT_EQ(Read(1), 0);
+  EXPECT_EQ(LastError().detail, 5u);
+  EXPECT_EQ(LastError().module, kBuilderLive);
+  // A page cut short by the end of the file.
+  std::vector<uint8_t> file = test::ReadFileBytes(TrackFile());
+  file.resize(pages[2].offset + 40);
+  test::WriteFileBytes(TrackFile(), file);
+  EXPECT_EQ(Read(2), 0);
+  EXPECT_EQ(LastError().detail, 4u);
+}
+
+TEST_F(ReadBackTest, ADamagedTrackListFailsTheFinalMerge) {
+  std::vector<PageFacts> pages = ReadPages(test::ReadFileBytes(TrackFile()));
+  for (const PageFacts& p : pages) Damage(p.offset + 48 + 8, {0xFF, 0xFF, 0xFF, 0xFF});
+  TrackTagsStorage storage;
+  TrackSpec t;
+  t.path = u"/x.mp3";
+  test::FillTrackTags(t, &storage);
+  ASSERT_EQ(AddTagsToBuild(&storage.tags), 0);
+  EXPECT_EQ(FlushBuild(1), 3);
+  EXPECT_EQ(LastError().detail, 6u);
+  EXPECT_EQ(IsFlushInProgress(), 0);
+}
+
+class FailureTest : public ReadBackTest {
+ protected:
+  int AddOne() {
+    TrackTagsStorage storage;
+    TrackSpec t;
+    t.genre = u"Pop";
+    t.path = u"/late.mp3";
+    test::FillTrackTags(t, &storage);
+    return AddTagsToBuild(&storage.tags);
+  }
+  test::FaultyFileDoor door_;
+};
+
+TEST_F(FailureTest, TheSecondSpillFailsWhenTheTrackListCannotBeOpened) {
+  test::ScopedFileDoor scoped(&door_);
+  door_.FailNth(test::FileOp::kOpen, 1, "QVTL.DB");
+  ASSERT_EQ(AddOne(), 0);
+  ASSERT_EQ(AddOne(), 0);
+  EXPECT_EQ(AddOne(), 3);  // the third added track fills the batch
+  EXPECT_TRUE(door_.Fired());
+  EXPECT_EQ(IsFlushInProgress(), 0);
+  EXPECT_EQ(builder()->batch_tracks, 3u);
+}
+
+TEST_F(FailureTest, AFailedKeyReadFailsTheFlush) {
+  test::ScopedFileDoor scoped(&door_);
+  ASSERT_EQ(AddOne(), 0);
+  door_.FailNth(test::FileOp::kRead, 1);
+  EXPECT_EQ(FlushBuild(1), 3);
+  EXPECT_EQ(LastError().site, kSiteReadTrackKeys);
+  EXPECT_EQ(LastError().detail, 4u);
+}
+
+TEST_F(FailureTest, AFailedBatchWriteGivesFourAndKeepsTheBatch) {
+  test::ScopedFileDoor scoped(&door_);
+  ASSERT_EQ(AddOne(), 0);
+  door_.FailFrom(test::FileOp::kWrite, 1);
+  EXPECT_EQ(FlushBuild(1), 4);
+  EXPECT_EQ(builder()->batch_tracks, 1u);
+  EXPECT_EQ(builder()->batches_written, 1u);
+}
+
+TEST_F(FailureTest, FinishingPassAndBrowseFilesFailures) {
+  test::ScopedFileDoor scoped(&door_);
+  ASSERT_EQ(AddOne(), 0);
+  ASSERT_EQ(FlushBuild(1), 0);
+  door_.FailNth(test::FileOp::kOpen, 1, "QVTL.DB");
+  EXPECT_EQ(FinishBuild(), 3);
+  door_.FailNth(test::FileOp::kOpen, 1, "QVBL.DB");
+  EXPECT_EQ(FinishBuild(), 4);
+  door_.FailNth(test::FileOp::kOpen, 0);
+  EXPECT_EQ(FinishBuild(), 0);
+  std::vector<PageFacts> pages = ReadPages(LibraryFile(drive_, "QVTL.DB"));
+  ASSERT_EQ(pages.size(), 4u);
+  for (const PageFacts& p : pages) EXPECT_EQ(p.name_ids[kGenre], 0u);  // every genre is "Pop"
+  EXPECT_EQ(pages[3].name_ids[kArtist], 2u);  // the empty artist sorts last
+}
+
+TEST(SpillFailure, AFailedFirstWriteEndsTheSpillWithFour) {
+  test::TempDir drive;
+  test::FaultyFileDoor door;
+  test::ScopedFileDoor scoped(&door);
+  BuildOptions options;
+  options.record_buffer_bytes = 1100;
+  ASSERT_EQ(test::OpenTestBuild(drive.str(), options), 0);
+  door.FailFrom(test::FileOp::kMkdir, 1);
+  TrackTagsStorage storage;
+  int result = 0;
+  for (uint32_t i = 0; i < 3 && result == 0; ++i) {
+    test::FillTrackTags(test::GeneratedTrack(i), &storage);
+    result = AddTagsToBuild(&storage.tags);
+  }
+  EXPECT_EQ(result, 4);  // no library directory, so no track list
+  EXPECT_EQ(IsFlushInProgress(), 0);
+  EXPECT_EQ(TheBuildContext().spilled, 1u);
+  CloseBuild();
+}
+
+}  // namespace
+}  // namespace qv
