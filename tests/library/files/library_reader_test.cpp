@@ -359,6 +359,62 @@ TEST(LibraryReaderTest, ReportsEachBrokenRuleAtItsOffset) {
   }
 }
 
+// Name ids follow the collation: case, width and a leading "THE " of an
+// artist do not make another name; anything else does.
+TEST(LibraryReaderTest, NameIdsAndOrdersFollowTheCollation) {
+  std::vector<ImageTrack> same = {
+      Track(u"pop", u"The Band", u"x", u"a", u"/1", 0, 0, 0, 1),
+      Track(u"POP", u"BAND", u"X", u"b", u"/2", 0, 0, 0, 2),
+      Track(u"\uff30\uff4f\uff50", u"\uff42\uff41\uff4e\uff44", u"\uff38", u"c", u"/3", 0, 0, 0, 3),
+      Track(u"Pop", u"Band, The", u"", u"d", u"/4", 0, 1, 1, 1)};
+  ReadLibrary lib;
+  ReadFault fault;
+  EXPECT_EQ(ReadImage(MakeLibraryImage(same), &lib, &fault), kReadOk)
+      << fault.file << " " << fault.offset << " " << fault.message;
+
+  struct Case {
+    const char* name;
+    std::function<void(std::vector<ImageTrack>*)> change;
+    const char* file;
+    std::function<uint32_t(const LibraryImage&)> offset;
+  };
+  const Case cases[] = {
+      {"one id for two names", [](std::vector<ImageTrack>* t) { (*t)[3].texts[0] = u"Rocky"; },
+       "QVTL.DB", [](const LibraryImage& im) { return ChunkAt(im, 3, 0) + 16; }},
+      {"two ids for one name", [](std::vector<ImageTrack>* t) { (*t)[3].ids[0] = 2; }, "QVTL.DB",
+       [](const LibraryImage& im) { return ChunkAt(im, 3, 0) + 16; }},
+      {"album order against the track numbers",
+       [](std::vector<ImageTrack>* t) { (*t)[2].number = 9; }, "QVBL.DB",
+       [](const LibraryImage& im) { return ListAt(im, 2, 0) + 20 + 4 * 3; }},
+  };
+  for (const Case& c : cases) {
+    std::vector<ImageTrack> tracks = FiveTracks();
+    c.change(&tracks);
+    LibraryImage im = MakeLibraryImage(tracks);
+    if (std::string(c.name).find("album order") != std::string::npos) {
+      // Within album "Two", put track 2 (now number 9) ahead of track 1
+      // (number 2), and name it as the group's first track.
+      uint32_t at = ListAt(im, 2, 0) + 20;
+      ASSERT_EQ(ImageLe32(im.browse, at + 8), 1u);
+      ASSERT_EQ(ImageLe32(im.browse, at + 12), 2u);
+      SetImageLe32(&im.browse, at + 8, 2);
+      SetImageLe32(&im.browse, at + 12, 1);
+      SetImageLe32(&im.browse, ListAt(im, 2, 1) + 20 + 16, 2);
+    }
+    EXPECT_EQ(ReadImage(im, &lib, &fault), kReadDamaged) << c.name;
+    EXPECT_STREQ(fault.file, c.file) << c.name << ": " << fault.message;
+    EXPECT_EQ(fault.offset, c.offset(im)) << c.name << ": " << fault.message;
+  }
+
+  LibraryImage im = MakeLibraryImage(FiveTracks());
+  uint32_t titles = ListAt(im, 3, 0) + 20;
+  uint32_t first = ImageLe32(im.browse, titles);
+  SetImageLe32(&im.browse, titles, ImageLe32(im.browse, titles + 4));
+  SetImageLe32(&im.browse, titles + 4, first);
+  EXPECT_EQ(ReadImage(im, &lib, &fault), kReadDamaged);
+  EXPECT_EQ(fault.offset, titles + 4) << fault.message;
+}
+
 TEST(LibraryReaderTest, CreateStatisticsFaultsNameTheirField) {
   const LibraryImage good = MakeLibraryImage(FiveTracks());
   const uint32_t fields[] = {48 + 16, 48 + 72 + 44, 48 + 72 * 2 + 68, 48 + 72 * 3 + 16,
