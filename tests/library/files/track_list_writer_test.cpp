@@ -210,6 +210,47 @@ TEST(TrackListWriter, LargeListsComeOutTheSameInOneBatchOrSeveral) {
   EXPECT_EQ(build.b()->distinct_names[2], 301u);
 }
 
+// In update mode the insertion leaves the title and path totals alone and the
+// pages count them as they are written.
+TEST(TrackListWriter, UpdateModePagesCountTitlesAndPackedPaths) {
+  TempDir drive;
+  WriterBuild build(drive.str());
+  ASSERT_TRUE(build.ok());
+  LibraryBuilder* b = build.b();
+  b->flags = static_cast<uint16_t>(b->flags | kFlagUpdateMode);
+  char path[32];
+  for (int i = 0; i < 21; ++i) {
+    std::snprintf(path, sizeof(path), "/Music/a%02d.mp3", i);
+    TrackSpec t;
+    t.title = u"Song";
+    t.path = Ascii(path);
+    ASSERT_EQ(build.Add(t), kEngineOk);
+  }
+  TrackSpec wide;
+  wide.title = u"\x6b4c";
+  wide.path = u"/Music/\x6b4c.mp3";
+  ASSERT_EQ(build.Add(wide), kEngineOk);
+  EXPECT_EQ(b->title_bytes, 0u);
+  EXPECT_EQ(b->packed_path_bytes, 0u);
+  for (uint16_t c = kGenre; c <= kTitle; ++c) {
+    ASSERT_EQ(SortBatch(b, c), 1);
+    ASSERT_EQ(MergeBatch(b, b->batch_tracks, 1), 1);
+  }
+  uint32_t counted = b->title_counts[0];
+  ASSERT_EQ(WriteTrackPages(b), 1);
+  EXPECT_EQ(b->title_counts[0] - counted, 22u);
+  EXPECT_EQ(b->title_bytes, 21u * 10 + 4);
+  EXPECT_EQ(b->stored_title_bytes, 21u * 6 + 4);
+  EXPECT_EQ(b->path_bytes, 21u * 30 + 26);
+  // Whole padded path (32 bytes, halved) at 0 and 20; the 5 or 6 unshared
+  // 8-bit units elsewhere, rounded up to 8 bytes; the wide path's 14 bytes
+  // after the shared "/Music/".
+  EXPECT_EQ(b->packed_path_bytes, 16u + 19 * 8 + 16 + 14);
+  std::vector<uint16_t> last(wide.path.begin(), wide.path.end());
+  last.push_back(0);
+  EXPECT_EQ(std::memcmp(b->previous_path, last.data(), last.size() * 2), 0);
+}
+
 TEST(TrackListWriter, AppendRefusesAHeaderThatDisagreesWithTheBuild) {
   TempDir drive;
   WriterBuild build(drive.str());
