@@ -1,0 +1,108 @@
+#include "platform/volumes.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "job/drive_check.h"
+#include "support/temp_dir.h"
+
+namespace qv {
+namespace {
+
+constexpr char kTable[] =
+    "22 1 8:2 / / rw,relatime shared:1 - ext4 /dev/sda2 rw\n"
+    "23 22 0:21 / /proc rw,nosuid - proc proc rw\n"
+    "24 22 0:5 / /dev rw - devtmpfs udev rw\n"
+    "40 22 8:17 / /media/me/MY\\040STICK rw,nosuid shared:5 master:2 - vfat /dev/sdb1 rw\n"
+    "41 22 0:40 / /tmp rw - tmpfs tmpfs rw\n"
+    "42 22 8:33 / /media/me/MAC rw - hfsplus /dev/sdc1 rw\n"
+    "43 22 8:33 / /media/me/MAC rw - hfsplus /dev/sdc1 rw\n"
+    "44 22 8:49 /sub /srv/bind rw - ext4 /dev/sdd1 rw\n"
+    "garbage line\n";
+
+TEST(MountTable, ListsBlockDevicesAndTheRootOnce) {
+  const auto volumes = ParseMountInfo(kTable, nullptr);
+  ASSERT_EQ(volumes.size(), 4u);
+  EXPECT_EQ(volumes[0].mount_path, "/");
+  EXPECT_EQ(volumes[0].type, "ext4");
+  EXPECT_EQ(volumes[1].mount_path, "/media/me/MY STICK");
+  EXPECT_EQ(volumes[1].type, "vfat");
+  EXPECT_EQ(volumes[1].device, "/dev/sdb1");
+  EXPECT_EQ(volumes[2].mount_path, "/media/me/MAC");
+  EXPECT_EQ(volumes[2].type, "hfsplus");
+  EXPECT_EQ(volumes[3].mount_path, "/srv/bind");
+}
+
+TEST(MountTable, BlockDeviceTestDecides) {
+  const auto volumes =
+      ParseMountInfo(kTable, [](const std::string& source) { return source == "/dev/sdb1"; });
+  ASSERT_EQ(volumes.size(), 2u);
+  EXPECT_EQ(volumes[0].mount_path, "/");
+  EXPECT_EQ(volumes[1].mount_path, "/media/me/MY STICK");
+}
+
+TEST(MountTable, DisplayNameFallsBackToTheLastComponent) {
+  MountedVolume v{"/media/me/MY STICK", "vfat", "/nonexistent/device"};
+  EXPECT_EQ(VolumeDisplayName(v), "MY STICK");
+  EXPECT_EQ(LastPathComponent("/"), "/");
+  EXPECT_EQ(LastPathComponent("/a/b/"), "b");
+  EXPECT_EQ(LastPathComponent("plain"), "plain");
+}
+
+TEST(MountTable, ThisMachineHasARoot) {
+  const auto volumes = MountedLocalVolumes();
+  bool root = false;
+  for (const auto& v : volumes) root = root || v.mount_path == "/";
+  EXPECT_TRUE(root);
+  MountedVolume of_tmp;
+  test::TempDir dir;
+  ASSERT_TRUE(VolumeOfPath(dir.str(), &of_tmp));
+  EXPECT_FALSE(of_tmp.type.empty());
+  EXPECT_FALSE(VolumeOfPath(dir.str() + "/missing", &of_tmp));
+}
+
+TEST(FileSystemKind, KnowsTheLinuxNamesOfFatAndHfs) {
+  for (const char* fat : {"msdos", "vfat", "fat"}) EXPECT_EQ(CheckFileSystem(fat), 1u) << fat;
+  for (const char* hfs : {"hfs", "hfsplus"}) EXPECT_EQ(CheckFileSystem(hfs), 2u) << hfs;
+  for (const char* other : {"ext4", "exfat", "ntfs", "VFAT", "hfsx", ""}) {
+    EXPECT_EQ(CheckFileSystem(other), 0u) << other;
+  }
+}
+
+int NoLibrary(const char*, uint32_t) {
+  return -1;
+}
+int HasLibrary(const char*, uint32_t) {
+  return 0;
+}
+
+TEST(DriveCheck, FolderOfANamedKind) {
+  test::TempDir dir;
+  DriveCheckResult r = MakeCheck(dir.str().c_str(), 2, NoLibrary);
+  EXPECT_EQ(r.check, kDriveNoLibrary);
+  EXPECT_STREQ(r.file_system, "hfs");
+  r = MakeCheck(dir.str().c_str(), 1, HasLibrary);
+  EXPECT_EQ(r.check, kDriveHasLibrary);
+  EXPECT_STREQ(r.file_system, "msdos");
+  r = MakeCheck((dir.str() + "/gone").c_str(), 1, HasLibrary);
+  EXPECT_EQ(r.check, kDriveNotUsable);
+  EXPECT_EQ(r.problem, DriveProblem::kMissing);
+}
+
+TEST(DriveCheck, StartUpVolumeAndOtherFileSystemsAreNotUsable) {
+  DriveCheckResult r = MakeCheck("/", 0, HasLibrary);
+  EXPECT_EQ(r.check, kDriveNotUsable);
+  EXPECT_TRUE(r.problem == DriveProblem::kStartupVolume || r.problem == DriveProblem::kReadOnly);
+  test::TempDir dir;  // a folder on whatever the test machine runs on
+  r = MakeCheck(dir.str().c_str(), 0, HasLibrary);
+  if (CheckFileSystem(r.file_system) == 0) {
+    EXPECT_EQ(r.check, kDriveNotUsable);
+    EXPECT_EQ(r.problem, DriveProblem::kNotFatOrHfs);
+  }
+  EXPECT_EQ(CheckPath("/"), CheckPath("/"));
+  EXPECT_EQ(CheckPath(dir.str().c_str()), -1);
+}
+
+}  // namespace
+}  // namespace qv
