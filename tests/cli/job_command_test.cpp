@@ -1,0 +1,227 @@
+// qvlib create, update and drives, run as a user runs them, on drives made
+// by the test.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+
+#include "support/id3_writer.h"
+#include "support/temp_dir.h"
+
+namespace qv {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Bytes;
+using test::TempDir;
+
+struct Result {
+  int status;
+  std::string out, err;
+};
+
+std::string Slurp(const fs::path& path) {
+  std::ifstream in(path);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::string Quote(const std::string& s) {
+  std::string q = "'";
+  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+// Runs qvlib with stdin from /dev/null, so it has no terminal to ask.
+Result Qvlib(const std::string& args) {
+  TempDir io;
+  const std::string command = std::string(QV_QVLIB_PATH) + " " + args + " </dev/null >" +
+                              Quote((io.path() / "out").string()) + " 2>" +
+                              Quote((io.path() / "err").string());
+  const int raw = std::system(command.c_str());
+  return Result{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(io.path() / "out"),
+                Slurp(io.path() / "err")};
+}
+
+Bytes TaggedMp3(const std::string& artist, const std::string& album, const std::string& title,
+                int track) {
+  test::Id3v1Fields v1;
+  v1.title = title;
+  v1.artist = artist;
+  v1.album = album;
+  v1.track = track;
+  v1.genre = 17;
+  Bytes body = test::AudioFiller(2000);
+  Bytes v1tag = test::Id3v1Tag(v1);
+  body.insert(body.end(), v1tag.begin(), v1tag.end());
+  return body;
+}
+
+class QvlibJobTest : public ::testing::Test {
+ protected:
+  void MakeDrive(int artists, int albums, int songs) {
+    for (int a = 0; a < artists; ++a) {
+      for (int b = 0; b < albums; ++b) {
+        for (int s = 0; s < songs; ++s) {
+          const std::string artist = "Artist " + std::to_string(a);
+          const std::string album = "Album " + std::to_string(b);
+          drive.Write(artist + "/" + album + "/" + std::to_string(s) + " Song.mp3",
+                      TaggedMp3(artist, album, "Song " + std::to_string(s), s + 1));
+        }
+      }
+    }
+  }
+  std::string Drive() const { return Quote(drive.str()); }
+  std::map<std::string, Bytes> Snapshot() const {
+    std::map<std::string, Bytes> files;
+    if (!fs::exists(drive.path() / "QUORVEN")) return files;
+    for (const auto& e : fs::recursive_directory_iterator(drive.path() / "QUORVEN")) {
+      if (e.is_regular_file()) files[e.path().string()] = test::ReadFileBytes(e.path());
+    }
+    return files;
+  }
+  TempDir drive;
+};
+
+TEST_F(QvlibJobTest, CreateWritesALibraryThatPassesTheCheck) {
+  MakeDrive(3, 2, 4);
+  const Result r = Qvlib("create " + Drive() + " --fs fat --yes --lang en");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "24 files are processed.\n");
+  EXPECT_NE(r.err.find("Creating.."), std::string::npos);
+  const Result check = Qvlib("check " + Drive() + " --fs fat");
+  EXPECT_EQ(check.status, 0) << check.out;
+  EXPECT_EQ(check.out.rfind("ok: 24 tracks", 0), 0u) << check.out;
+  // No backup left beside the library.
+  EXPECT_EQ(Snapshot().size(), 3u);
+  // Again over the library just made: the overwrite question, answered by --yes.
+  const Result again = Qvlib("create " + Drive() + " --fs fat --yes");
+  EXPECT_EQ(again.status, 0) << again.err;
+  EXPECT_EQ(Snapshot().size(), 3u);
+}
+
+TEST_F(QvlibJobTest, HfsFolderGetsTheHiddenLibraryDirectory) {
+  MakeDrive(1, 1, 3);
+  const Result r = Qvlib("create " + Drive() + " --fs hfs --yes");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(fs::exists(drive.path() / ".QUORVEN/LIBRARY/QVTL.DB"));
+  EXPECT_FALSE(fs::exists(drive.path() / "QUORVEN"));
+}
+
+TEST_F(QvlibJobTest, RefusesToGuessTheStartAnswerWithoutATerminal) {
+  MakeDrive(1, 1, 2);
+  const Result r = Qvlib("create " + Drive() + " --fs fat");
+  EXPECT_EQ(r.status, 64);
+  EXPECT_NE(r.err.find("--yes"), std::string::npos);
+  EXPECT_NE(r.err.find("Are you sure you would like to create the library using these settings?"),
+            std::string::npos);
+  EXPECT_FALSE(fs::exists(drive.path() / "QUORVEN"));
+}
+
+TEST_F(QvlibJobTest, AFolderIsNotADriveWithoutItsKind) {
+  MakeDrive(1, 1, 1);
+  const Result r = Qvlib("create " + Drive() + " --yes");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("TRN-3600 LIBRARY CREATOR\nCan only create a Library in the Root "
+                       "Drectory.\nError Code : E-01"),
+            std::string::npos);
+  EXPECT_FALSE(fs::exists(drive.path() / "QUORVEN"));
+}
+
+TEST_F(QvlibJobTest, UnreadableFilesAreSkippedAndListedOrAbortTheJob) {
+  MakeDrive(2, 1, 3);
+  ASSERT_EQ(Qvlib("create " + Drive() + " --fs fat --yes").status, 0);
+  const auto before = Snapshot();
+  drive.Write("Broken/empty.mp3", {});
+  const Result aborted = Qvlib("create " + Drive() + " --fs fat --yes --on-unreadable abort");
+  EXPECT_EQ(aborted.status, 2);
+  EXPECT_NE(aborted.err.find("Error Code : E-02"), std::string::npos);
+  EXPECT_EQ(Snapshot(), before);
+  const Result skipped = Qvlib("create " + Drive() + " --fs fat --yes");
+  EXPECT_EQ(skipped.status, 0) << skipped.err;
+  EXPECT_EQ(skipped.out, "6 files are processed.\n");
+  EXPECT_NE(skipped.err.find("skipped: " + drive.str() + "/Broken/empty.mp3"), std::string::npos);
+}
+
+TEST_F(QvlibJobTest, UpdateNeedsALibraryAndNeverLeavesAHalfWrittenOne) {
+  MakeDrive(1, 2, 2);
+  const Result none = Qvlib("update " + Drive() + " --fs fat --yes");
+  EXPECT_EQ(none.status, 64);
+  ASSERT_EQ(Qvlib("create " + Drive() + " --fs fat --yes").status, 0);
+  const auto before = Snapshot();
+  drive.Write("Artist 9/New/1.mp3", TaggedMp3("Artist 9", "New", "Fresh", 1));
+  const Result r = Qvlib("update " + Drive() + " --fs fat --yes");
+  if (r.status == 0) {
+    EXPECT_EQ(r.out, "1 files are processed.\n");
+    EXPECT_EQ(Qvlib("check " + Drive() + " --fs fat").status, 0);
+  } else {
+    EXPECT_EQ(Snapshot(), before) << r.err;
+  }
+  EXPECT_EQ(Snapshot().size(), 3u);
+}
+
+TEST_F(QvlibJobTest, InterruptCancelsAndPutsTheOldLibraryBack) {
+  MakeDrive(1, 1, 3);
+  ASSERT_EQ(Qvlib("create " + Drive() + " --fs fat --yes").status, 0);
+  const auto before = Snapshot();
+  // Enough files that the job is still running when the interrupt comes.
+  const Bytes song = TaggedMp3("Many", "Files", "Same", 1);
+  for (int d = 0; d < 8; ++d) {
+    for (int i = 0; i < 1000; ++i) {
+      drive.Write("Many/" + std::to_string(d) + "/" + std::to_string(i) + ".mp3", song);
+    }
+  }
+  TempDir io;
+  const fs::path err = io.path() / "err";
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    freopen("/dev/null", "r", stdin);
+    freopen((io.path() / "out").c_str(), "w", stdout);
+    freopen(err.c_str(), "w", stderr);
+    const std::string path = drive.str();
+    execl(QV_QVLIB_PATH, "qvlib", "create", path.c_str(), "--fs", "fat", "--yes", nullptr);
+    _exit(127);
+  }
+  // Once the job has started, one Ctrl-C: with nobody to ask, it cancels.
+  for (int i = 0; i < 500 && Slurp(err).find("Creating..") == std::string::npos; ++i) {
+    usleep(10000);
+  }
+  usleep(200000);
+  kill(pid, SIGINT);
+  int raw = 0;
+  ASSERT_EQ(waitpid(pid, &raw, 0), pid);
+  ASSERT_TRUE(WIFEXITED(raw));
+  EXPECT_EQ(WEXITSTATUS(raw), 130) << Slurp(err);
+  EXPECT_EQ(Slurp(io.path() / "out"), "");
+  EXPECT_EQ(Snapshot(), before);
+}
+
+TEST(QvlibUsage, BadUsageExitsSixtyFour) {
+  EXPECT_EQ(Qvlib("create").status, 64);
+  EXPECT_EQ(Qvlib("create /x --lang xx --yes").status, 64);
+  EXPECT_EQ(Qvlib("create /x --fs ntfs --yes").status, 64);
+  EXPECT_EQ(Qvlib("create /x --on-unreadable maybe --yes").status, 64);
+  const Result help = Qvlib("--help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("drives"), std::string::npos);
+  EXPECT_NE(help.out.find("create"), std::string::npos);
+  EXPECT_NE(help.out.find("update"), std::string::npos);
+}
+
+TEST(QvlibDrives, ListsTheRootAsNotUsable) {
+  const Result r = Qvlib("drives");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("\t/\t"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\t3\tnot usable"), std::string::npos) << r.out;
+}
+
+}  // namespace
+}  // namespace qv
