@@ -37,6 +37,7 @@ BuildSnapshot Build(const test::TempDir& drive, const std::vector<TrackSpec>& tr
   options.record_buffer_bytes = record_buffer_bytes;
   options.inspect = [&s](LibraryBuilder& b) { s = Snapshot(b); };
   EXPECT_EQ(test::BuildLibrary(drive.str(), tracks, options), 0);
+  ExpectLibraryHolds(drive);
   return s;
 }
 

@@ -68,6 +68,7 @@ TEST(Spill, OnTheVeryLastFileTheFinalMergeStillRuns) {
   for (const char* name : {"QVTL.DB", "QVBL.DB", "QVDB.DB"}) {
     EXPECT_EQ(LibraryFile(spilled, name), LibraryFile(whole, name)) << name;
   }
+  ExpectLibraryHolds(spilled);
 }
 
 // Long UTF-16 names make every record 932 bytes, so a full record buffer
@@ -116,6 +117,7 @@ TEST(Spill, FullSizeBatchesSpilledTwiceNumberNamesInOrder) {
     for (auto& [name, rank] : ranks[c]) rank = std::min(next++, c == 0 ? kOverflowId : 0xFFFFFFFFu);
   }
   for (int c = 0; c < 3; ++c) EXPECT_EQ(s.distinct[c], c == 0 ? 1000u : ranks[c].size()) << c;
+  ExpectLibraryHolds(drive);
   std::vector<PageFacts> pages = ReadPages(LibraryFile(drive, "QVTL.DB"));
   ASSERT_EQ(pages.size(), count);
   for (uint32_t t = 0; t < count; ++t) {
@@ -172,6 +174,7 @@ TEST(Spill, LibraryFullAtOneHundredFiftyThousandTracks) {
   // by the sort's handling of equal keys.
   EXPECT_EQ(b->category_lists[kTitle][0] % 1000, 0u);
   CloseBuild();
+  ExpectLibraryHolds(drive);
 }
 
 // A build with one spilled batch of tracks 0-2 on disk, with artists that

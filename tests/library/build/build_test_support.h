@@ -2,12 +2,15 @@
 // the name ids and strings that a track list file carries.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "library/build/library_builder.h"
+#include "library/files/library_reader.h"
 #include "support/library_fixture.h"
 #include "support/temp_dir.h"
 
@@ -92,6 +95,16 @@ inline std::vector<PageFacts> ReadPages(const std::vector<uint8_t>& f) {
 inline std::vector<uint8_t> LibraryFile(const test::TempDir& drive, const char* name,
                                         uint32_t kind = kFileSystemFat) {
   return test::ReadFileBytes(test::LibraryDirectory(drive.str(), kind) + name);
+}
+
+// The independent reader accepts the library, statistics included.
+inline void ExpectLibraryHolds(const test::TempDir& drive, uint32_t kind = kFileSystemFat) {
+  ReadLibrary lib;
+  ReadFault fault;
+  ASSERT_EQ(ReadLibraryFiles(drive.str().c_str(), kind, &lib, &fault), kReadOk)
+      << fault.file << " at " << fault.offset << ": " << fault.message;
+  EXPECT_EQ(CheckCreateStatistics(lib, &fault), kReadOk)
+      << fault.file << " at " << fault.offset << ": " << fault.message;
 }
 
 }  // namespace qv
