@@ -95,8 +95,14 @@ void RunWithCancelQuestion(JobDriver& driver, JobState& state, TerminalHost& hos
   sigaction(SIGINT, &action, &previous);
   g_interrupts.store(0);
   const bool can_ask = isatty(STDIN_FILENO);
+  bool noted = false;
   driver.Start();
   while (!driver.Finished()) {
+    if (g_interrupts.load() > 0 && !host.CancelEnabled() && !Load(state.ErrorOutputing) && !noted) {
+      // The finishing steps cannot be cancelled; the question waits for them.
+      host.PrintNote("qvlib: the library files are being written; Ctrl-C waits for that");
+      noted = true;
+    }
     if (g_interrupts.load() > 0 && host.CancelEnabled() && !Load(state.ErrorOutputing)) {
       g_interrupts.store(0);
       driver.AskCancel();

@@ -75,6 +75,13 @@ void TerminalHost::PrintQuestion(const char* text, const char* choices) {
   std::fflush(err_);
 }
 
+void TerminalHost::PrintNote(const char* text) {
+  std::lock_guard<std::mutex> lock(output_);
+  ClearLine();
+  std::fprintf(err_, "%s\n", text);
+  std::fflush(err_);
+}
+
 bool TerminalHost::ReadAnswer(std::string* line, bool (*give_up)(void*), void* context) {
   line->clear();
   for (;;) {

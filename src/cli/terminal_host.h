@@ -34,6 +34,8 @@ class TerminalHost : public JobHost {
   bool CancelEnabled() const { return cancel_enabled_.load(std::memory_order_acquire); }
   // Prints a question and clears the progress line first.
   void PrintQuestion(const char* text, const char* choices);
+  // One line of information, on a line of its own.
+  void PrintNote(const char* text);
   // Reads one answer line from in_fd, waiting in steps so that give_up (a
   // second Ctrl-C, the end of the job) can end the wait: the line, or
   // nullopt-like false when give_up fired or the input ended.
