@@ -59,7 +59,10 @@ int LoadFile(const std::string& path, std::vector<uint8_t>* bytes, ReadFault* fa
   bytes->assign(want, 0);
   int64_t got = want ? ReadFully(fd, bytes->data(), want) : 0;
   files.Close(fd);
-  if (got < 0) return Fail(fault, name, 0, kReadUnavailable, "cannot read " + path);
+  // A read that stops early is a failed call, not a short file: the size
+  // came from the file itself a moment before.
+  if (got < 0 || static_cast<uint64_t>(got) != want)
+    return Fail(fault, name, 0, kReadUnavailable, "cannot read " + path);
   bytes->resize(static_cast<size_t>(got));
   return kReadOk;
 }

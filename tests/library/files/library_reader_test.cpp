@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "library/files/library_files.h"
+#include "support/faulty_file_door.h"
 #include "support/library_image.h"
 #include "support/temp_dir.h"
 
@@ -505,6 +506,27 @@ TEST(LibraryReaderTest, ReadsFromTheDriveOfEitherFileSystem) {
   std::filesystem::remove(fat.path() / "QUORVEN/LIBRARY/QVDB.DB");
   EXPECT_EQ(ReadLibraryFiles(fat.str().c_str(), kFileSystemFat, &lib, &fault), kReadUnavailable);
   EXPECT_STREQ(fault.file, "QVDB.DB");
+}
+
+// A read or seek that fails is a file that cannot be read, never a damaged
+// one, and every descriptor is closed again.
+TEST(LibraryReaderTest, FailedFileCallsLeaveTheFilesUnreadable) {
+  test::TempDir drive;
+  test::PutLibraryImage(MakeLibraryImage(FiveTracks()), drive.path());
+  for (test::FileOp op : {test::FileOp::kRead, test::FileOp::kSeek, test::FileOp::kOpen}) {
+    for (int nth = 1; nth <= 3; ++nth) {
+      test::FaultyFileDoor door;
+      test::ScopedFileDoor scope(&door);
+      door.FailNth(op, op == test::FileOp::kSeek ? 2 * nth : nth);
+      ReadLibrary lib;
+      ReadFault fault;
+      EXPECT_EQ(ReadLibraryFiles(drive.str().c_str(), kFileSystemFat, &lib, &fault),
+                kReadUnavailable)
+          << static_cast<int>(op) << " " << nth;
+      EXPECT_EQ(door.Calls(test::FileOp::kClose),
+                door.Calls(test::FileOp::kOpen) - (op == test::FileOp::kOpen ? 1 : 0));
+    }
+  }
 }
 
 TEST(LibraryReaderTest, TextBecomesUtf8) {
