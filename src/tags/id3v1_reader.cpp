@@ -15,36 +15,38 @@
 #include <cstring>
 
 #include "platform/file_door.h"
+#include "tags/id3_parts.h"
 #include "tags/tag_readers.h"
 #include "tags/text/text_encoding.h"
 
 namespace qv {
 namespace {
 
-constexpr int kTagBytes = 128;
-
-// Converts a text of at most max_bytes (it ends earlier at a zero byte) and
+// Converts a text of at most max_bytes (it ends earlier at a zero byte) as
+// CodePageToUtf16 does, "?" for a text the code page cannot convert, and
 // copies as many units as the source had bytes; the field was cleared before
-// the readers ran, so it stays terminated.
+// the readers ran, so it stays terminated. The work stays on the stack: this
+// runs for every file of a job.
 void PutCodePageText(uint16_t* field, const uint8_t* bytes, size_t max_bytes,
                      const char* code_page) {
   if (!field) return;
   char text[32] = {};
   std::memcpy(text, bytes, max_bytes);
-  int32_t length = 0;
-  Utf16String converted = CodePageToUtf16(text, &length, code_page);
-  if (converted) Utf16NCopy(field, converted.get(), static_cast<size_t>(length) / 2);
+  size_t n = std::strlen(text);
+  if (n == 0) return;
+  uint16_t converted[32] = {};
+  int32_t cap = static_cast<int32_t>(n + 1);
+  if (IconvToUtf16(converted, text, cap, code_page) < 0) {
+    std::memset(converted, 0, sizeof(converted));
+    IconvToUtf16(converted, "?", cap, code_page);
+  }
+  Utf16NCopy(field, converted, n);
 }
 
 }  // namespace
 
-int ReadId3v1Tag(int fd, uint32_t file_size, TrackTags* record, const char* code_page) {
-  if (file_size <= kTagBytes) return 0;
-  if (Files().Seek(fd, -kTagBytes, SEEK_END) < 0) return -1;
-  uint8_t tag[kTagBytes];
-  if (ReadFully(fd, tag, kTagBytes) != kTagBytes) return -1;
+int ApplyId3v1Tag(const uint8_t* tag, TrackTags* record, const char* code_page) {
   if (std::memcmp(tag, "TAG", 3) != 0) return 0;
-
   PutCodePageText(record->Title, tag + 3, 30, code_page);
   PutCodePageText(record->Artist, tag + 33, 30, code_page);
   PutCodePageText(record->Album, tag + 63, 30, code_page);
@@ -52,7 +54,16 @@ int ReadId3v1Tag(int fd, uint32_t file_size, TrackTags* record, const char* code
   const char* genre = GenreNames[tag[127]];
   PutCodePageText(record->Genre, reinterpret_cast<const uint8_t*>(genre), std::strlen(genre),
                   code_page);
-  return kTagBytes;
+  return static_cast<int>(kId3v1Bytes);
+}
+
+int ReadId3v1Tag(int fd, uint32_t file_size, TrackTags* record, const char* code_page) {
+  const int64_t tag_bytes = static_cast<int64_t>(kId3v1Bytes);
+  if (file_size <= kId3v1Bytes) return 0;
+  if (Files().Seek(fd, -tag_bytes, SEEK_END) < 0) return -1;
+  uint8_t tag[kId3v1Bytes];
+  if (ReadFully(fd, tag, kId3v1Bytes) != tag_bytes) return -1;
+  return ApplyId3v1Tag(tag, record, code_page);
 }
 
 }  // namespace qv

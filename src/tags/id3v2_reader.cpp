@@ -28,6 +28,7 @@
 
 #include "platform/byte_order.h"
 #include "platform/file_door.h"
+#include "tags/id3_parts.h"
 #include "tags/id3_text.h"
 #include "tags/tag_readers.h"
 #include "tags/text/text_encoding.h"
@@ -36,32 +37,47 @@ namespace qv {
 namespace {
 
 constexpr size_t kHeaderBytes = 10;
-constexpr size_t kFirstReadBytes = 64 * 1024;
 
-// The tag body, read in one piece. The block grows with what actually
-// arrives, so a header that claims far more than the file holds costs no
-// more memory than the file itself.
-struct TagBody {
-  uint8_t* data = nullptr;
-  size_t size = 0;
-  ~TagBody() { std::free(data); }
+// The tag body is read in one piece. Tags of ordinary size go into a block
+// that each thread keeps for the next file; larger ones get a block of their
+// own that grows with what actually arrives, so a header that claims far more
+// than the file holds costs no more memory than the file itself.
+constexpr size_t kKeptBlockBytes = 256 * 1024;
+thread_local uint8_t* t_kept_block = nullptr;
+
+struct KeptBlockRelease {
+  ~KeptBlockRelease() { std::free(t_kept_block); }
 };
 
-// false when a read failed.
-bool ReadBody(int fd, size_t claimed, TagBody* body) {
-  size_t cap = claimed < kFirstReadBytes ? claimed : kFirstReadBytes;
-  if (cap == 0) return true;
-  body->data = static_cast<uint8_t*>(std::malloc(cap));
-  if (!body->data) return false;
-  for (;;) {
-    int64_t got = ReadFully(fd, body->data + body->size, cap - body->size);
+// Reads up to `claimed` bytes into the block; false when a read failed or
+// memory ran out.
+bool ReadBody(int fd, size_t claimed, Id3v2Block* block) {
+  if (claimed == 0) return true;
+  if (claimed <= kKeptBlockBytes) {
+    thread_local KeptBlockRelease release;
+    (void)release;
+    if (!t_kept_block) t_kept_block = static_cast<uint8_t*>(std::malloc(kKeptBlockBytes));
+    if (!t_kept_block) return false;
+    block->body = t_kept_block;
+    int64_t got = ReadFully(fd, t_kept_block, claimed);
     if (got < 0) return false;
-    body->size += static_cast<size_t>(got);
-    if (body->size < cap || cap == claimed) return true;
+    block->size = static_cast<size_t>(got);
+    return true;
+  }
+  size_t cap = kKeptBlockBytes;
+  auto* data = static_cast<uint8_t*>(std::malloc(cap));
+  if (!data) return false;
+  block->body = data;
+  block->own = true;
+  for (;;) {
+    int64_t got = ReadFully(fd, data + block->size, cap - block->size);
+    if (got < 0) return false;
+    block->size += static_cast<size_t>(got);
+    if (block->size < cap || cap == claimed) return true;
     size_t grown = claimed - cap < 3 * cap ? claimed : 4 * cap;
-    auto* bigger = static_cast<uint8_t*>(std::realloc(body->data, grown));
+    auto* bigger = static_cast<uint8_t*>(std::realloc(data, grown));
     if (!bigger) return false;
-    body->data = bigger;
+    block->body = data = bigger;
     cap = grown;
   }
 }
@@ -199,22 +215,40 @@ void WalkFrames(std::span<const uint8_t> body, int code, bool extended, TrackTag
 
 }  // namespace
 
-int64_t ReadId3v2Tag(int fd, TrackTags* record, const char* code_page) {
-  if (Files().Seek(fd, 0, SEEK_SET) != 0) return -1;
+Id3v2Block::~Id3v2Block() {
+  if (own) std::free(const_cast<uint8_t*>(body));
+}
+
+int ReadId3v2Block(int fd, Id3v2Block* block) {
   uint8_t head[kHeaderBytes];
   if (ReadFully(fd, head, kHeaderBytes) != static_cast<int64_t>(kHeaderBytes)) return -1;
-  if (std::memcmp(head, "ID3", 3) != 0) return 0;
-  int code = (head[3] * 10 + head[4]) % 256;
-  bool extended = (head[5] & 0x40) != 0;
+  if (std::memcmp(head, "ID3", 3) != 0) return 1;
+  block->found = true;
+  block->code = (head[3] * 10 + head[4]) % 256;
+  block->extended = (head[5] & 0x40) != 0;
   uint32_t claimed = (static_cast<uint32_t>(head[6] & 0x7F) << 21) |
                      (static_cast<uint32_t>(head[7] & 0x7F) << 14) |
                      (static_cast<uint32_t>(head[8] & 0x7F) << 7) | head[9];
-  TagBody body;
-  if (!ReadBody(fd, claimed, &body)) return -1;
-  if (code == 20 || code == 30 || code == 31 || code == 40) {
-    WalkFrames(std::span<const uint8_t>(body.data, body.size), code, extended, record, code_page);
-  }
-  return static_cast<int64_t>(kHeaderBytes + body.size);
+  return ReadBody(fd, claimed, block) ? 1 : -1;
+}
+
+int64_t Id3v2End(const Id3v2Block& block) {
+  return block.found ? static_cast<int64_t>(kHeaderBytes + block.size) : 0;
+}
+
+void ApplyId3v2Block(const Id3v2Block& block, TrackTags* record, const char* code_page) {
+  int code = block.code;
+  if (!block.found || (code != 20 && code != 30 && code != 31 && code != 40)) return;
+  WalkFrames(std::span<const uint8_t>(block.body, block.size), code, block.extended, record,
+             code_page);
+}
+
+int64_t ReadId3v2Tag(int fd, TrackTags* record, const char* code_page) {
+  if (Files().Seek(fd, 0, SEEK_SET) != 0) return -1;
+  Id3v2Block block;
+  if (ReadId3v2Block(fd, &block) < 0) return -1;
+  ApplyId3v2Block(block, record, code_page);
+  return Id3v2End(block);
 }
 
 Utf16String DecodeId3Text(const uint8_t* data, size_t size, const char* code_page) {

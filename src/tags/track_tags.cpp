@@ -10,6 +10,7 @@
 
 #include "platform/file_door.h"
 #include "platform/path_encoding.h"
+#include "tags/id3_parts.h"
 #include "tags/tag_readers.h"
 #include "tags/text/text_encoding.h"
 
@@ -122,44 +123,63 @@ int ReadTrackTags(const char* path, TrackTags* record, const char* code_page) {
   ResetRecord(record);
   size_t path_len = std::strlen(path);
   if (path_len > kMaxPathBytes) return -1;
+  // The type needs no I/O: a name we do not read is not opened at all.
+  uint8_t type = ClassifyPath(path, path_len);
+  if (type == kFileTypeNone) return -1;
   int fd = Files().Open(path, O_RDONLY, 0);
   if (fd < 0) return -1;
-  int64_t size = Files().Seek(fd, 0, SEEK_END);
-  if (size < 0) return CloseWith(fd, -1);
-  if (Files().Seek(fd, 0, SEEK_SET) != 0) return CloseWith(fd, -1);
-  record->FileSize = static_cast<uint32_t>(size);
-
-  uint8_t type = ClassifyPath(path, path_len);
-  if (type == kFileTypeNone) return CloseWith(fd, -1);
   record->SetFileType(type);
-  if (type == kFileTypeAiff) return CloseWith(fd, 1);
-
-  int v1 = ReadId3v1Tag(fd, static_cast<uint32_t>(size), record, code_page);
-  if (v1 < 0) return CloseWith(fd, -1);
-  int64_t v2 = ReadId3v2Tag(fd, record, code_page);
-  if (v2 < 0) return CloseWith(fd, -1);
-  if (Files().Seek(fd, v2, SEEK_SET) != v2) return CloseWith(fd, -1);
-  bool found = v1 > 0 || v2 > 0;
-
-  switch (type) {
-    case kFileTypeWav:
-      ReadRiffTags(fd, static_cast<uint32_t>(size), record, code_page);
-      Files().Close(fd);
-      FinishTrackTags(record);
-      return 1;
-    case kFileTypeMp4:
-    case kFileTypeM4a: {
-      Mp4Result walk = ReadMp4Tags(fd, static_cast<uint32_t>(size), record);
-      Files().Close(fd);
-      if (walk == Mp4Result::kFailed) return -1;
-      if (walk == Mp4Result::kCompleted) FinishTrackTags(record);
-      return 1;
-    }
-    default:
-      Files().Close(fd);
-      if (found) FinishTrackTags(record);
-      return 1;
+  if (type == kFileTypeAiff) {
+    int64_t size = Files().Seek(fd, 0, SEEK_END);
+    if (size < 0) return CloseWith(fd, -1);
+    record->FileSize = static_cast<uint32_t>(size);
+    return CloseWith(fd, 1);
   }
+
+  // The file is read front to back, the ID3v2 tag at its start and then the
+  // ID3v1 tag at its end, in as few calls as a reader can make; ID3v1 is
+  // still applied first, so that ID3v2 overwrites what it gave.
+  Id3v2Block v2;
+  if (ReadId3v2Block(fd, &v2) < 0) return CloseWith(fd, -1);
+  const int64_t v1_bytes = static_cast<int64_t>(kId3v1Bytes);
+  int64_t size;
+  int64_t v1_at = Files().Seek(fd, -v1_bytes, SEEK_END);
+  if (v1_at >= 0) {
+    size = v1_at + v1_bytes;
+  } else {
+    // Only a file shorter than a tag may refuse that seek.
+    size = Files().Seek(fd, 0, SEEK_END);
+    if (size < 0 || size >= v1_bytes) return CloseWith(fd, -1);
+  }
+  record->FileSize = static_cast<uint32_t>(size);
+  int v1 = 0;
+  // The size's low 32 bits decide, as they do for the record.
+  if (record->FileSize > kId3v1Bytes) {
+    uint8_t tag[kId3v1Bytes];
+    if (ReadFully(fd, tag, kId3v1Bytes) != v1_bytes) return CloseWith(fd, -1);
+    v1 = ApplyId3v1Tag(tag, record, code_page);
+  }
+  ApplyId3v2Block(v2, record, code_page);
+  bool found = v1 > 0 || v2.found;
+  if (type == kFileTypeMp3 || type == kFileTypeAac) {
+    Files().Close(fd);
+    if (found) FinishTrackTags(record);
+    return 1;
+  }
+
+  int64_t v2_end = Id3v2End(v2);
+  if (Files().Seek(fd, v2_end, SEEK_SET) != v2_end) return CloseWith(fd, -1);
+  if (type == kFileTypeWav) {
+    ReadRiffTags(fd, static_cast<uint32_t>(size), record, code_page);
+    Files().Close(fd);
+    FinishTrackTags(record);
+    return 1;
+  }
+  Mp4Result walk = ReadMp4Tags(fd, static_cast<uint32_t>(size), record);
+  Files().Close(fd);
+  if (walk == Mp4Result::kFailed) return -1;
+  if (walk == Mp4Result::kCompleted) FinishTrackTags(record);
+  return 1;
 }
 
 int GetTrackTags(const char* path, TrackTags* record, int tag_language, const char* drive_root) {

@@ -112,6 +112,24 @@ TEST_F(Id3Test, Id3v1NeedsMoreThan128Bytes) {
   EXPECT_EQ(r.title(), u"Tag");
 }
 
+TEST_F(Id3Test, FilesShorterThanAnId3v1TagStillGiveTheirId3v2Tag) {
+  Bytes tag = Id3v2Tag(3, {Id3v2Frame(3, "TIT2", Id3Latin("Short"))});
+  for (size_t extra : {0, 50}) {
+    std::string full = dir_.Write("s.mp3", Id3Join({tag, Bytes(extra, 0x55)}));
+    Read r;
+    ASSERT_EQ(GetTrackTags(full.c_str(), &r.storage.tags, 2, dir_.str(true).c_str()), 0);
+    EXPECT_EQ(r.title(), u"Short");
+    EXPECT_EQ(r.storage.tags.FileSize, tag.size() + extra);
+  }
+  // Ten bytes are the least a file must have.
+  std::string nine = dir_.Write("n.mp3", Bytes(9, 0x55));
+  Read r;
+  EXPECT_EQ(GetTrackTags(nine.c_str(), &r.storage.tags, 2, dir_.str(true).c_str()), 2);
+  std::string ten = dir_.Write("t.mp3", Bytes(10, 0x55));
+  EXPECT_EQ(GetTrackTags(ten.c_str(), &r.storage.tags, 2, dir_.str(true).c_str()), 0);
+  EXPECT_EQ(r.storage.tags.FileSize, 10u);
+}
+
 TEST_F(Id3Test, Id3v1TextFollowsTheTagLanguage) {
   Bytes tag = Id3v1Tag({.title = "\x83\x65\x83\x58\x83\x67", .artist = "\xC0\xE1"});
   Read ja, en, ru;

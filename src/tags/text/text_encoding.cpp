@@ -92,10 +92,37 @@ int64_t Convert(const char* from, const char* to, const char* in, size_t in_byte
 // Work areas of path size stay on the stack; only longer texts go to the heap.
 constexpr size_t kStackWorkBytes = 4200;
 
+// Encodings in which every byte below 0x80 is the character of that number.
+// Shift-JIS is not one of them: there 0x5C is the yen sign.
+bool AsciiIsIdentity(const char* encoding) {
+  return std::strcmp(encoding, "UTF-8") == 0 || std::strcmp(encoding, "CP1252") == 0 ||
+         std::strcmp(encoding, "CP1251") == 0 || std::strcmp(encoding, "GB18030") == 0;
+}
+
+// Most paths and tag texts are plain ASCII; widening them byte by byte gives
+// what iconv gives, without its cost. -2 when src is not plain ASCII.
+int32_t WidenAscii(uint16_t* dst, const char* src, int32_t cap) {
+  size_t n = 0;
+  while (src[n] != 0) {
+    if (static_cast<uint8_t>(src[n]) >= 0x80) return -2;
+    ++n;
+  }
+  if (n + 1 > static_cast<size_t>(cap)) {
+    dst[0] = 0;
+    return -1;
+  }
+  for (size_t i = 0; i <= n; ++i) dst[i] = static_cast<uint8_t>(src[i]);
+  return static_cast<int32_t>(n + 1);
+}
+
 }  // namespace
 
 int32_t IconvToUtf16(uint16_t* dst, const char* src, int32_t cap, const char* from) {
   if (cap <= 0) return -1;
+  if (AsciiIsIdentity(from)) {
+    int32_t widened = WidenAscii(dst, src, cap);
+    if (widened != -2) return widened;
+  }
   size_t work_bytes = 2 * static_cast<size_t>(cap) + 2;
   alignas(uint16_t) char stack_work[kStackWorkBytes];
   char* work =

@@ -1,6 +1,7 @@
 #include "tags/text/text_encoding.h"
 
 #include <gtest/gtest.h>
+#include <iconv.h>
 
 #include <cstring>
 #include <string>
@@ -93,6 +94,34 @@ TEST(IconvToUtf16, CountsUnitsWithTerminatorAndFailsCleanly) {
   // No byte-order mark is produced.
   EXPECT_EQ(IconvToUtf16(dst, "\xF0\x9F\x8E\xB5", 8, "UTF-8"), 3);
   EXPECT_EQ(U16(dst), u"\U0001F3B5");
+}
+
+// Plain ASCII skips iconv for the encodings that map it to itself; the
+// result must be what iconv gives, byte for byte.
+TEST(IconvToUtf16, AsciiGivesWhatIconvGives) {
+  std::string all;
+  for (int c = 1; c < 0x80; ++c) all.push_back(static_cast<char>(c));
+  for (const char* encoding : {"UTF-8", "CP1252", "CP1251", "GB18030", "SJIS"}) {
+    std::vector<uint16_t> ours(all.size() + 1, 0xAAAA);
+    ASSERT_EQ(IconvToUtf16(ours.data(), all.c_str(), static_cast<int32_t>(ours.size()), encoding),
+              static_cast<int32_t>(ours.size()))
+        << encoding;
+    iconv_t cd = iconv_open("UTF-16LE", encoding);
+    ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1)) << encoding;
+    std::vector<uint16_t> theirs(all.size() + 1, 0);
+    char* in = all.data();
+    size_t in_left = all.size();
+    char* out = reinterpret_cast<char*>(theirs.data());
+    size_t out_left = 2 * all.size();
+    ASSERT_NE(iconv(cd, &in, &in_left, &out, &out_left), static_cast<size_t>(-1)) << encoding;
+    iconv_close(cd);
+    EXPECT_EQ(ours, theirs) << encoding;
+  }
+  // Too long for the room: refused like iconv refuses it.
+  uint16_t small[3] = {7, 7, 7};
+  EXPECT_EQ(IconvToUtf16(small, "abc", 3, "UTF-8"), -1);
+  EXPECT_EQ(small[0], 0);
+  EXPECT_EQ(IconvToUtf16(small, "ab", 3, "CP1252"), 3);
 }
 
 TEST(IconvFromUtf16, ConvertsBackAndRejectsWhatItCannotWrite) {
@@ -213,7 +242,9 @@ TEST(Utf16Helpers, CaseChangesTouchOnlyAsciiLetters) {
   uint16_t s[] = {'a', 'z', 'A', '{', 0x00E9, 0x0161, '1', 0};
   Utf16UpperAscii(s);
   EXPECT_EQ(U16(s), u"AZA{\u00E9\u01611");
-  char ext[] = "MP3.\xC3\x89" "Aiff";
+  char ext[] =
+      "MP3.\xC3\x89"
+      "Aiff";
   ToLowerInPlace(ext);
   EXPECT_STREQ(ext,
                "mp3.\xC3\x89"
