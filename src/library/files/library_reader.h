@@ -133,12 +133,14 @@ int ParseLibraryIndex(std::span<const uint8_t> bytes, ReadLibrary* out, ReadFaul
 // pages' texts, and a name id changes exactly where the name does.
 int CheckLibraryConsistency(const ReadLibrary& lib, ReadFault* fault);
 
-// The statistics as a create job counts them.
+// The statistics as a create job counts them, on a library that passed
+// CheckLibraryConsistency.
 DerivedStats DeriveCreateStats(const ReadLibrary& lib);
 
-// The stricter rules of a library written by one create job: track ids equal
-// the page ranks and the statistics equal DeriveCreateStats. An update counts
-// some statistics differently, so this is not part of the structural check.
+// On a library that passed CheckLibraryConsistency, the stricter rules of a
+// library written by one create job: track ids equal the page ranks and the
+// statistics equal DeriveCreateStats. An update counts some statistics
+// differently, so this is not part of the structural check.
 int CheckCreateStatistics(const ReadLibrary& lib, ReadFault* fault);
 
 // Library text as UTF-8 (unpaired surrogates become U+FFFD).

@@ -241,6 +241,12 @@ int CheckTrackIds(const ReadLibrary& lib, ReadFault* f) {
 }  // namespace
 
 int CheckLibraryConsistency(const ReadLibrary& lib, ReadFault* f) {
+  // Only records that the parsers filled have the shape the rules walk.
+  if (lib.pages.size() != lib.track_count)
+    return Fail(f, kTrackFileName, 0, kReadDamaged, "the pages were not read");
+  for (uint32_t c = 0; c < 4; ++c)
+    if (lib.sections[c].browse.size() != 3 - c)
+      return Fail(f, kBrowseFileName, 0, kReadDamaged, "the browse lists were not read");
   int r = kReadOk;
   for (uint32_t c = 0; c < 4 && r == kReadOk; ++c) r = CheckOrderList(lib, c, f);
   for (uint32_t c = 0; c < 3 && r == kReadOk; ++c) r = CheckNameOrder(lib, c, f);
