@@ -120,20 +120,31 @@ TEST_F(RealMp4RiffTest, FfmpegM4aFaststartAndMp4WithCover) {
   EXPECT_EQ(fast.track, 2);
   EXPECT_EQ(fast.type, kFileTypeM4a);
 
-  // The cover is an item of a few hundred bytes among the texts.
-  std::string cover = Path("cover.mp4");
-  ASSERT_TRUE(MakeAudioWithCover(
-      cover, Metadata("Tide Tables", "The Quiet Hours", "Paper Boats", "(17)", "11/12")));
-  auto bytes = ReadFileBytes(cover);
-  ASSERT_NE(std::string(bytes.begin(), bytes.end()).find("covr"), std::string::npos);
-  Read read = ReadTags(dir_, cover, kJa);
-  ASSERT_EQ(read.status, 0);
-  EXPECT_EQ(read.title, "Tide Tables");
-  EXPECT_EQ(read.artist, "The Quiet Hours");
-  EXPECT_EQ(read.album, "Paper Boats");
-  EXPECT_EQ(read.genre, "Rock");  // the walk completed, so numeric genres were expanded
-  EXPECT_EQ(read.track, 11);
-  EXPECT_EQ(read.type, kFileTypeMp4);
+  // The cover is an item of a few hundred bytes among the texts, in an MP4
+  // with its media data first and in an M4A made for streaming.
+  struct Case {
+    const char* name;
+    std::vector<std::string> options;
+    int type;
+  } cases[] = {{"cover.mp4", {}, kFileTypeMp4},
+               {"cover.m4a", {"-movflags", "+faststart"}, kFileTypeM4a}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string cover = Path(c.name);
+    auto options = Metadata("Tide Tables", "The Quiet Hours", "Paper Boats", "(17)", "11/12");
+    options.insert(options.end(), c.options.begin(), c.options.end());
+    ASSERT_TRUE(MakeAudioWithCover(cover, options));
+    auto bytes = ReadFileBytes(cover);
+    ASSERT_NE(std::string(bytes.begin(), bytes.end()).find("covr"), std::string::npos);
+    Read read = ReadTags(dir_, cover, kJa);
+    ASSERT_EQ(read.status, 0);
+    EXPECT_EQ(read.title, "Tide Tables");
+    EXPECT_EQ(read.artist, "The Quiet Hours");
+    EXPECT_EQ(read.album, "Paper Boats");
+    EXPECT_EQ(read.genre, "Rock");  // the walk completed, so numeric genres were expanded
+    EXPECT_EQ(read.track, 11);
+    EXPECT_EQ(read.type, c.type);
+  }
 }
 
 TEST_F(RealMp4RiffTest, MutagenTagsWithNonBmpTextLongTitleAndCover) {
