@@ -28,7 +28,7 @@ namespace {
 
 constexpr int kMp3Files = 10000;
 constexpr int kM4aFiles = 1000;
-constexpr int kRounds = 5;
+constexpr int kRounds = 9;
 constexpr int kEnglish = 2;
 
 struct Reader {
