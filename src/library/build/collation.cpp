@@ -10,7 +10,7 @@ namespace qv {
 namespace {
 
 // Listed punctuation sorts before the space, digits and letters.
-uint16_t FoldPunctuation(uint16_t u) {
+constexpr uint16_t FoldPunctuation(uint16_t u) {
   switch (u) {
     case 0x27:
       return 15;
@@ -41,7 +41,7 @@ uint16_t FoldPunctuation(uint16_t u) {
   return u;
 }
 
-uint16_t FoldFullwidth(uint16_t u) {
+constexpr uint16_t FoldFullwidth(uint16_t u) {
   if (u >= 0xFF10 && u <= 0xFF19) return static_cast<uint16_t>(u - 0xFEE0);
   if (u >= 0xFF21 && u <= 0xFF3A) return static_cast<uint16_t>(u - 0xFEE0);
   if (u >= 0xFF41 && u <= 0xFF5A) return static_cast<uint16_t>(u - 0xFF00);
@@ -93,13 +93,56 @@ uint32_t SlotUnits(int slot) {
   return kSlotMaxBytes[slot] / 2;
 }
 
-}  // namespace
-
-uint16_t FoldSortChar(uint16_t u) {
+constexpr uint16_t FoldByRules(uint16_t u) {
   if (u >= 0xFF00) return FoldFullwidth(u);
   if (u >= 0x61 && u <= 0x7A) return static_cast<uint16_t>(u - 32);
   if (u >= 0xE0 && u <= 0xFF) return static_cast<uint16_t>(u - 32);
   return FoldPunctuation(u);
+}
+
+// Every comparison of the batch sort folds whole names, so the weights are
+// looked up rather than worked out.
+struct FoldTable {
+  uint16_t weight[0x10000];
+};
+constexpr FoldTable MakeFoldTable() {
+  FoldTable t{};
+  for (uint32_t u = 0; u < 0x10000; ++u) t.weight[u] = FoldByRules(static_cast<uint16_t>(u));
+  return t;
+}
+constexpr FoldTable kFold = MakeFoldTable();
+
+// The sort key of a record's string, folded straight from its stored form;
+// the same key as the string copied out and passed to MakeSortKey with the
+// slot's maximum size.
+void MakeRecordSortKey(const uint8_t* record, int slot, uint16_t* key) {
+  uint16_t locator = static_cast<uint16_t>(record[24 + 2 * slot] | (record[25 + 2 * slot] << 8));
+  const uint8_t* at = record + 34 + (locator & 0x0FFF);
+  uint32_t last = kSlotMaxBytes[slot] / 2 - 1;
+  uint32_t i = 0;
+  if ((locator & 0x8000) != 0) {
+    while (i < last && at[i] != 0) {
+      key[i] = kFold.weight[at[i]];
+      ++i;
+    }
+  } else {
+    for (; i < last; ++i) {
+      uint16_t u = static_cast<uint16_t>(at[2 * i] | (at[2 * i + 1] << 8));
+      if (u == 0) break;
+      key[i] = kFold.weight[u];
+    }
+  }
+  key[i] = 0;
+  if (slot == kArtist && i >= 4 && key[0] == 'T' && key[1] == 'H' && key[2] == 'E' &&
+      key[3] == ' ') {
+    std::memmove(key, key + 4, kSlotMaxBytes[slot] - 8);
+  }
+}
+
+}  // namespace
+
+uint16_t FoldSortChar(uint16_t u) {
+  return kFold.weight[u];
 }
 
 void MakeSortKey(uint16_t* key, const uint16_t* text, uint32_t max_bytes, bool drop_article) {
@@ -114,15 +157,10 @@ void MakeSortKey(uint16_t* key, const uint16_t* text, uint32_t max_bytes, bool d
   }
 }
 
-void BuildRecordKeys(LibraryBuilder* b, const uint8_t* record, uint16_t category,
+void BuildRecordKeys(LibraryBuilder* /*b*/, const uint8_t* record, uint16_t category,
                      SortKeySet* keys) {
-  // The scratch page doubles as the widened copy of each string.
-  uint16_t* text = reinterpret_cast<uint16_t*>(b->scratch_page);
-  for (int s = category; s <= kTitle; ++s) {
-    CopyRecordString(record, s, text);
-    MakeSortKey(keys->slot[s], text, kSlotMaxBytes[s], s == kArtist);
-    if (s == category) Utf16Copy(keys->slot[5], text, kSlotMaxBytes[s] - 2);
-  }
+  for (int s = category; s <= kTitle; ++s) MakeRecordSortKey(record, s, keys->slot[s]);
+  CopyRecordString(record, category, keys->slot[5]);
   keys->track_number = static_cast<uint16_t>(record[16] | (record[17] << 8));
 }
 
@@ -149,6 +187,66 @@ void BuildPositionKey(LibraryBuilder* b, uint32_t position, SortKeySet* keys) {
   BuildRecordKeys(b, b->batch_records[b->batch_order[position]], b->current_category, keys);
 }
 
+// The units of one record string's sort key, folded as they are asked for.
+// Callers ask in order and stop at the first zero, so no unit past the
+// string's terminator is read.
+class RecordKeyUnits {
+ public:
+  RecordKeyUnits(const uint8_t* record, int slot) {
+    uint16_t locator = static_cast<uint16_t>(record[24 + 2 * slot] | (record[25 + 2 * slot] << 8));
+    at_ = record + 34 + (locator & 0x0FFF);
+    narrow_ = (locator & 0x8000) != 0;
+    last_ = kSlotMaxBytes[slot] / 2 - 1;
+    if (slot == kArtist && Unit(0) == 'T' && Unit(1) == 'H' && Unit(2) == 'E' && Unit(3) == ' ')
+      skip_ = 4;
+  }
+  uint16_t Unit(uint32_t i) const {
+    uint32_t n = i + skip_;
+    if (n >= last_) return 0;
+    uint16_t raw = narrow_ ? at_[n] : static_cast<uint16_t>(at_[2 * n] | (at_[2 * n + 1] << 8));
+    return kFold.weight[raw];
+  }
+
+ private:
+  const uint8_t* at_ = nullptr;
+  bool narrow_ = false;
+  uint32_t last_ = 0;
+  uint32_t skip_ = 0;
+};
+
+// CompareSlot (a, sort key of the record's string), folding the record's
+// string only as far as the comparison reaches.
+int CompareSlotWithRecord(const uint16_t* a, const uint8_t* record, int slot) {
+  RecordKeyUnits probe(record, slot);
+  uint16_t first = probe.Unit(0);
+  if (a[0] == 0 && first == 0) return 0;
+  if (a[0] == 0) return 1;
+  if (first == 0) return -1;
+  uint32_t max_units = SlotUnits(slot);
+  for (uint32_t i = 0; i < max_units; ++i) {
+    uint16_t u = probe.Unit(i);
+    if (a[i] != u) return a[i] < u ? -1 : 1;
+    if (u == 0) break;
+  }
+  return 0;
+}
+
+// CompareSortKeys (pivot, key of the track at position) without building the
+// probe's key set.
+int ComparePivot(LibraryBuilder* b, const SortKeySet* pivot, uint32_t position) {
+  const uint8_t* record = b->batch_records[b->batch_order[position]];
+  uint16_t category = b->current_category;
+  int last = category == kTitle ? kTitle : kAlbum;
+  for (int k = category; k <= last; ++k) {
+    int r = CompareSlotWithRecord(pivot->slot[k], record, k);
+    if (r != 0) return r;
+  }
+  uint16_t number = static_cast<uint16_t>(record[16] | (record[17] << 8));
+  if (pivot->track_number != number) return pivot->track_number < number ? -1 : 1;
+  if (category == kTitle) return 0;
+  return CompareSlotWithRecord(pivot->slot[kTitle], record, kTitle);
+}
+
 }  // namespace
 
 int SortBatch(LibraryBuilder* b, uint16_t category) {
@@ -157,7 +255,6 @@ int SortBatch(LibraryBuilder* b, uint16_t category) {
   for (uint32_t i = 0; i < kMaxTracks; ++i) b->batch_order[i] = i;
   b->current_category = category;
   SortKeySet* pivot = &b->key_sets[0];
-  SortKeySet* probe = &b->key_sets[1];
   uint32_t* order = b->batch_order;
   uint32_t lo = 0;
   uint32_t hi = b->batch_tracks - 1;
@@ -174,10 +271,8 @@ int SortBatch(LibraryBuilder* b, uint16_t category) {
     uint32_t i = lo;
     uint32_t j = hi;
     while (i <= j && j != 0) {
-      BuildPositionKey(b, i, probe);
-      while (i < hi && CompareSortKeys(b, pivot, probe) == 1) BuildPositionKey(b, ++i, probe);
-      BuildPositionKey(b, j, probe);
-      while (j > lo && CompareSortKeys(b, pivot, probe) == -1) BuildPositionKey(b, --j, probe);
+      while (i < hi && ComparePivot(b, pivot, i) == 1) ++i;
+      while (j > lo && ComparePivot(b, pivot, j) == -1) --j;
       if (i >= j) break;
       uint32_t t = order[i];
       order[i] = order[j];

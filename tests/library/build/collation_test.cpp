@@ -5,6 +5,8 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "library/build/library_builder.h"
@@ -14,6 +16,7 @@
 namespace qv {
 namespace {
 
+using test::TrackSpec;
 using test::U16;
 
 std::u16string Key(const std::u16string& text, bool drop_article, uint32_t max_bytes = 96) {
@@ -237,6 +240,67 @@ TEST_F(SortBatchTest, SortsEveryCategoryIntoItsOrder) {
       ASSERT_LE(CompareSortKeys(builder(), &builder()->key_sets[0], &builder()->key_sets[1]), 0)
           << "category " << c << " position " << p;
     }
+  }
+}
+
+// The batch sort's steps written out plainly over whole key sets; the
+// builder's sort compares without building them and must agree exactly.
+std::vector<uint32_t> PlainQuicksort(LibraryBuilder* b, uint16_t c) {
+  std::vector<uint32_t> order(b->batch_tracks);
+  for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+  b->current_category = c;
+  SortKeySet* pivot = &b->key_sets[0];
+  SortKeySet* probe = &b->key_sets[1];
+  auto key = [&](uint32_t p, SortKeySet* k) {
+    BuildRecordKeys(b, b->batch_records[order[p]], c, k);
+  };
+  auto cmp = [&] { return CompareSortKeys(b, pivot, probe); };
+  std::vector<std::pair<uint32_t, uint32_t>> stack;
+  uint32_t lo = 0, hi = b->batch_tracks - 1;
+  for (;;) {
+    while (hi <= lo) {
+      if (stack.empty()) return order;
+      std::tie(lo, hi) = stack.back();
+      stack.pop_back();
+    }
+    key((lo + hi) / 2 + 1, pivot);
+    uint32_t i = lo, j = hi;
+    while (!(i > j || j == 0)) {
+      key(i, probe);
+      while (i < hi && cmp() == 1) key(++i, probe);
+      key(j, probe);
+      while (j > lo && cmp() == -1) key(--j, probe);
+      if (!(i < j)) break;
+      std::swap(order[i], order[j]);
+      ++i;
+      --j;
+    }
+    if (i <= lo + 1) {
+      lo = i;
+    } else {
+      stack.emplace_back(i, hi);
+      hi = i - 1;
+    }
+  }
+}
+
+TEST_F(SortBatchTest, TieOrderMatchesThePlainSteps) {
+  static const char* const kArtists[] = {"The Who", "the who", "WHO", "Who, The",
+                                         "THE ",    "The",     "",    "Ｗｈｏ"};
+  for (uint32_t i = 0; i < 400; ++i) {
+    TrackSpec t;
+    t.genre = i % 7 == 0 ? u"" : U16(i % 3 == 0 ? "rock" : "Rock");
+    t.artist = U16(kArtists[(i * 5) % 8]);
+    t.album = U16(i % 4 == 0 ? "" : "Album");
+    t.title = U16("t" + std::to_string(i % 6));
+    if (i % 9 == 0) t.title = std::u16string(70, u'\u00E9');
+    t.track_number = i % 5 == 0 ? 0xFFFF : static_cast<uint16_t>(i % 3);
+    Add(t);
+  }
+  for (uint16_t c = kGenre; c <= kTitle; ++c) {
+    std::vector<uint32_t> plain = PlainQuicksort(builder(), c);
+    ASSERT_EQ(SortBatch(builder(), c), 1);
+    EXPECT_EQ(Order(), plain) << "category " << c;
   }
 }
 
