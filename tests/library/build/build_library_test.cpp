@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "build_test_support.h"
+#include "support/id3_writer.h"
 
 namespace qv {
 namespace {
@@ -162,6 +163,56 @@ TEST(BuildLibrary, EqualKeysOfOldAndNewTracksPutTheNewFirst) {
   EXPECT_EQ(f.lists[kGenre], std::vector<uint32_t>({4, 3, 2, 0, 1}));
   EXPECT_EQ(f.lists[kTitle], std::vector<uint32_t>({4, 3, 2, 0, 1}));
   EXPECT_EQ(f.ids[kGenre], std::vector<uint32_t>({0, 0, 0, 0, 0}));
+}
+
+TEST(BuildLibrary, AddsAudioFilesFoundOnTheDrive) {
+  test::TempDir drive;
+  test::Id3v1Fields fields;
+  fields.title = "Hello";
+  fields.artist = "Abba";
+  fields.album = "Gold";
+  fields.track = 3;
+  fields.genre = 17;
+  std::string song =
+      drive.Write("Music/a.mp3", test::Id3Join({test::AudioFiller(4000), test::Id3v1Tag(fields)}));
+  ASSERT_EQ(OpenBuild(drive.str().c_str(), kFileSystemFat), 0);
+  EXPECT_EQ(AddFileToBuild((drive.str(true) + "Music/missing.mp3").c_str(), 2), 2);
+  EXPECT_EQ(TheBuildContext().builder->total_tracks, 0u);
+  EXPECT_EQ(AddFileToBuild(song.c_str(), 2), 0);
+  EXPECT_EQ(FlushBuild(1), 0);
+  EXPECT_EQ(FinishBuild(), 0);
+  CloseBuild();
+  ExpectLibraryHolds(drive);
+  std::vector<PageFacts> pages = ReadPages(LibraryFile(drive, "QVTL.DB"));
+  ASSERT_EQ(pages.size(), 1u);
+  EXPECT_EQ(pages[0].texts[kPathSlot], u"/Music/a.mp3");
+  EXPECT_EQ(pages[0].texts[kTitle], u"Hello");
+  EXPECT_EQ(pages[0].texts[kArtist], u"Abba");
+  EXPECT_EQ(pages[0].texts[kGenre], u"Rock");
+  EXPECT_EQ(pages[0].number, 3);
+}
+
+TEST(BuildLibrary, ASmallerLibraryOverALargerOneKeepsTheOldTails) {
+  test::TempDir drive;
+  std::vector<TrackSpec> many;
+  for (uint32_t i = 0; i < 300; ++i) many.push_back(test::GeneratedTrack(i));
+  Build(drive, many);
+  std::vector<uint8_t> old_list = LibraryFile(drive, "QVTL.DB");
+  std::vector<uint8_t> old_browse = LibraryFile(drive, "QVBL.DB");
+  std::vector<TrackSpec> few(many.begin() + 7, many.begin() + 10);
+  Build(drive, few);  // also checks that the reader stops at the headers' lengths
+  test::TempDir fresh;
+  Build(fresh, few);
+  for (const char* name : {"QVTL.DB", "QVBL.DB"}) {
+    std::vector<uint8_t> now = LibraryFile(drive, name);
+    std::vector<uint8_t> clean = LibraryFile(fresh, name);
+    const std::vector<uint8_t>& old = name[2] == 'T' ? old_list : old_browse;
+    ASSERT_EQ(now.size(), old.size()) << name;
+    ASSERT_LT(clean.size(), now.size());
+    EXPECT_TRUE(std::equal(clean.begin(), clean.end(), now.begin())) << name;
+    EXPECT_TRUE(std::equal(old.begin() + clean.size(), old.end(), now.begin() + clean.size()))
+        << name;
+  }
 }
 
 }  // namespace
