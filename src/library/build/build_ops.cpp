@@ -36,6 +36,8 @@ int SpillBatch(LibraryBuilder* b, int final_flag) {
 
 int OpenBuild(const char* drive_path, uint32_t file_system_kind) {
   BuildContext& ctx = TheBuildContext();
+  // One build at a time: whatever an earlier build left reserved goes back.
+  CloseBuild();
   ctx.spilled = 0;
   size_t length = drive_path == nullptr ? kDrivePathBytes : std::strlen(drive_path);
   bool needs_slash = length == 0 || drive_path[length - 1] != '/';
