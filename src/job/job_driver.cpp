@@ -347,6 +347,21 @@ void JobDriver::DBMakeThread() {
   Store(finished_, true);
 }
 
+ProgressInputs JobDriver::ReadProgress(bool add_pass) {
+  ProgressInputs in{};
+  if (add_pass) {
+    in.handled = Load(s_.AddMakeCount) + Load(s_.AddErrorCount);
+    in.total = Load(s_.AddFindCount);
+  } else {
+    in.handled = Load(s_.MakeCount) + Load(s_.ErrorCount);
+    in.total = Load(s_.FindCount);
+  }
+  in.scan_ended = Load(s_.FindFin);
+  in.flush_in_progress = engine_.IsFlushInProgress() == 1;
+  in.file = in.handled < in.total ? FileListGet(in.handled) : nullptr;
+  return in;
+}
+
 void JobDriver::ViewThread() {
   for (;;) {
     if (Load(s_.MakeFin)) break;
@@ -357,11 +372,7 @@ void JobDriver::ViewThread() {
       return;
     }
     const uint8_t flag = Load(s_.AddFlag);
-    ProgressInputs in{};
-    if (flag == kAddMainPass) {
-      in.handled = Load(s_.MakeCount) + Load(s_.ErrorCount);
-      in.total = Load(s_.FindCount);
-    } else {
+    if (flag != kAddMainPass) {
       if (flag != kAddPassRunning) {
         // Acknowledge without overwriting a 3 the job may have written.
         uint8_t asked = kAddStandAsideAsked;
@@ -376,16 +387,14 @@ void JobDriver::ViewThread() {
         model_.BeginAddPass(s_.StartTime);
         host_.SetBarMaximum(Load(s_.AddFindCount));
       }
-      in.handled = Load(s_.AddMakeCount) + Load(s_.AddErrorCount);
-      in.total = Load(s_.AddFindCount);
     }
-    in.scan_ended = Load(s_.FindFin);
-    in.flush_in_progress = engine_.IsFlushInProgress() == 1;
-    in.file = in.handled < in.total ? FileListGet(in.handled) : nullptr;
-    model_.Refresh(in, NowTimeOfDay());
+    model_.Refresh(ReadProgress(flag != kAddMainPass), NowTimeOfDay());
     host_.ShowProgress(model_.view());
     SleepMicroseconds(kRefreshUs);
   }
+  // The body has ended and nothing changes any more: the counters are read
+  // once more so the final display shows what was done.
+  model_.Refresh(ReadProgress(model_.add_pass_seen()), NowTimeOfDay());
   model_.Finish();
   host_.ShowProgress(model_.view());
 }

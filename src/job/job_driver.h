@@ -80,6 +80,7 @@ class JobDriver : public AlertAnswer {
   template <typename PerFile, typename CleanUp>
   bool MainPass(PerFile per_file, CleanUp clean_up, const char* root);
   bool AddPass(const char* root, uint32_t kind);
+  ProgressInputs ReadProgress(bool add_pass);
 
   JobState& s_;
   JobHost& host_;

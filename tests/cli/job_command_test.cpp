@@ -96,7 +96,7 @@ TEST_F(QvlibJobTest, CreateWritesALibraryThatPassesTheCheck) {
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "24 files are processed.\n");
   EXPECT_NE(r.err.find("Creating.."), std::string::npos);
-  const Result check = Qvlib("check " + Drive() + " --fs fat");
+  const Result check = Qvlib("check " + Drive() + " --fs fat --created");
   EXPECT_EQ(check.status, 0) << check.out;
   EXPECT_EQ(check.out.rfind("ok: 24 tracks", 0), 0u) << check.out;
   // No backup left beside the library.
