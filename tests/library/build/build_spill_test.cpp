@@ -118,10 +118,10 @@ TEST(Spill, FullSizeBatchesSpilledTwiceNumberNamesInOrder) {
   }
   for (int c = 0; c < 3; ++c) EXPECT_EQ(s.distinct[c], c == 0 ? 1000u : ranks[c].size()) << c;
   ExpectLibraryHolds(drive);
-  std::vector<PageFacts> pages = ReadPages(LibraryFile(drive, "QVTL.DB"));
+  std::vector<ReadPage> pages = ReadPages(LibraryFile(drive, "QVTL.DB"));
   ASSERT_EQ(pages.size(), count);
   for (uint32_t t = 0; t < count; ++t) {
-    ASSERT_EQ(pages[t].index, t);
+    ASSERT_EQ(pages[t].track_index, t);
     ASSERT_EQ(pages[t].texts[kTitle], tracks[t].title);
     for (int c = 0; c < 3; ++c) {
       uint32_t rank = ranks[c][tracks[t].*fields[c]];
@@ -238,9 +238,7 @@ TEST_F(ReadBackTest, KeysComeBackFromThePages) {
 }
 
 TEST_F(ReadBackTest, DamagedPagesFailWithTheirStep) {
-  std::vector<PageFacts> pages = ReadPages(test::ReadFileBytes(TrackFile()));
-  ASSERT_EQ(pages.size(), 3u);
-  uint32_t second = pages[1].offset;
+  uint32_t second = builder()->track_positions[1];
   // A chunk that claims more bytes than the page holds.
   Damage(second + 48 + 8, {0x00, 0xFF, 0xFF, 0x7F});
   EXPECT_EQ(Read(1), 0);
@@ -268,15 +266,15 @@ TEST_F(ReadBackTest, DamagedPagesFailWithTheirStep) {
   EXPECT_EQ(LastError().module, kBuilderLive);
   // A page cut short by the end of the file.
   std::vector<uint8_t> file = test::ReadFileBytes(TrackFile());
-  file.resize(pages[2].offset + 40);
+  file.resize(builder()->track_positions[2] + 40);
   test::WriteFileBytes(TrackFile(), file);
   EXPECT_EQ(Read(2), 0);
   EXPECT_EQ(LastError().detail, 4u);
 }
 
 TEST_F(ReadBackTest, ADamagedTrackListFailsTheFinalMerge) {
-  std::vector<PageFacts> pages = ReadPages(test::ReadFileBytes(TrackFile()));
-  for (const PageFacts& p : pages) Damage(p.offset + 48 + 8, {0xFF, 0xFF, 0xFF, 0xFF});
+  for (uint32_t t = 0; t < 3; ++t)
+    Damage(builder()->track_positions[t] + 48 + 8, {0xFF, 0xFF, 0xFF, 0xFF});
   TrackTagsStorage storage;
   TrackSpec t;
   t.path = u"/x.mp3";
@@ -339,10 +337,10 @@ TEST_F(FailureTest, FinishingPassAndBrowseFilesFailures) {
   EXPECT_EQ(FinishBuild(), 4);
   door_.FailNth(test::FileOp::kOpen, 0);
   EXPECT_EQ(FinishBuild(), 0);
-  std::vector<PageFacts> pages = ReadPages(LibraryFile(drive_, "QVTL.DB"));
+  std::vector<ReadPage> pages = ReadPages(LibraryFile(drive_, "QVTL.DB"));
   ASSERT_EQ(pages.size(), 4u);
-  for (const PageFacts& p : pages) EXPECT_EQ(p.name_ids[kGenre], 0u);  // every genre is "Pop"
-  EXPECT_EQ(pages[3].name_ids[kArtist], 2u);  // the empty artist sorts last
+  for (const ReadPage& p : pages) EXPECT_EQ(p.name_ids[kGenre], 0u);  // every genre is "Pop"
+  EXPECT_EQ(pages[3].name_ids[kArtist], 2u);                          // the empty artist sorts last
 }
 
 TEST(SpillFailure, AFailedFirstWriteEndsTheSpillWithFour) {

@@ -49,47 +49,17 @@ inline BuildSnapshot Snapshot(const LibraryBuilder& b) {
   return s;
 }
 
-// One page of the track list as the test reads it back.
-struct PageFacts {
-  uint32_t offset = 0;
-  uint32_t index = 0;
-  uint32_t id = 0;
-  uint16_t number = 0;
-  std::array<uint32_t, 3> name_ids{};
-  std::array<std::u16string, 5> texts;
-};
-
 inline uint32_t Le32(const std::vector<uint8_t>& f, size_t at) {
   return f[at] | (f[at + 1] << 8) | (f[at + 2] << 16) | (static_cast<uint32_t>(f[at + 3]) << 24);
 }
 
-// Walks the pages that the header's length covers; empty on any damage.
-inline std::vector<PageFacts> ReadPages(const std::vector<uint8_t>& f) {
-  std::vector<PageFacts> pages;
-  if (f.size() < 16 || Le32(f, 8) > f.size()) return {};
-  uint32_t end = Le32(f, 8);
-  for (uint32_t at = 16; at < end;) {
-    PageFacts p;
-    p.offset = at;
-    p.index = Le32(f, at + 20);
-    p.id = Le32(f, at + 24);
-    p.number = static_cast<uint16_t>(f[at + 36] | (f[at + 37] << 8));
-    uint32_t chunk = at + 48;
-    for (int k = 0; k < 5; ++k) {
-      if (k < 3) p.name_ids[k] = Le32(f, chunk + 16);
-      uint32_t area = Le32(f, chunk + 20);
-      for (uint32_t u = 0; u + 1 < area; u += 2) {
-        char16_t unit = static_cast<char16_t>(f[chunk + 24 + u] | (f[chunk + 25 + u] << 8));
-        if (unit == 0) break;
-        p.texts[k].push_back(unit);
-      }
-      chunk += Le32(f, chunk + 8);
-    }
-    at += Le32(f, at + 8);
-    pages.push_back(p);
-  }
-  if (pages.size() != Le32(f, 12)) return {};
-  return pages;
+// The pages of a track list, read by the independent reader; empty when it
+// finds the file damaged.
+inline std::vector<ReadPage> ReadPages(const std::vector<uint8_t>& file) {
+  ReadLibrary lib;
+  ReadFault fault;
+  if (ParseTrackList(file, &lib, &fault) != kReadOk) return {};
+  return lib.pages;
 }
 
 inline std::vector<uint8_t> LibraryFile(const test::TempDir& drive, const char* name,
