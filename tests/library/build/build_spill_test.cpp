@@ -343,6 +343,36 @@ TEST_F(FailureTest, FinishingPassAndBrowseFilesFailures) {
   EXPECT_EQ(pages[3].name_ids[kArtist], 2u);                          // the empty artist sorts last
 }
 
+// Notes the spill flag at every write, as the progress display would see it.
+class FlagWatchingDoor : public SystemFileDoor {
+ public:
+  int64_t Write(int fd, const void* buffer, size_t count) override {
+    (IsFlushInProgress() == 1 ? flagged : unflagged)++;
+    return SystemFileDoor::Write(fd, buffer, count);
+  }
+  int flagged = 0;
+  int unflagged = 0;
+};
+
+TEST(SpillFlag, SetWhileAnAddedFileSpillsButNotForTheFinalFlush) {
+  test::TempDir drive;
+  FlagWatchingDoor door;
+  test::ScopedFileDoor scoped(&door);
+  BuildOptions options;
+  options.record_buffer_bytes = 4096;
+  ASSERT_EQ(test::OpenTestBuild(drive.str(), options), 0);
+  AddUntilSpill(2, Distinct);
+  EXPECT_GT(door.flagged, 0);
+  EXPECT_EQ(door.unflagged, 0);
+  EXPECT_EQ(IsFlushInProgress(), 0);
+  TrackTagsStorage storage;
+  test::FillTrackTags(Distinct(1000), &storage);
+  ASSERT_EQ(AddTagsToBuild(&storage.tags), 0);
+  ASSERT_EQ(FlushBuild(1), 0);
+  EXPECT_GT(door.unflagged, 0);
+  CloseBuild();
+}
+
 TEST(SpillFailure, AFailedFirstWriteEndsTheSpillWithFour) {
   test::TempDir drive;
   test::FaultyFileDoor door;
