@@ -193,6 +193,7 @@ int RunJobCommand(const JobOptions& options, bool create) {
 
   JobSettings settings = JobSettings::Immediate();
   settings.kind_override = kind_override;
+  settings.yield_each_file = false;
   TerminalHost host(stdout, stderr, STDIN_FILENO, isatty(STDERR_FILENO) != 0,
                     ParseUnreadable(options.on_unreadable));
   JobDriver driver(*state, host, LibraryEngine(), settings);

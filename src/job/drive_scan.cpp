@@ -21,8 +21,8 @@ constexpr char kRecycleMarker[] =
 static_assert(sizeof kRecycleMarker - 1 == kRecycleMarkerBytes);
 
 // Scan pause point: true when the walk must stop (cancel confirmed).
-bool PausePoint(const JobState& state) {
-  SleepMicroseconds(0);
+bool PausePoint(const JobState& state, bool yield) {
+  if (yield) SleepMicroseconds(0);
   while (Load(state.Canceling)) {
     if (Load(state.CancelFlag)) return true;
     SleepMicroseconds(100000);
@@ -85,7 +85,7 @@ int32_t WindowsTrasheChecker(const char* path) {
   return std::memcmp(head, kRecycleMarker, sizeof head) == 0 ? 0 : 1;
 }
 
-ScanResult searchDirectorySub(JobState& state, const char* path, int32_t level) {
+ScanResult searchDirectorySub(JobState& state, const char* path, int32_t level, bool yield) {
   DirectoryDoor& dirs = Directories();
   void* dir = dirs.Open(path);
   // A folder that cannot be read is passed over; the rest of the drive is
@@ -95,7 +95,7 @@ ScanResult searchDirectorySub(JobState& state, const char* path, int32_t level) 
   char child[kScanPathBytes];
   DirectoryEntry entry{};
   while (dirs.Next(dir, &entry)) {
-    if (PausePoint(state)) {
+    if (PausePoint(state, yield)) {
       dirs.Close(dir);
       return kScanStop;
     }
@@ -103,7 +103,7 @@ ScanResult searchDirectorySub(JobState& state, const char* path, int32_t level) 
     if (entry.type == EntryType::kDirectory) {
       if (level < kDeepestLevel && JoinPath(child, path, entry.name)) {
         if (WindowsTrasheChecker(child) == 0) continue;
-        if (searchDirectorySub(state, child, level + 1) == kScanStop) {
+        if (searchDirectorySub(state, child, level + 1, yield) == kScanStop) {
           dirs.Close(dir);
           return kScanStop;
         }

@@ -26,7 +26,9 @@ int32_t WindowsTrasheChecker(const char* path);
 
 // Walks path (no trailing "/") at level, appending to the FileList and
 // publishing through state.FindCount. A folder that cannot be opened is
-// passed over; only a confirmed cancel stops the walk (kScanStop).
-ScanResult searchDirectorySub(JobState& state, const char* path, int32_t level);
+// passed over; only a confirmed cancel stops the walk (kScanStop). yield
+// gives the processor away before every entry, for the job thread's sake on
+// a machine with one core.
+ScanResult searchDirectorySub(JobState& state, const char* path, int32_t level, bool yield = true);
 
 }  // namespace qv

@@ -111,7 +111,7 @@ int JobDriver::DriveCheck(const char* path) {
 }
 
 void JobDriver::FileSearch() {
-  searchDirectorySub(s_, s_.MakePath, 1);
+  searchDirectorySub(s_, s_.MakePath, 1, settings_.yield_each_file);
   host_.SetBarMaximum(Load(s_.FindCount));
   SleepMicroseconds(settings_.scan_end_pause_us);
   Store(s_.FindFin, true);
@@ -187,7 +187,8 @@ bool JobDriver::MainPass(PerFile per_file, CleanUp clean_up, const char* root) {
       }
     }
     i = Load(s_.MakeCount) + Load(s_.ErrorCount);
-    SleepMicroseconds(0);
+    // Waiting for the scan is a yield; so is every file when asked to.
+    if (settings_.yield_each_file || i >= Load(s_.FindCount)) SleepMicroseconds(0);
   }
   return true;
 }
@@ -253,7 +254,7 @@ bool JobDriver::AddPass(const char* root, uint32_t kind) {
     if (PausePoint()) return false;
     current_file_ = FileListGet(k);
     const int r = engine_.AddPendingFile(root, language, static_cast<uint32_t>(k), kind);
-    SleepMicroseconds(0);
+    if (settings_.yield_each_file) SleepMicroseconds(0);
     if (r == 0) {
       AddOne(s_.AddMakeCount);
       added = true;
@@ -265,7 +266,7 @@ bool JobDriver::AddPass(const char* root, uint32_t kind) {
       OutputError(r, "");
       return false;
     }
-    SleepMicroseconds(0);
+    if (settings_.yield_each_file) SleepMicroseconds(0);
   }
   host_.SetCancelEnabled(false);
   if (PausePoint()) return false;

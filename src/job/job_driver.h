@@ -24,6 +24,10 @@ struct JobSettings {
   uint32_t finish_pause_us = 1000000;         // twice, before the finish alert
   uint32_t alert_pause_us = 1000000;          // before an error alert opens
   uint32_t cancel_answer_pause_us = 1000000;  // after "Yes" to the cancel question
+  // Whether the scan and the job give the processor away after every entry
+  // and file. It keeps both running on one core; on several cores, and on a
+  // busy machine, each yield only hands time to other processes.
+  bool yield_each_file = true;
   // FileSystemKind of a drive that is a plain folder (a staging copy); 0 asks
   // the mounted volume.
   uint32_t kind_override = 0;
