@@ -1,6 +1,8 @@
 // qvlib create, update and drives, run as a user runs them, on drives made
 // by the test.
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -201,6 +203,59 @@ TEST_F(QvlibJobTest, InterruptCancelsAndPutsTheOldLibraryBack) {
   ASSERT_TRUE(WIFEXITED(raw));
   EXPECT_EQ(WEXITSTATUS(raw), 130) << Slurp(err);
   EXPECT_EQ(Slurp(io.path() / "out"), "");
+  EXPECT_EQ(Snapshot(), before);
+}
+
+// Reads what the child wrote to the terminal until text shows up or the wait
+// runs out.
+bool ReadUntil(int fd, std::string* seen, const std::string& text, int tenths) {
+  for (int i = 0; i < tenths * 10 && seen->find(text) == std::string::npos; ++i) {
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, 10) > 0) {
+      char buffer[4096];
+      const ssize_t n = read(fd, buffer, sizeof buffer);
+      if (n <= 0) break;
+      seen->append(buffer, static_cast<size_t>(n));
+    }
+  }
+  return seen->find(text) != std::string::npos;
+}
+
+TEST_F(QvlibJobTest, OnATerminalTheQuestionsAreAskedAndTwoInterruptsCancel) {
+  MakeDrive(1, 1, 3);
+  ASSERT_EQ(Qvlib("create " + Drive() + " --fs fat --yes").status, 0);
+  const auto before = Snapshot();
+  const Bytes song = TaggedMp3("Many", "Files", "Same", 1);
+  for (int i = 0; i < 8000; ++i) {
+    drive.Write("Many/" + std::to_string(i % 8) + "/" + std::to_string(i) + ".mp3", song);
+  }
+  int terminal = -1;
+  const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    const std::string path = drive.str();
+    execl(QV_QVLIB_PATH, "qvlib", "create", path.c_str(), "--fs", "fat", nullptr);
+    _exit(127);
+  }
+  std::string seen;
+  ASSERT_TRUE(ReadUntil(terminal, &seen, "[OK/Cancel]", 100)) << seen;
+  EXPECT_NE(seen.find("A previous Library has been located on the selected drive!"),
+            std::string::npos);
+  ASSERT_EQ(write(terminal, "OK\n", 3), 3);
+  ASSERT_TRUE(ReadUntil(terminal, &seen, "Processed", 100)) << seen;
+  // Ctrl-C on the terminal asks; a second one answers yes.
+  ASSERT_EQ(write(terminal, "\x03", 1), 1);
+  ASSERT_TRUE(
+      ReadUntil(terminal, &seen, "Are you sure you want to Stop creating the library?", 100))
+      << seen;
+  ASSERT_EQ(write(terminal, "\x03", 1), 1);
+  ReadUntil(terminal, &seen, "never shows", 30);
+  int raw = 0;
+  ASSERT_EQ(waitpid(pid, &raw, 0), pid);
+  close(terminal);
+  ASSERT_TRUE(WIFEXITED(raw));
+  EXPECT_EQ(WEXITSTATUS(raw), 130) << seen;
+  EXPECT_EQ(seen.find("files are processed."), std::string::npos);
   EXPECT_EQ(Snapshot(), before);
 }
 
