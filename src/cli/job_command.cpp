@@ -41,8 +41,11 @@ void OnInterrupt(int) {
   g_interrupts.fetch_add(1, std::memory_order_relaxed);
 }
 
-bool SecondInterrupt(void*) {
-  return g_interrupts.load(std::memory_order_relaxed) > 0;
+// The cancel question is over without an answer: a second Ctrl-C (yes), or
+// the job ended meanwhile (it could not be paused in its last steps).
+bool GiveUpQuestion(void* driver) {
+  return g_interrupts.load(std::memory_order_relaxed) > 0 ||
+         static_cast<JobDriver*>(driver)->Finished();
 }
 
 void PrintAlert(int code, const char* path) {
@@ -110,7 +113,7 @@ void RunWithCancelQuestion(JobDriver& driver, JobState& state, TerminalHost& hos
       if (can_ask) {
         host.PrintQuestion(kCancelQuestion, "[y/N]");
         std::string line;
-        const bool answered = host.ReadAnswer(&line, SecondInterrupt, nullptr);
+        const bool answered = host.ReadAnswer(&line, GiveUpQuestion, &driver);
         yes = answered ? StartsWithYes(line, "y") : g_interrupts.load() > 0;
       }
       driver.AnswerCancel(yes);
