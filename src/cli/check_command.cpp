@@ -13,7 +13,7 @@ namespace {
 
 struct CheckOptions {
   std::string drive;
-  std::string fs = "fat";
+  std::string fs;  // empty: from the mounted volume, else FAT
   bool created = false;
 };
 
@@ -42,7 +42,7 @@ void SetupCheck(CLI::App& app, int* exit_status) {
       "check", "Check the library files on a drive against every structural rule");
   sub->add_option("DRIVE", options->drive, "Root folder of the drive")->required();
   sub->add_option("--fs", options->fs,
-                  "Library directory to use when the folder is not a mounted volume")
+                  "Library directory to read (default: the mounted volume's kind, else fat)")
       ->check(CLI::IsMember({"fat", "hfs"}));
   sub->add_flag("--created", options->created,
                 "Also require the track ids and statistics that a create job writes");

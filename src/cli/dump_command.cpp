@@ -17,7 +17,7 @@ using nlohmann::json;
 
 struct DumpOptions {
   std::string drive;
-  std::string fs = "fat";
+  std::string fs;  // empty: from the mounted volume, else FAT
   bool json = false;
 };
 
@@ -176,7 +176,7 @@ void SetupDump(CLI::App& app, int* exit_status) {
   sub->add_option("DRIVE", options->drive, "Root folder of the drive")->required();
   sub->add_flag("--json", options->json, "Print one JSON document");
   sub->add_option("--fs", options->fs,
-                  "Library directory to use when the folder is not a mounted volume")
+                  "Library directory to read (default: the mounted volume's kind, else fat)")
       ->check(CLI::IsMember({"fat", "hfs"}));
   sub->callback([options, exit_status] { *exit_status = RunDump(*options); });
 }

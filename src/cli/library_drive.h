@@ -9,9 +9,9 @@
 
 namespace qv::cli {
 
-// The file-system kind whose library directory the commands read on drive.
-// fs_option is the --fs choice ("fat" or "hfs"), used when the folder is not
-// a mounted FAT or HFS volume.
+// The file-system kind whose library directory the commands read on drive:
+// the --fs choice ("fat" or "hfs") when one was given, else the kind of the
+// FAT or HFS volume mounted at drive, else FAT.
 uint32_t LibraryKindForDrive(const std::string& drive, const std::string& fs_option);
 
 // "QVBL.DB, byte 52: <message>".
