@@ -141,6 +141,12 @@ void AddJobOptions(CLI::App* sub, JobOptions* options) {
                   "Answer to a file that cannot be read: ask, skip or abort (default: ask on "
                   "a terminal, else skip; skipped files are listed at the end)")
       ->check(CLI::IsMember({"ask", "skip", "abort"}));
+  sub->footer(
+      "The start question comes first; without a terminal only --yes answers it. While the\n"
+      "job runs, standard error shows its progress. Ctrl-C asks whether to stop: y stops, and\n"
+      "a second Ctrl-C counts as yes. A job that fails or is stopped leaves the drive's\n"
+      "library files as they were. The last line, on standard output, is\n"
+      "\"N files are processed.\"");
 }
 
 int RunJobCommand(const JobOptions& options, bool create) {
