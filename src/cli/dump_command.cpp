@@ -38,52 +38,57 @@ json BrowseTrack(const ReadPage& page) {
               {"path", Text(page, 4)}};
 }
 
-// The genre tree of section 0: each entry's children are a run of the next
-// list, and the deepest entries a run of the order list. The reader has
-// checked that every run lies inside its list.
-json GenreTree(const ReadLibrary& lib) {
+// One genre of the tree of section 0: each entry's children are a run of the
+// next list, and the deepest entries a run of the order list. The reader has
+// checked that every run lies inside its list. Built one genre at a time, so
+// that a full library is printed without holding all of it as JSON.
+json GenreJson(const ReadLibrary& lib, uint32_t genre) {
   const ReadSection& s = lib.sections[0];
-  json genres = json::array();
-  for (const ReadEntry& g : s.browse[0].entries) {
-    json artists = json::array();
-    for (uint32_t a = g.first_child; a < g.first_child + g.count; ++a) {
-      const ReadEntry& artist = s.browse[1].entries[a];
-      json albums = json::array();
-      for (uint32_t b = artist.first_child; b < artist.first_child + artist.count; ++b) {
-        const ReadEntry& album = s.browse[2].entries[b];
-        json tracks = json::array();
-        for (uint32_t p = album.first_child; p < album.first_child + album.count; ++p)
-          tracks.push_back(BrowseTrack(lib.pages[s.order.tracks[p]]));
-        albums.push_back(
-            {{"name", Text(lib.pages[album.first_track], 2)}, {"tracks", std::move(tracks)}});
-      }
-      artists.push_back(
-          {{"name", Text(lib.pages[artist.first_track], 1)}, {"albums", std::move(albums)}});
+  const ReadEntry& g = s.browse[0].entries[genre];
+  json artists = json::array();
+  for (uint32_t a = g.first_child; a < g.first_child + g.count; ++a) {
+    const ReadEntry& artist = s.browse[1].entries[a];
+    json albums = json::array();
+    for (uint32_t b = artist.first_child; b < artist.first_child + artist.count; ++b) {
+      const ReadEntry& album = s.browse[2].entries[b];
+      json tracks = json::array();
+      for (uint32_t p = album.first_child; p < album.first_child + album.count; ++p)
+        tracks.push_back(BrowseTrack(lib.pages[s.order.tracks[p]]));
+      albums.push_back(
+          {{"name", Text(lib.pages[album.first_track], 2)}, {"tracks", std::move(tracks)}});
     }
-    genres.push_back(
-        {{"name", Text(lib.pages[g.first_track], 0)}, {"artists", std::move(artists)}});
+    artists.push_back(
+        {{"name", Text(lib.pages[artist.first_track], 1)}, {"albums", std::move(albums)}});
   }
-  return genres;
+  return {{"name", Text(lib.pages[g.first_track], 0)}, {"artists", std::move(artists)}};
 }
 
-json TrackTable(const ReadLibrary& lib) {
-  json tracks = json::array();
-  for (const ReadPage& page : lib.pages) {
-    tracks.push_back({{"index", page.track_index},
-                      {"id", page.track_id},
-                      {"number", TrackNumber(page)},
-                      {"file_type", page.file_type},
-                      {"file_size", page.file_size},
-                      {"genre", Text(page, 0)},
-                      {"artist", Text(page, 1)},
-                      {"album", Text(page, 2)},
-                      {"title", Text(page, 3)},
-                      {"path", Text(page, 4)},
-                      {"genre_id", page.name_ids[0]},
-                      {"artist_id", page.name_ids[1]},
-                      {"album_id", page.name_ids[2]}});
-  }
-  return tracks;
+json TrackJson(const ReadPage& page) {
+  return {{"index", page.track_index},    {"id", page.track_id},
+          {"number", TrackNumber(page)},  {"file_type", page.file_type},
+          {"file_size", page.file_size},  {"genre", Text(page, 0)},
+          {"artist", Text(page, 1)},      {"album", Text(page, 2)},
+          {"title", Text(page, 3)},       {"path", Text(page, 4)},
+          {"genre_id", page.name_ids[0]}, {"artist_id", page.name_ids[1]},
+          {"album_id", page.name_ids[2]}};
+}
+
+std::string Dump(const json& j) {
+  return j.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+// One JSON document, written piece by piece: the genres and the tracks one
+// element a line.
+void PrintJson(const ReadLibrary& lib, const json& facts) {
+  std::printf("{\n\"genres\": [");
+  for (uint32_t g = 0; g < lib.sections[0].browse[0].entries.size(); ++g)
+    std::printf("%s\n%s", g == 0 ? "" : ",", Dump(GenreJson(lib, g)).c_str());
+  std::printf("\n],\n\"tracks\": [");
+  for (size_t t = 0; t < lib.pages.size(); ++t)
+    std::printf("%s\n%s", t == 0 ? "" : ",", Dump(TrackJson(lib.pages[t])).c_str());
+  std::printf("\n],\n\"header\": %s,\n\"statistics\": %s,\n\"lists\": %s\n}\n",
+              Dump(facts["header"]).c_str(), Dump(facts["statistics"]).c_str(),
+              Dump(facts["lists"]).c_str());
 }
 
 json Facts(const ReadLibrary& lib) {
@@ -113,8 +118,9 @@ json Facts(const ReadLibrary& lib) {
           {"lists", std::move(lists)}};
 }
 
-void PrintText(const json& genres, const json& facts) {
-  for (const json& g : genres) {
+void PrintText(const ReadLibrary& lib, const json& facts) {
+  for (uint32_t genre = 0; genre < lib.sections[0].browse[0].entries.size(); ++genre) {
+    const json g = GenreJson(lib, genre);
     std::printf("Genre \"%s\"\n", g["name"].get<std::string>().c_str());
     for (const json& a : g["artists"]) {
       std::printf("  Artist \"%s\"\n", a["name"].get<std::string>().c_str());
@@ -154,17 +160,11 @@ int RunDump(const DumpOptions& options) {
     std::fprintf(stderr, "qvlib dump: %s\n", DescribeReadFault(fault).c_str());
     return kExitFailed;
   }
-  json genres = GenreTree(lib);
   json facts = Facts(lib);
   if (options.json) {
-    json doc = {{"genres", std::move(genres)},
-                {"tracks", TrackTable(lib)},
-                {"header", std::move(facts["header"])},
-                {"statistics", std::move(facts["statistics"])},
-                {"lists", std::move(facts["lists"])}};
-    std::printf("%s\n", doc.dump(2, ' ', false, json::error_handler_t::replace).c_str());
+    PrintJson(lib, facts);
   } else {
-    PrintText(genres, facts);
+    PrintText(lib, facts);
   }
   return kExitOk;
 }
