@@ -90,6 +90,17 @@ TEST(LibraryReaderTest, ReadsTheOneTrackLibraryFieldByField) {
   ASSERT_EQ(im.tracks.size(), 16u + 200u);
   ASSERT_EQ(im.browse.size(), 408u);
   ASSERT_EQ(im.index.size(), 664u);
+  // The page: 48 head bytes, three empty names and a one-character title in
+  // 28-byte chunks, the path (L = 14, P = 16) in a 40-byte one.
+  EXPECT_EQ(ImageLe32(im.tracks, 16 + 8), 200u);
+  const uint32_t chunk_sizes[5] = {28, 28, 28, 28, 40};
+  for (uint32_t k = 0, at = 16 + 48; k < 5; at += chunk_sizes[k], ++k) {
+    EXPECT_EQ(ImageLe32(im.tracks, at + 8), chunk_sizes[k]) << k;
+    EXPECT_EQ(ImageLe32(im.tracks, at + 20), chunk_sizes[k] - 24) << k;
+  }
+  // The sections of one track: 20 + 24 + 3 x 36, 20 + 24 + 2 x 36, 20 + 24 + 36, 20 + 24.
+  EXPECT_EQ(ImageLe32(im.browse, 16 + 8), 152u);
+  EXPECT_EQ(ImageLe32(im.browse, 16 + 152 + 8), 116u);
   ReadLibrary lib;
   ReadFault fault;
   ASSERT_EQ(ReadImage(im, &lib, &fault), kReadOk)
