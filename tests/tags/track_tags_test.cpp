@@ -4,299 +4,197 @@
 
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "support/faulty_file_door.h"
 #include "support/id3_writer.h"
 #include "support/temp_dir.h"
-#include "tags/text/text_encoding.h"
+#include "tags/read_tags.h"
 
-namespace qv {
+namespace qv::test {
 namespace {
 
-using test::Bytes;
-
-std::u16string U16(const uint16_t* s) {
-  std::u16string out;
-  for (; *s != 0; ++s) out.push_back(static_cast<char16_t>(*s));
-  return out;
-}
-
-std::vector<uint16_t> Units(std::u16string_view s) {
-  return {s.begin(), s.end()};
-}
-
-struct Read {
-  int status = -1;
-  TrackTagsStorage storage;
-  std::u16string genre() const { return U16(storage.genre); }
-  std::u16string artist() const { return U16(storage.artist); }
-  std::u16string album() const { return U16(storage.album); }
-  std::u16string title() const { return U16(storage.title); }
-  std::u16string path() const { return U16(storage.path); }
-  const TrackTags& tags() const { return storage.tags; }
-};
-
-class TrackTagsTest : public ::testing::Test {
- protected:
-  // Writes bytes to a file below the drive and reads it as the job would.
-  void ReadFile(Read* out, const std::string& relative, const Bytes& bytes, int language = 2) {
-    std::string full = drive_.Write(relative, bytes);
-    out->status = GetTrackTags(full.c_str(), &out->storage.tags, language, root().c_str());
-  }
-  std::string root() const { return drive_.str(true); }
-
-  test::TempDir drive_;
-};
-
-TEST(GenreNames, HoldsTheNumberedNamesThenEmptyTexts) {
-  for (int i = 0; i < 256; ++i) {
-    ASSERT_NE(GenreNames[i], nullptr) << i;
-    EXPECT_EQ(GenreNames[i][0] == 0, i >= 148) << i;
-  }
-  EXPECT_STREQ(GenreNames[0], "Blues");
-  EXPECT_STREQ(GenreNames[17], "Rock");
-  EXPECT_STREQ(GenreNames[78], "Rock & Roll");
-  EXPECT_STREQ(GenreNames[123], "A capella");
-  EXPECT_STREQ(GenreNames[127], "Dram & Bass");
-  EXPECT_STREQ(GenreNames[133], "Negerpunk");
-  EXPECT_STREQ(GenreNames[147], "Synthpop");
-}
-
 TEST(StoreTagText, CopiesWholeTextsAndCutsLongOnesToTheBuffer) {
-  std::u16string exact(29, u'g'), over(30, u'g');
+  std::u16string over(30, u'g');
+  const auto* units = reinterpret_cast<const uint16_t*>(over.data());
   uint16_t genre[30];
-  std::memset(genre, 0xAA, sizeof(genre));
-  StoreTagText(genre, sizeof(genre), Units(exact).data(), exact.size());
-  EXPECT_EQ(U16(genre), exact);
-  std::memset(genre, 0xAA, sizeof(genre));
-  StoreTagText(genre, sizeof(genre), Units(over).data(), over.size());
-  EXPECT_EQ(U16(genre), exact);
-  // An empty text still replaces the field.
-  uint16_t empty[] = {0};
-  StoreTagText(genre, sizeof(genre), empty, 0);
+  for (size_t n : {29, 30}) {
+    std::memset(genre, 0xAA, sizeof(genre));
+    StoreTagText(genre, sizeof(genre), units, n);
+    EXPECT_EQ(Utf8Of(genre), std::string(29, 'g')) << n;
+  }
+  StoreTagText(genre, sizeof(genre), units, 0);  // an empty text still replaces the field
   EXPECT_EQ(genre[0], 0);
-  StoreTagText(nullptr, sizeof(genre), Units(exact).data(), exact.size());  // no buffer: nothing
+  StoreTagText(nullptr, sizeof(genre), units, 30);  // no buffer: nothing
 }
 
 TEST(FinishTrackTags, TrimsTrailingSpacesAndExpandsNumericGenres) {
-  struct Case {
-    std::u16string genre, expected;
-  };
-  const Case cases[] = {
-      {u"(17)", u"Rock"},
-      {u"(17)(20)", u"Rock,Alternative"},
-      {u"17", u"Rock"},
-      {u"(17)(200)", u"Rock,"},
-      {u"(300)", u""},
-      {u"()", u""},
-      {u"(17)Rock", u"(17)Rock"},
-      {u"2000", u""},
-      {u"Jazz  ", u"Jazz"},
-      {u"  (127) ", u"Dram & Bass"},
-      {u"4294967313", u"Rock"},  // 2^32 + 17 wraps to 17
+  const std::pair<std::u16string, std::string> cases[] = {
+      {u"(17)", "Rock"},
+      {u"(17)(20)", "Rock,Alternative"},
+      {u"17", "Rock"},
+      {u"(17)(200)", "Rock,"},
+      {u"(147)(148)", "Synthpop,"},  // the last numbered name, then empty ones
+      {u"(300)", ""},
+      {u"()", ""},
+      {u"(17)Rock", "(17)Rock"},
+      {u"2000", ""},
+      {u"Jazz  ", "Jazz"},
+      {u"  (127) ", "Dram & Bass"},
+      {u"4294967313", "Rock"},  // 2^32 + 17 wraps to 17
       // 29 units at most: "Classic Rock,Classic Rock" fits (25), a third
       // name does not, and the scan goes on with the next number.
-      {u"(1)(1)(1)(0)", u"Classic Rock,Classic Rock"},
-      {u"(1)(1)(1)(13)", u"Classic Rock,Classic Rock,Pop"},
+      {u"(1)(1)(1)(0)", "Classic Rock,Classic Rock"},
+      {u"(1)(1)(1)(13)", "Classic Rock,Classic Rock,Pop"},
   };
-  for (const Case& c : cases) {
+  for (const auto& [genre, expected] : cases) {
     TrackTagsStorage s;
-    std::memcpy(s.genre, c.genre.data(), 2 * c.genre.size());
-    const std::u16string artist = u"  ABC   ";
-    std::memcpy(s.artist, artist.data(), 2 * artist.size());
+    std::memcpy(s.genre, genre.data(), 2 * genre.size());
+    std::memcpy(s.artist, u"  ABC   ", 16);
     FinishTrackTags(&s.tags);
-    EXPECT_EQ(U16(s.genre), c.expected) << std::string(c.genre.begin(), c.genre.end());
-    EXPECT_EQ(U16(s.artist), u"  ABC");
+    EXPECT_EQ(Utf8Of(s.genre), expected) << expected;
+    EXPECT_EQ(Utf8Of(s.artist), "  ABC");
   }
+  TrackTags none{};
+  FinishTrackTags(&none);  // missing buffers are left alone
 }
 
-TEST(FinishTrackTags, LeavesMissingBuffersAlone) {
-  TrackTags tags{};
-  FinishTrackTags(&tags);
-}
-
-TEST_F(TrackTagsTest, AiffFilesAreListedByTheirNamesOnly) {
-  Read r;
-  // An ID3v1 tag in an AIFF file is not read.
-  ReadFile(&r, "Music/a.aiff",
-           test::Id3Join({test::AudioFiller(500), test::Id3v1Tag({.title = "T"})}));
-  ASSERT_EQ(r.status, 0);
-  EXPECT_EQ(r.tags().FileType(), kFileTypeAiff);
-  EXPECT_EQ(r.title(), u"a.aiff");
-  EXPECT_EQ(r.path(), u"/Music/a.aiff");
-  EXPECT_EQ(r.tags().TrackNumber, 0xFFFF);
-  EXPECT_EQ(r.tags().FileSize, 628u);
-  Read aif;
-  ReadFile(&aif, "b.AIF", test::AudioFiller(10));
-  EXPECT_EQ(aif.status, 0);
-  EXPECT_EQ(aif.tags().FileType(), kFileTypeAiff);
-}
-
-TEST_F(TrackTagsTest, ClassifiesByExtensionInAnyCase) {
-  struct Case {
-    const char* name;
-    uint8_t type;
-  };
-  const Case cases[] = {{"a.Mp3", kFileTypeMp3},
-                        {"a.aac", kFileTypeAac},
-                        {"a.MP4", kFileTypeMp4},
-                        {"a.m4A", kFileTypeM4a},
-                        {"a.wav", kFileTypeWav}};
-  for (const Case& c : cases) {
-    Read r;
-    ReadFile(&r, c.name, test::AudioFiller(300));
-    ASSERT_EQ(r.status, 0) << c.name;
-    EXPECT_EQ(r.tags().FileType(), c.type) << c.name;
+class TrackTagsTest : public ::testing::Test {
+ protected:
+  TagRead Read(const std::string& relative, const Bytes& bytes, int language = 2) {
+    return ReadTags(drive_.Write(relative, bytes), root(), language);
   }
-  for (const char* name : {"a.ogg", "a.mp3.txt", "mp3", "a.aiffx"}) {
-    Read r;
-    ReadFile(&r, name, test::AudioFiller(300));
-    EXPECT_EQ(r.status, 2) << name;
+  std::string root() const { return drive_.str(true); }
+  // GetTrackTags with a door that counts the calls: the status, and whether
+  // a file was opened.
+  std::pair<int, int> Counted(const std::string& path, const std::string& root, int language = 2) {
+    FaultyFileDoor door;
+    ScopedFileDoor scoped(&door);
+    TrackTagsStorage s;
+    int status = GetTrackTags(path.c_str(), &s.tags, language, root.c_str());
+    return {status, door.Calls(FileOp::kOpen)};
   }
-}
+
+  TempDir drive_;
+};
 
 TEST_F(TrackTagsTest, AFileWithoutTagsGetsItsNameAsTitleAndFixedFields) {
-  Read r;
-  ReadFile(&r, "Music/x y .Mp3", test::AudioFiller(1000));
+  TagRead r = Read("Music/x y .Mp3", AudioFiller(1000));
   ASSERT_EQ(r.status, 0);
-  EXPECT_EQ(r.tags().FileType(), kFileTypeMp3);
-  EXPECT_EQ(r.title(), u"x y .Mp3");  // the fallback keeps its spaces
-  EXPECT_EQ(r.genre(), u"");
-  EXPECT_EQ(r.artist(), u"");
-  EXPECT_EQ(r.album(), u"");
-  EXPECT_EQ(r.path(), u"/Music/x y .Mp3");
-  EXPECT_EQ(r.tags().FileSize, 1000u);
-  EXPECT_EQ(r.tags().TrackNumber, 0xFFFF);
-  EXPECT_EQ(r.tags().Reserved1, 0xFFFFFFFFu);
-  EXPECT_EQ(r.tags().Reserved2, 0xFFFFFFFFu);
-  EXPECT_EQ(r.tags().Reserved3, 0xFFFF);
-  EXPECT_EQ(r.tags().Reserved4AndFileType, 0x01FFFFFFu);
+  EXPECT_EQ(r.type, kFileTypeMp3);
+  EXPECT_EQ(r.title, "x y .Mp3");  // the fallback keeps its spaces
+  EXPECT_EQ(r.genre + r.artist + r.album, "");
+  EXPECT_EQ(r.path, "/Music/x y .Mp3");
+  EXPECT_EQ(r.size, 1000u);
+  EXPECT_EQ(r.track, 0xFFFF);
+  TrackTagsStorage s;
+  ASSERT_EQ(GetTrackTags((root() + "Music/x y .Mp3").c_str(), &s.tags, 2, root().c_str()), 0);
+  EXPECT_EQ(s.tags.Reserved1, 0xFFFFFFFFu);
+  EXPECT_EQ(s.tags.Reserved2, 0xFFFFFFFFu);
+  EXPECT_EQ(s.tags.Reserved3, 0xFFFF);
+  EXPECT_EQ(s.tags.Reserved4AndFileType, 0x01FFFFFFu);
+}
+
+TEST_F(TrackTagsTest, ClassifiesByExtensionInAnyCaseAndListsAiffByName) {
+  const std::pair<const char*, int> cases[] = {
+      {"a.Mp3", kFileTypeMp3}, {"a.aac", kFileTypeAac}, {"a.MP4", kFileTypeMp4},
+      {"a.m4A", kFileTypeM4a}, {"a.wav", kFileTypeWav}, {"b.AIF", kFileTypeAiff},
+      {"a.ogg", -1},           {"a.mp3.txt", -1},       {"mp3", -1},
+      {"a.aiffx", -1}};
+  for (const auto& [name, type] : cases) {
+    TagRead r = Read(name, AudioFiller(300));
+    EXPECT_EQ(r.status, type < 0 ? 2 : 0) << name;
+    EXPECT_EQ(r.type, type < 0 ? 0 : type) << name;
+  }
+  // An ID3v1 tag in an AIFF file is not read.
+  TagRead r = Read("Music/a.aiff", Id3Join({AudioFiller(500), Id3v1Tag({.title = "T"})}));
+  EXPECT_EQ(r.title + "|" + r.path, "a.aiff|/Music/a.aiff");
+  EXPECT_EQ(r.track, 0xFFFF);
+  EXPECT_EQ(r.size, 628u);
 }
 
 TEST_F(TrackTagsTest, LongFileNamesAreCutTo63UnitsForTheTitle) {
-  std::string name = std::string(70, 'n') + ".mp3";
-  Read r;
-  ReadFile(&r, name, test::AudioFiller(200));
-  ASSERT_EQ(r.status, 0);
-  EXPECT_EQ(r.title(), std::u16string(63, u'n'));
+  EXPECT_EQ(Read(std::string(70, 'n') + ".mp3", AudioFiller(200)).title, std::string(63, 'n'));
   // Multi-byte names are counted in units, not bytes.
   std::string cyrillic;
-  for (int i = 0; i < 70; ++i) cyrillic += "\xD0\x96";
-  Read c;
-  ReadFile(&c, cyrillic + ".mp3", test::AudioFiller(200));
-  ASSERT_EQ(c.status, 0);
-  EXPECT_EQ(c.title(), std::u16string(63, u'\u0416'));
+  for (int i = 0; i < 70; ++i) cyrillic += "Ж";
+  EXPECT_EQ(Read(cyrillic + ".mp3", AudioFiller(200)).title, cyrillic.substr(0, 2 * 63));
 }
 
-TEST_F(TrackTagsTest, EmptyAndTinyFilesCannotBeRead) {
-  Read empty, tiny;
-  ReadFile(&empty, "x.mp3", {});
-  EXPECT_EQ(empty.status, 2);
-  ReadFile(&tiny, "y.mp3", {'I', 'D', '3'});
-  EXPECT_EQ(tiny.status, 2);
-  Read missing;
-  missing.status =
-      GetTrackTags((root() + "gone.mp3").c_str(), &missing.storage.tags, 2, root().c_str());
-  EXPECT_EQ(missing.status, 2);
+TEST_F(TrackTagsTest, EmptyTinyAndMissingFilesCannotBeRead) {
+  EXPECT_EQ(Read("x.mp3", {}).status, 2);
+  EXPECT_EQ(Read("y.mp3", {'I', 'D', '3'}).status, 2);
+  EXPECT_EQ(ReadTags(root() + "gone.mp3", root()).status, 2);
 }
 
-TEST_F(TrackTagsTest, RelativePathsOfMoreThan255UnitsAreRefusedUnopened) {
-  // "/" + 250 + "/" + "abc.mp3" = 259; trim the folder to reach the limits.
-  auto relative_of = [](size_t units) {
-    std::string folder(units - 9, 'd');
-    return folder + "/abc.mp3";  // with the root's "/", units long
-  };
-  Read ok;
-  ReadFile(&ok, relative_of(255), test::AudioFiller(200));
+TEST_F(TrackTagsTest, PathsBeyondTheLimitsOrNotConvertibleAreRefusedUnopened) {
+  // "/" + folder + "/abc.mp3": the relative path is `units` long.
+  auto relative_of = [](size_t units) { return std::string(units - 9, 'd') + "/abc.mp3"; };
+  TagRead ok = Read(relative_of(255), AudioFiller(200));
   ASSERT_EQ(ok.status, 0);
-  EXPECT_EQ(ok.path().size(), 255u);
-  EXPECT_EQ(ok.title(), u"abc.mp3");
-
-  std::string full = drive_.Write(relative_of(256), test::AudioFiller(200));
-  test::FaultyFileDoor door;
-  test::ScopedFileDoor scoped(&door);
-  Read refused;
-  EXPECT_EQ(GetTrackTags(full.c_str(), &refused.storage.tags, 2, root().c_str()), 2);
-  EXPECT_EQ(door.Calls(test::FileOp::kOpen), 0);
-}
-
-TEST_F(TrackTagsTest, PathsOver1023BytesAreRefusedUnopened) {
-  // The relative part is short, so only the byte length of the path counts.
+  EXPECT_EQ(ok.path.size(), 255u);
+  EXPECT_EQ(ok.title, "abc.mp3");
+  std::string good = drive_.Write("good.mp3", AudioFiller(200));
+  // Over 1023 bytes, with a short relative part.
   std::string long_root = "/" + std::string(1020, 'r') + "/";
-  std::string path = long_root + "a.mp3";
-  test::FaultyFileDoor door;
-  test::ScopedFileDoor scoped(&door);
-  Read r;
-  EXPECT_EQ(GetTrackTags(path.c_str(), &r.storage.tags, 2, long_root.c_str()), 2);
-  EXPECT_EQ(door.Calls(test::FileOp::kOpen), 0);
-}
-
-TEST_F(TrackTagsTest, PathsThatCannotBeConvertedAreRefusedUnopened) {
-  std::string bad = drive_.Write("bad\xFF.mp3", test::AudioFiller(200));
-  std::string good = drive_.Write("good.mp3", test::AudioFiller(200));
-  test::FaultyFileDoor door;
-  test::ScopedFileDoor scoped(&door);
-  Read r;
-  EXPECT_EQ(GetTrackTags(bad.c_str(), &r.storage.tags, 2, root().c_str()), 2);
-  std::string bad_root = root() + "\xC3/";
-  EXPECT_EQ(GetTrackTags(good.c_str(), &r.storage.tags, 2, bad_root.c_str()), 2);
-  // A root longer than the path leaves nothing to take the relative path from.
-  std::string deeper = root() + "good.mp3/and/more/";
-  EXPECT_EQ(GetTrackTags(good.c_str(), &r.storage.tags, 2, deeper.c_str()), 2);
-  EXPECT_EQ(door.Calls(test::FileOp::kOpen), 0);
+  const std::pair<std::string, std::string> refused[] = {
+      {drive_.Write(relative_of(256), AudioFiller(200)), root()},
+      {long_root + "a.mp3", long_root},
+      {drive_.Write("bad\xFF.mp3", AudioFiller(200)), root()},
+      {good, root() + "\xC3/"},
+      {good, root() + "good.mp3/and/more/"},  // a root longer than the path
+  };
+  for (const auto& [path, with_root] : refused) {
+    EXPECT_EQ(Counted(path, with_root), std::make_pair(2, 0)) << path.size() << " " << with_root;
+  }
   // Languages outside the nine have no code page.
-  EXPECT_EQ(GetTrackTags(good.c_str(), &r.storage.tags, 9, root().c_str()), 2);
-  EXPECT_EQ(GetTrackTags(good.c_str(), &r.storage.tags, -1, root().c_str()), 2);
-  EXPECT_EQ(GetTrackTags(good.c_str(), &r.storage.tags, 8, root().c_str()), 0);
+  EXPECT_EQ(Counted(good, root(), 9).first, 2);
+  EXPECT_EQ(Counted(good, root(), -1).first, 2);
+  EXPECT_EQ(Counted(good, root(), 8).first, 0);
 }
 
 TEST_F(TrackTagsTest, ARecordWithoutBuffersIsFilledWhereItHasThem) {
-  std::string full = drive_.Write(
-      "a.mp3",
-      test::Id3Join({test::Id3v2Tag(3, {test::Id3v2Frame(3, "TIT2", test::Id3Latin("T")),
-                                        test::Id3v2Frame(3, "TPE1", test::Id3Latin("A"))}),
-                     test::AudioFiller(300), test::Id3v1Tag({.album = "B", .genre = 17})}));
+  std::string full =
+      drive_.Write("a.mp3", Id3Join({Id3v2Tag(3, {Id3v2Frame(3, "TIT2", Id3Latin("T")),
+                                                  Id3v2Frame(3, "TPE1", Id3Latin("A"))}),
+                                     AudioFiller(300), Id3v1Tag({.album = "B", .genre = 17})}));
   uint16_t title[64];
   TrackTags tags{0, 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, title, nullptr};
   ASSERT_EQ(GetTrackTags(full.c_str(), &tags, 2, root().c_str()), 0);
-  EXPECT_EQ(U16(title), u"T");
+  EXPECT_EQ(Utf8Of(title), "T");
 }
 
 // Every open, seek and read that fails must fail the file, and every opened
 // file must be closed again.
 TEST_F(TrackTagsTest, AnyFailedCallFailsTheFileAndClosesIt) {
-  Bytes bytes =
-      test::Id3Join({test::Id3v2Tag(3, {test::Id3v2Frame(3, "TIT2", test::Id3Latin("T"))}),
-                     test::AudioFiller(400), test::Id3v1Tag({.title = "x"})});
+  Bytes bytes = Id3Join({Id3v2Tag(3, {Id3v2Frame(3, "TIT2", Id3Latin("T"))}), AudioFiller(400),
+                         Id3v1Tag({.title = "x"})});
   for (const char* name : {"a.mp3", "a.m4a", "a.wav"}) {
     std::string full = drive_.Write(name, bytes);
-    for (test::FileOp op : {test::FileOp::kOpen, test::FileOp::kSeek, test::FileOp::kRead}) {
+    for (FileOp op : {FileOp::kOpen, FileOp::kSeek, FileOp::kRead}) {
       for (int nth = 1;; ++nth) {
-        test::FaultyFileDoor door;
-        Read r;
+        SCOPED_TRACE(std::string(name) + " op " + std::to_string(static_cast<int>(op)) + " call " +
+                     std::to_string(nth));
+        FaultyFileDoor door;
+        int status;
         {
-          test::ScopedFileDoor scoped(&door);
+          ScopedFileDoor scoped(&door);
           door.FailNth(op, nth);
-          r.status = GetTrackTags(full.c_str(), &r.storage.tags, 2, root().c_str());
+          TrackTagsStorage s;
+          status = GetTrackTags(full.c_str(), &s.tags, 2, root().c_str());
         }
-        EXPECT_EQ(
-            door.Calls(test::FileOp::kClose),
-            door.Calls(test::FileOp::kOpen) - (op == test::FileOp::kOpen && door.Fired() ? 1 : 0))
-            << name << " op " << static_cast<int>(op) << " call " << nth;
+        EXPECT_EQ(door.Calls(FileOp::kClose),
+                  door.Calls(FileOp::kOpen) - (op == FileOp::kOpen && door.Fired() ? 1 : 0));
         if (!door.Fired()) {
-          EXPECT_EQ(r.status, 0) << name;
+          EXPECT_EQ(status, 0);
           break;
         }
         // Trouble inside the RIFF chunks never fails a WAV file, so there
         // only the closing is checked.
-        if (std::string(name) != "a.wav") {
-          EXPECT_EQ(r.status, 2) << name << " op " << static_cast<int>(op) << " call " << nth;
-        }
+        EXPECT_EQ(status, std::string(name) == "a.wav" ? status : 2);
       }
     }
   }
 }
 
 }  // namespace
-}  // namespace qv
+}  // namespace qv::test
