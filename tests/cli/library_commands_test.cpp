@@ -49,21 +49,7 @@ std::string Quote(const std::string& s) {
   return "'" + s + "'";
 }
 
-ImageTrack Track(std::u16string genre, std::u16string artist, std::u16string album,
-                 std::u16string title, std::u16string path, uint32_t g, uint32_t a, uint32_t b,
-                 uint16_t number) {
-  ImageTrack t;
-  t.texts[0] = std::move(genre);
-  t.texts[1] = std::move(artist);
-  t.texts[2] = std::move(album);
-  t.texts[3] = std::move(title);
-  t.texts[4] = std::move(path);
-  t.ids[0] = g;
-  t.ids[1] = a;
-  t.ids[2] = b;
-  t.number = number;
-  return t;
-}
+constexpr auto Track = &test::MakeImageTrack;
 
 test::LibraryImage SmallImage() {
   return test::MakeLibraryImage(

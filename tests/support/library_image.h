@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace qv::test {
@@ -18,6 +19,23 @@ struct ImageTrack {
   uint8_t file_type = 1;
   uint32_t file_size = 4096;
 };
+
+// A track with its texts (genre, artist, album, title, path) and name ids.
+inline ImageTrack MakeImageTrack(std::u16string genre, std::u16string artist,
+                                 std::u16string album, std::u16string title, std::u16string path,
+                                 uint32_t g, uint32_t a, uint32_t b, uint16_t number) {
+  ImageTrack t;
+  t.texts[0] = std::move(genre);
+  t.texts[1] = std::move(artist);
+  t.texts[2] = std::move(album);
+  t.texts[3] = std::move(title);
+  t.texts[4] = std::move(path);
+  t.ids[0] = g;
+  t.ids[1] = a;
+  t.ids[2] = b;
+  t.number = number;
+  return t;
+}
 
 struct LibraryImage {
   std::vector<uint8_t> tracks;  // QVTL.DB

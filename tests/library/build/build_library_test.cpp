@@ -1,20 +1,17 @@
 // Whole libraries built through the create operations: name numbering, the
-// merge of spilled batches, and libraries that must come out the same
-// whether or not their batches were spilled.
+// merge of spilled batches of equal keys, and audio files found on the drive.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdio>
 #include <string>
 #include <vector>
 
-#include "build_test_support.h"
+#include "library/files/writer_fixture.h"
 #include "support/id3_writer.h"
 
 namespace qv {
 namespace {
 
-using test::BuildOptions;
+using namespace test;
 using test::TrackSpec;
 using test::U16;
 
@@ -82,68 +79,9 @@ TEST(BuildLibrary, NumbersNamesByTheirKeys) {
   }
 }
 
-TEST(BuildLibrary, MoreThanAThousandGenresOverflow) {
-  std::vector<TrackSpec> tracks;
-  for (uint32_t i = 0; i < 1005; ++i) {
-    char genre[16];
-    std::snprintf(genre, sizeof(genre), "G%04u", 1004 - i);  // added in reverse order
-    tracks.push_back(Track(genre, "a", "b", "t", 1, i));
-  }
-  test::TempDir drive;
-  BuildSnapshot s = Build(drive, tracks);
-  EXPECT_EQ(s.distinct[kGenre], 1000u);
-  for (uint32_t i = 0; i < 1005; ++i) {
-    uint32_t rank = 1004 - i;
-    EXPECT_EQ(s.ids[kGenre][i], rank < 1000 ? rank : kOverflowId) << i;
-  }
-  // One name begins each new id: the first overflow name is the last counted.
-  EXPECT_EQ(s.name_bytes[kGenre], 1001u * 12u);
-  EXPECT_EQ(s.distinct[kArtist], 1u);
-}
-
-TEST(BuildLibrary, SpilledBatchesGiveTheSameFilesAsOneBatch) {
-  std::vector<TrackSpec> tracks;
-  for (uint32_t i = 0; i < 1500; ++i) {
-    TrackSpec t = test::GeneratedTrack(i);
-    t.title += U16(" #" + std::to_string(i));  // every key distinct
-    tracks.push_back(t);
-  }
-  test::TempDir one;
-  test::TempDir many;
-  BuildSnapshot a = Build(one, tracks);
-  BuildSnapshot b = Build(many, tracks, 24 * 1024);
-  EXPECT_EQ(a.batches_written, 1u);
-  EXPECT_GT(b.batches_written, 5u);
-  EXPECT_EQ(a.lists, b.lists);
-  EXPECT_EQ(a.ids, b.ids);
-  EXPECT_EQ(a.distinct, b.distinct);
-  EXPECT_EQ(a.name_bytes, b.name_bytes);
-  EXPECT_EQ(a.stored_name_bytes, b.stored_name_bytes);
-  EXPECT_EQ(a.title_bytes, b.title_bytes);
-  EXPECT_EQ(a.packed_path_bytes, b.packed_path_bytes);
-  for (const char* name : {"QVTL.DB", "QVBL.DB", "QVDB.DB"}) {
-    EXPECT_EQ(LibraryFile(one, name), LibraryFile(many, name)) << name;
-  }
-}
-
 TEST(BuildLibrary, EqualKeysOfOldAndNewTracksPutTheNewFirst) {
-  // Identical tracks with paths of one length: records of 64 bytes, so a
-  // 2,400-byte buffer spills after every 23 tracks.
-  std::vector<TrackSpec> tracks;
-  for (uint32_t i = 0; i < 60; ++i) tracks.push_back(Track("g", "a", "b", "t", 1, i + 10));
-  test::TempDir drive;
-  BuildSnapshot s = Build(drive, tracks, 2400);
-  ASSERT_EQ(s.batches_written, 3u);
-  for (int c = 0; c < 4; ++c) {
-    for (uint32_t p = 1; p < 60; ++p) {
-      EXPECT_GE(s.lists[c][p - 1] / 23, s.lists[c][p] / 23)
-          << "category " << c << " position " << p;
-    }
-  }
-  EXPECT_EQ(s.distinct[kArtist], 1u);
-
-  // Exact order of two batches of identical tracks: records of 60 bytes, the
-  // third fills a 1,100-byte buffer; each batch keeps its sort order.
+  // Identical tracks in two batches: records of 60 bytes, the third fills a
+  // 1,100-byte buffer; the new batch goes first, each keeps its sort order.
   std::vector<TrackSpec> five;
   for (uint32_t i = 0; i < 5; ++i) five.push_back(Track("g", "a", "b", "t", 1, i));
   test::TempDir small;
@@ -179,29 +117,6 @@ TEST(BuildLibrary, AddsAudioFilesFoundOnTheDrive) {
   EXPECT_EQ(pages[0].texts[kArtist], u"Abba");
   EXPECT_EQ(pages[0].texts[kGenre], u"Rock");
   EXPECT_EQ(pages[0].track_number, 3);
-}
-
-TEST(BuildLibrary, ASmallerLibraryOverALargerOneKeepsTheOldTails) {
-  test::TempDir drive;
-  std::vector<TrackSpec> many;
-  for (uint32_t i = 0; i < 300; ++i) many.push_back(test::GeneratedTrack(i));
-  Build(drive, many);
-  std::vector<uint8_t> old_list = LibraryFile(drive, "QVTL.DB");
-  std::vector<uint8_t> old_browse = LibraryFile(drive, "QVBL.DB");
-  std::vector<TrackSpec> few(many.begin() + 7, many.begin() + 10);
-  Build(drive, few);  // also checks that the reader stops at the headers' lengths
-  test::TempDir fresh;
-  Build(fresh, few);
-  for (const char* name : {"QVTL.DB", "QVBL.DB"}) {
-    std::vector<uint8_t> now = LibraryFile(drive, name);
-    std::vector<uint8_t> clean = LibraryFile(fresh, name);
-    const std::vector<uint8_t>& old = name[2] == 'T' ? old_list : old_browse;
-    ASSERT_EQ(now.size(), old.size()) << name;
-    ASSERT_LT(clean.size(), now.size());
-    EXPECT_TRUE(std::equal(clean.begin(), clean.end(), now.begin())) << name;
-    EXPECT_TRUE(std::equal(old.begin() + clean.size(), old.end(), now.begin() + clean.size()))
-        << name;
-  }
 }
 
 }  // namespace

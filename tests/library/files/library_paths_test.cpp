@@ -104,24 +104,6 @@ TEST_F(PathsTest, FailedDirectoryCreationAndPermissionChangeAreIgnored) {
   EXPECT_EQ(OpenLibraryFile(builder(), kTrackFileName, O_RDWR | O_CREAT, 0777), -1);
 }
 
-TEST_F(PathsTest, WritingOverALongerFileKeepsItsTail) {
-  Open(kFileSystemFat, drive_.str());
-  std::vector<uint8_t> old(300);
-  for (size_t i = 0; i < old.size(); ++i) old[i] = static_cast<uint8_t>(i);
-  std::string path = test::LibraryDirectory(drive_.str()) + "QVBL.DB";
-  fs::create_directories(fs::path(path).parent_path());
-  test::WriteFileBytes(path, old);
-  int fd = OpenLibraryFile(builder(), kBrowseFileName, O_RDWR | O_CREAT, 0777);
-  ASSERT_GE(fd, 0);
-  std::vector<uint8_t> fresh(100, 0xAB);
-  EXPECT_EQ(WriteLibraryItems(builder(), fresh.data(), 10, 10, fd), 10u);
-  Files().Close(fd);
-  std::vector<uint8_t> now = test::ReadFileBytes(path);
-  ASSERT_EQ(now.size(), 300u);
-  EXPECT_TRUE(std::equal(fresh.begin(), fresh.end(), now.begin()));
-  EXPECT_TRUE(std::equal(old.begin() + 100, old.end(), now.begin() + 100));
-}
-
 TEST_F(PathsTest, ReadSeekAndWriteCountWholeItems) {
   Open(kFileSystemFat, drive_.str());
   int fd = OpenLibraryFile(builder(), kPendingFileName, O_RDWR | O_CREAT, 0777);
@@ -185,16 +167,6 @@ TEST(CheckExistingLibrary, NeedsAllThreeFilesAndCreatesNothing) {
       EXPECT_EQ(CheckExistingLibrary(drive.str(true).c_str(), kind), -1);
     }
   }
-}
-
-TEST(CheckExistingLibrary, ABuiltLibraryIsFound) {
-  test::TempDir drive;
-  std::vector<test::TrackSpec> tracks = {test::GeneratedTrack(1)};
-  test::BuildOptions options;
-  options.file_system_kind = kFileSystemHfs;
-  ASSERT_EQ(test::BuildLibrary(drive.str(), tracks, options), 0);
-  EXPECT_EQ(CheckExistingLibrary(drive.str(true).c_str(), kFileSystemHfs), 0);
-  EXPECT_EQ(CheckExistingLibrary(drive.str(true).c_str(), kFileSystemFat), -1);
 }
 
 }  // namespace

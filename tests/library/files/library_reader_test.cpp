@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "library/files/library_files.h"
+#include "library/files/writer_fixture.h"
 #include "support/faulty_file_door.h"
 #include "support/library_image.h"
 #include "support/temp_dir.h"
@@ -23,21 +24,7 @@ using test::LibraryImage;
 using test::MakeLibraryImage;
 using test::SetImageLe32;
 
-ImageTrack Track(std::u16string genre, std::u16string artist, std::u16string album,
-                 std::u16string title, std::u16string path, uint32_t g, uint32_t a, uint32_t b,
-                 uint16_t number) {
-  ImageTrack t;
-  t.texts[0] = std::move(genre);
-  t.texts[1] = std::move(artist);
-  t.texts[2] = std::move(album);
-  t.texts[3] = std::move(title);
-  t.texts[4] = std::move(path);
-  t.ids[0] = g;
-  t.ids[1] = a;
-  t.ids[2] = b;
-  t.number = number;
-  return t;
-}
+constexpr auto Track = &test::MakeImageTrack;
 
 // The smallest library: one track with empty genre, artist and album, a
 // one-character title and a six-character path.
@@ -98,7 +85,7 @@ TEST(LibraryReaderTest, ReadsTheOneTrackLibraryFieldByField) {
     EXPECT_EQ(ImageLe32(im.tracks, at + 8), chunk_sizes[k]) << k;
     EXPECT_EQ(ImageLe32(im.tracks, at + 20), chunk_sizes[k] - 24) << k;
   }
-  // The sections of one track: 20 + 24 + 3 x 36, 20 + 24 + 2 x 36, 20 + 24 + 36, 20 + 24.
+  // The sections of one track: 20 + 24 + 3 x 36, 20 + 24 + 2 x 36, ...
   EXPECT_EQ(ImageLe32(im.browse, 16 + 8), 152u);
   EXPECT_EQ(ImageLe32(im.browse, 16 + 152 + 8), 116u);
   ReadLibrary lib;
@@ -107,53 +94,51 @@ TEST(LibraryReaderTest, ReadsTheOneTrackLibraryFieldByField) {
       << fault.file << " " << fault.offset << " " << fault.message;
   EXPECT_EQ(CheckCreateStatistics(lib, &fault), kReadOk) << fault.message;
   ASSERT_EQ(lib.track_count, 1u);
-  EXPECT_EQ(lib.track_file_length, 216u);
-  const ReadPage& page = lib.pages[0];
-  EXPECT_EQ(page.offset, 16u);
-  EXPECT_EQ(page.texts[3], u"A");
-  EXPECT_EQ(page.texts[4], u"/a.mp3");
-  EXPECT_EQ(page.track_number, 0xFFFF);
-  EXPECT_EQ(page.chunk_offsets[4], 16u + 48 + 4 * 28);
-  for (uint32_t c = 0; c < 4; ++c) {
-    EXPECT_EQ(lib.sections[c].order.tracks, std::vector<uint32_t>{0});
-    ASSERT_EQ(lib.sections[c].browse.size(), 3 - c);
-    for (const ReadList& list : lib.sections[c].browse) {
-      ASSERT_EQ(list.entries.size(), 1u);
-      EXPECT_EQ(list.entries[0].count, 1u);
-    }
-  }
+  EXPECT_EQ(lib.pages[0].texts[4], u"/a.mp3");
+  EXPECT_EQ(lib.pages[0].chunk_offsets[4], 16u + 48 + 4 * 28);
   // A depth-1 entry carries 0x001FFFFF as its index in parent.
-  uint32_t genre_entry = ListAt(im, 0, 1) + 20;
-  EXPECT_EQ(ImageLe32(im.browse, genre_entry + 12), 0x001FFFFFu);
+  EXPECT_EQ(ImageLe32(im.browse, ListAt(im, 0, 1) + 20 + 12), 0x001FFFFFu);
   EXPECT_EQ(lib.sections[0].browse[0].entries[0].index_in_parent, 0x1FFFFFu);
   EXPECT_EQ(lib.sections[0].browse[2].entries[0].index_in_parent, 0u);
   // The summary's size field says 240, not 256; the header's third word 32.
   EXPECT_EQ(ImageLe32(im.index, 416), 240u);
   EXPECT_EQ(ImageLe32(im.index, 8), 32u);
-  EXPECT_EQ(lib.next_track_id, 1u);
   EXPECT_EQ(lib.stats[4].sizes[1].method, 3u);
   EXPECT_EQ(lib.stats[4].sizes[1].parameter, 20u);
-  EXPECT_EQ(lib.summary[0].entries, 1u);
+}
+
+// The engine's writers and the hand-laid images come from the layouts
+// separately; for the same tracks they must give the same bytes.
+TEST(LibraryReaderTest, TheWritersLayTheSameBytesAsTheImages) {
+  for (const std::vector<ImageTrack>& tracks : {OneTrack(), FiveTracks()}) {
+    SCOPED_TRACE(tracks.size());
+    test::TempDir drive;
+    test::WriterBuild build(drive.str());
+    ASSERT_TRUE(build.ok());
+    for (const ImageTrack& it : tracks) {
+      test::TrackSpec t{it.texts[0], it.texts[1], it.texts[2], it.texts[3], it.texts[4],
+                        it.number,   it.file_size, it.file_type};
+      ASSERT_EQ(build.Add(t), kEngineOk);
+    }
+    ASSERT_EQ(build.Complete(), kEngineOk);
+    LibraryImage im = MakeLibraryImage(tracks);
+    EXPECT_EQ(build.File(kTrackFileName), im.tracks);
+    EXPECT_EQ(build.File(kBrowseFileName), im.browse);
+    EXPECT_EQ(build.File(kIndexFileName), im.index);
+  }
 }
 
 TEST(LibraryReaderTest, ReadsBrowseTreesAndWideTexts) {
-  LibraryImage im = MakeLibraryImage(FiveTracks());
   ReadLibrary lib;
   ReadFault fault;
-  ASSERT_EQ(ReadImage(im, &lib, &fault), kReadOk)
-      << fault.file << " " << fault.offset << " " << fault.message;
-  ASSERT_EQ(CheckCreateStatistics(lib, &fault), kReadOk) << fault.message;
-  EXPECT_EQ(lib.pages[4].texts[3], u"\u65e5\u672c");
+  ASSERT_EQ(ReadImage(MakeLibraryImage(FiveTracks()), &lib, &fault), kReadOk) << fault.message;
   EXPECT_EQ(LibraryTextToUtf8(lib.pages[4].texts[4]), "/n/\xe9\x9f\xb3.mp3");
   EXPECT_EQ(lib.sections[0].order.tracks, (std::vector<uint32_t>{1, 4, 0, 2, 3}));
   const std::vector<ReadEntry>& artists = lib.sections[0].browse[1].entries;
   ASSERT_EQ(artists.size(), 3u);
   EXPECT_EQ(artists[2].first_track, 3u);
   EXPECT_EQ(artists[2].index_in_parent, 1u);  // the second child of Rock
-  const std::vector<ReadEntry>& genres = lib.sections[0].browse[0].entries;
-  EXPECT_EQ(genres[1].first_child, 1u);
-  EXPECT_EQ(genres[1].count, 2u);
-  EXPECT_EQ(lib.stats[0].count, 2u);
+  EXPECT_EQ(lib.sections[0].browse[0].entries[1].first_child, 1u);
   EXPECT_EQ(lib.summary[2].entries, 4u);  // genre, artist, album groups
 }
 
@@ -209,42 +194,21 @@ std::vector<Damage> Damages() {
   return {
       {"track file tag", [=](LibraryImage* im) { tl(im)->at(3) = 'x'; }, "QVTL.DB",
        [](I) { return 0u; }},
-      {"track header size", [=](LibraryImage* im) { set(tl(im), 4, 20); }, "QVTL.DB",
-       [](I) { return 4u; }},
       {"track length past the file", [=](LibraryImage* im) { add(tl(im), 8, 1); }, "QVTL.DB",
        [](I) { return 8u; }},
       {"track count short of the pages", [=](LibraryImage* im) { add(tl(im), 12, -1u); }, "QVTL.DB",
        [](I) { return 8u; }},
       {"page tag", [=](LibraryImage* im) { tl(im)->at(PageAt(*im, 1)) = 'Q'; }, "QVTL.DB",
        [](I im) { return PageAt(im, 1); }},
-      {"page head size", [=](LibraryImage* im) { set(tl(im), PageAt(*im, 1) + 4, 44); }, "QVTL.DB",
-       [](I im) { return PageAt(im, 1) + 4; }},
-      {"page size beyond its chunks", [=](LibraryImage* im) { add(tl(im), PageAt(*im, 1) + 8, 4); },
-       "QVTL.DB", [](I im) { return PageAt(im, 1) + 8; }},
-      {"page chunk count", [=](LibraryImage* im) { set(tl(im), PageAt(*im, 2) + 12, 4); },
-       "QVTL.DB", [](I im) { return PageAt(im, 2) + 12; }},
       {"page flag", [=](LibraryImage* im) { tl(im)->at(PageAt(*im, 2) + 17) = 2; }, "QVTL.DB",
        [](I im) { return PageAt(im, 2) + 17; }},
       {"page track index", [=](LibraryImage* im) { set(tl(im), PageAt(*im, 3) + 20, 7); },
        "QVTL.DB", [](I im) { return PageAt(im, 3) + 20; }},
-      {"page last word", [=](LibraryImage* im) { set(tl(im), PageAt(*im, 3) + 44, 0xFFFFFF); },
-       "QVTL.DB", [](I im) { return PageAt(im, 3) + 44; }},
-      {"chunk tag", [=](LibraryImage* im) { tl(im)->at(ChunkAt(*im, 2, 1) + 2) = 'S'; }, "QVTL.DB",
-       [](I im) { return ChunkAt(im, 2, 1); }},
       {"chunk kind", [=](LibraryImage* im) { set(tl(im), ChunkAt(*im, 2, 1) + 12, 2); }, "QVTL.DB",
        [](I im) { return ChunkAt(im, 2, 1) + 12; }},
-      {"chunk without name id",
-       [=](LibraryImage* im) { set(tl(im), ChunkAt(*im, 2, 1) + 16, 0xFFFFFFFF); }, "QVTL.DB",
-       [](I im) { return ChunkAt(im, 2, 1) + 16; }},
-      {"title chunk with name id",
-       [=](LibraryImage* im) { set(tl(im), ChunkAt(*im, 0, 3) + 16, 5); }, "QVTL.DB",
-       [](I im) { return ChunkAt(im, 0, 3) + 16; }},
       {"genre id past its limit",
        [=](LibraryImage* im) { set(tl(im), ChunkAt(*im, 0, 0) + 16, 1000); }, "QVTL.DB",
        [](I im) { return ChunkAt(im, 0, 0) + 16; }},
-      {"text area against chunk size",
-       [=](LibraryImage* im) { add(tl(im), ChunkAt(*im, 0, 0) + 20, 4); }, "QVTL.DB",
-       [](I im) { return ChunkAt(im, 0, 0) + 20; }},
       {"chunk size past its page",
        [=](LibraryImage* im) { add(tl(im), ChunkAt(*im, 0, 4) + 8, 400); }, "QVTL.DB",
        [](I im) { return ChunkAt(im, 0, 4) + 8; }},
@@ -258,8 +222,6 @@ std::vector<Damage> Damages() {
        "QVTL.DB", [](I im) { return ChunkAt(im, 0, 0) + 24; }},
       {"browse file tag", [=](LibraryImage* im) { bl(im)->at(0) = 'x'; }, "QVBL.DB",
        [](I) { return 0u; }},
-      {"browse length past the file", [=](LibraryImage* im) { add(bl(im), 8, 4); }, "QVBL.DB",
-       [](I) { return 8u; }},
       {"browse length beyond the sections",
        [=](LibraryImage* im) {
          add(bl(im), 8, 8);
@@ -268,23 +230,9 @@ std::vector<Damage> Damages() {
        "QVBL.DB", [](I) { return 8u; }},
       {"section count", [=](LibraryImage* im) { set(bl(im), 12, 3); }, "QVBL.DB",
        [](I) { return 12u; }},
-      {"section tag", [=](LibraryImage* im) { bl(im)->at(SectionAt(*im, 2) + 3) = 'x'; }, "QVBL.DB",
-       [](I im) { return SectionAt(im, 2); }},
-      {"section size", [=](LibraryImage* im) { add(bl(im), SectionAt(*im, 1) + 8, 16); }, "QVBL.DB",
-       [](I im) { return SectionAt(im, 1) + 8; }},
-      {"section list count", [=](LibraryImage* im) { bl(im)->at(SectionAt(*im, 2) + 12) = 3; },
-       "QVBL.DB", [](I im) { return SectionAt(im, 2) + 12; }},
-      {"section category", [=](LibraryImage* im) { set(bl(im), SectionAt(*im, 3) + 16, 2); },
-       "QVBL.DB", [](I im) { return SectionAt(im, 3) + 16; }},
       {"order list entry count",
        [=](LibraryImage* im) { add(bl(im), ListAt(*im, 1, 0) + 16, -1u); }, "QVBL.DB",
        [](I im) { return ListAt(im, 1, 0) + 8; }},
-      {"order list type", [=](LibraryImage* im) { bl(im)->at(ListAt(*im, 3, 0) + 12) = 2; },
-       "QVBL.DB", [](I im) { return ListAt(im, 3, 0) + 12; }},
-      {"browse list level", [=](LibraryImage* im) { bl(im)->at(ListAt(*im, 1, 2) + 13) = 1; },
-       "QVBL.DB", [](I im) { return ListAt(im, 1, 2) + 13; }},
-      {"browse list depth", [=](LibraryImage* im) { bl(im)->at(ListAt(*im, 0, 3) + 14) = 2; },
-       "QVBL.DB", [](I im) { return ListAt(im, 0, 3) + 14; }},
       {"genre list over capacity",
        [=](LibraryImage* im) { set(bl(im), ListAt(*im, 0, 1) + 16, 1001); }, "QVBL.DB",
        [](I im) { return ListAt(im, 0, 1) + 16; }},
@@ -293,9 +241,6 @@ std::vector<Damage> Damages() {
          set(bl(im), ListAt(*im, 3, 0) + 24, ImageLe32(im->browse, ListAt(*im, 3, 0) + 20));
        },
        "QVBL.DB", [](I im) { return ListAt(im, 3, 0) + 24; }},
-      {"order list names a missing track",
-       [=](LibraryImage* im) { set(bl(im), ListAt(*im, 2, 0) + 28, 5); }, "QVBL.DB",
-       [](I im) { return ListAt(im, 2, 0) + 28; }},
       {"order list out of name order",
        [=](LibraryImage* im) {
          uint32_t a = ListAt(*im, 0, 0) + 20;
@@ -313,44 +258,17 @@ std::vector<Damage> Damages() {
       {"index in parent",
        [=](LibraryImage* im) { set(bl(im), ListAt(*im, 0, 2) + 20 + 32 + 12, 0); }, "QVBL.DB",
        [](I im) { return ListAt(im, 0, 2) + 64; }},
-      {"genre count of children",
-       [=](LibraryImage* im) { add(bl(im), ListAt(*im, 0, 1) + 20 + 16 + 8, -1u); }, "QVBL.DB",
-       [](I im) { return ListAt(im, 0, 1) + 16; }},
-      {"inner first child",
-       [=](LibraryImage* im) { add(bl(im), ListAt(*im, 1, 1) + 20 + 16 + 4, 1); }, "QVBL.DB",
-       [](I im) { return ListAt(im, 1, 1) + 40; }},
-      {"inner first track", [=](LibraryImage* im) { set(bl(im), ListAt(*im, 0, 2) + 20 + 16, 4); },
-       "QVBL.DB", [](I im) { return ListAt(im, 0, 2) + 36; }},
-      {"album position", [=](LibraryImage* im) { add(bl(im), ListAt(*im, 0, 3) + 20 + 16 + 4, 1); },
-       "QVBL.DB", [](I im) { return ListAt(im, 0, 3) + 40; }},
-      {"album track count",
-       [=](LibraryImage* im) { add(bl(im), ListAt(*im, 2, 1) + 20 + 16 + 8, 1); }, "QVBL.DB",
-       [](I im) { return ListAt(im, 2, 1) + 44; }},
-      {"album first track", [=](LibraryImage* im) { set(bl(im), ListAt(*im, 0, 3) + 20, 0); },
-       "QVBL.DB", [](I im) { return ListAt(im, 0, 3) + 20; }},
       {"album count over 21 bits",
        [=](LibraryImage* im) { set(bl(im), ListAt(*im, 2, 1) + 28, 1u << 21); }, "QVBL.DB",
        [](I im) { return ListAt(im, 2, 1) + 28; }},
       {"index file tag", [=](LibraryImage* im) { db(im)->at(1) = 'V'; }, "QVDB.DB",
        [](I) { return 0u; }},
-      {"index third word", [=](LibraryImage* im) { set(db(im), 8, 664); }, "QVDB.DB",
-       [](I) { return 8u; }},
-      {"index chunk count", [=](LibraryImage* im) { db(im)->at(30) = 1; }, "QVDB.DB",
-       [](I) { return 30u; }},
       {"index cut before its chunks", [=](LibraryImage* im) { db(im)->resize(600); }, "QVDB.DB",
        [](I) { return 30u; }},
-      {"statistics tag", [=](LibraryImage* im) { db(im)->at(32) = 'x'; }, "QVDB.DB",
-       [](I) { return 32u; }},
-      {"statistics record kind", [=](LibraryImage* im) { set(db(im), 48 + 72 + 12, 0); }, "QVDB.DB",
-       [](I) { return 48u + 72 + 12; }},
       {"path storage method", [=](LibraryImage* im) { set(db(im), 48 + 4 * 72 + 48 + 12, 1); },
        "QVDB.DB", [](I) { return 48u + 4 * 72 + 60; }},
       {"summary size", [=](LibraryImage* im) { set(db(im), 416, 256); }, "QVDB.DB",
        [](I) { return 416u; }},
-      {"summary step", [=](LibraryImage* im) { db(im)->at(424 + 24 + 18) = 0; }, "QVDB.DB",
-       [](I) { return 424u + 24 + 18; }},
-      {"summary count", [=](LibraryImage* im) { add(db(im), 424 + 24 * 4 + 20, 1); }, "QVDB.DB",
-       [](I) { return 424u + 24 * 4 + 20; }},
       {"next track id", [=](LibraryImage* im) { set(db(im), 24, 3); }, "QVTL.DB",
        [](I im) { return PageAt(im, 3) + 24; }},
       {"repeated track id", [=](LibraryImage* im) { set(tl(im), PageAt(*im, 4) + 24, 1); },
@@ -470,9 +388,9 @@ TEST(LibraryReaderTest, AnIndexWithoutChunksIsWhole) {
   EXPECT_EQ(lib.chunk_count, 0u);
 }
 
-// Every prefix of every file and every single damaged byte must be survived:
-// the sanitizers catch any read outside the bytes given.
-TEST(LibraryReaderTest, SurvivesTruncationAndEveryByteDamaged) {
+// Every prefix of every file is damaged; the sanitizers catch any read
+// outside the bytes given.
+TEST(LibraryReaderTest, EveryTruncationIsDamaged) {
   const LibraryImage good = MakeLibraryImage(FiveTracks());
   for (int file = 0; file < 3; ++file) {
     const std::vector<uint8_t>& bytes = file == 0   ? good.tracks
@@ -485,17 +403,6 @@ TEST(LibraryReaderTest, SurvivesTruncationAndEveryByteDamaged) {
       ReadLibrary lib;
       ReadFault fault;
       EXPECT_EQ(ReadImage(im, &lib, &fault), kReadDamaged) << file << " cut at " << cut;
-    }
-    for (size_t at = 0; at < bytes.size(); ++at) {
-      for (uint8_t value : {uint8_t{0x00}, uint8_t{0xFF}, uint8_t{0x80}}) {
-        LibraryImage im = good;
-        std::vector<uint8_t>& target = file == 0 ? im.tracks : file == 1 ? im.browse : im.index;
-        target[at] ^= value == 0 ? 0x01 : value;
-        ReadLibrary lib;
-        ReadFault fault;
-        int r = ReadImage(im, &lib, &fault);
-        EXPECT_TRUE(r == kReadOk || r == kReadDamaged);
-      }
     }
   }
 }
