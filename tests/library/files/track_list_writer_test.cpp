@@ -123,10 +123,7 @@ TEST(TrackListWriter, UpdateModePagesCountTitlesAndPackedPaths) {
   ASSERT_EQ(build.Add(wide), kEngineOk);
   EXPECT_EQ(b->title_bytes, 0u);
   EXPECT_EQ(b->packed_path_bytes, 0u);
-  for (uint16_t c = kGenre; c <= kTitle; ++c) {
-    ASSERT_EQ(SortBatch(b, c), 1);
-    ASSERT_EQ(MergeBatch(b, b->batch_tracks, 1), 1);
-  }
+  SortAndMerge(b, 1);
   uint32_t counted = b->title_counts[0];
   ASSERT_EQ(WriteTrackPages(b), 1);
   EXPECT_EQ(b->title_counts[0] - counted, 22u);
@@ -156,17 +153,11 @@ TEST(TrackListWriter, AppendRefusesAHeaderThatDisagreesWithTheBuild) {
   StoreLe32(wrong, 12, 3);
   WriteFileBytes(file, wrong);
   ResetErrorLog(&TheErrorLog());
-  for (uint16_t c = kGenre; c <= kTitle; ++c) {
-    ASSERT_EQ(SortBatch(build.b(), c), 1);
-    ASSERT_EQ(MergeBatch(build.b(), build.b()->batch_tracks, 0), 1);
-  }
+  SortAndMerge(build.b(), 0);
   EXPECT_EQ(WriteTrackPages(build.b()), 0);
   EXPECT_EQ(ReadFileBytes(file), wrong);
   EXPECT_EQ(build.b()->tracks_on_disk, 4u);
-  ASSERT_EQ(TheErrorLog().count, 1u);
-  EXPECT_EQ(TheErrorLog().entries[0].module, kBuilderLive);
-  EXPECT_EQ(TheErrorLog().entries[0].site, kSiteWriteTrackPages);
-  EXPECT_EQ(TheErrorLog().entries[0].detail, 9u);
+  ExpectOneError(kSiteWriteTrackPages, 9u);
 
   // A header that is not a track list at all is refused as well.
   std::vector<uint8_t> foreign = before;
@@ -201,9 +192,7 @@ class DamagedTrackList : public ::testing::Test {
     WriteFileBytes(file_, bytes_);
     EXPECT_EQ(FinishTrackList(build_->b()), -1);
     EXPECT_EQ(ReadFileBytes(file_), bytes_);
-    ASSERT_EQ(TheErrorLog().count, 1u);
-    EXPECT_EQ(TheErrorLog().entries[0].site, kSiteFinishTrackList);
-    EXPECT_EQ(TheErrorLog().entries[0].detail, step);
+    ExpectOneError(kSiteFinishTrackList, step);
   }
   size_t Page(int t) const { return build_->b()->track_positions[t]; }
 
@@ -267,10 +256,7 @@ TEST_P(TrackListFaults, FailedCallFailsTheWrite) {
   WriterBuild build(drive.str());
   ASSERT_TRUE(build.ok());
   for (int i = 0; i < 3; ++i) ASSERT_EQ(build.Add(Numbered(i)), kEngineOk);
-  for (uint16_t c = kGenre; c <= kTitle; ++c) {
-    ASSERT_EQ(SortBatch(build.b(), c), 1);
-    ASSERT_EQ(MergeBatch(build.b(), build.b()->batch_tracks, 1), 1);
-  }
+  SortAndMerge(build.b(), 1);
   ResetErrorLog(&TheErrorLog());
   FaultyFileDoor door;
   door.FailNth(GetParam().op, GetParam().nth);
@@ -280,9 +266,7 @@ TEST_P(TrackListFaults, FailedCallFailsTheWrite) {
   }
   EXPECT_TRUE(door.Fired());
   EXPECT_EQ(build.b()->tracks_on_disk, 0u);
-  ASSERT_EQ(TheErrorLog().count, 1u);
-  EXPECT_EQ(TheErrorLog().entries[0].site, kSiteWriteTrackPages);
-  EXPECT_EQ(TheErrorLog().entries[0].detail, GetParam().step);
+  ExpectOneError(kSiteWriteTrackPages, GetParam().step);
   // Whatever failed, the file was closed again.
   if (GetParam().op != FileOp::kOpen) {
     EXPECT_EQ(door.Calls(FileOp::kOpen), door.Calls(FileOp::kClose));
@@ -305,10 +289,7 @@ TEST(TrackListWriter, FailedWritesOfALaterBatchFail) {
     for (int i = 0; i < 3; ++i) ASSERT_EQ(build.Add(Numbered(i)), kEngineOk);
     ASSERT_EQ(build.Spill(), kEngineOk);
     ASSERT_EQ(build.Add(Numbered(3)), kEngineOk);
-    for (uint16_t c = kGenre; c <= kTitle; ++c) {
-      ASSERT_EQ(SortBatch(build.b(), c), 1);
-      ASSERT_EQ(MergeBatch(build.b(), build.b()->batch_tracks, 1), 1);
-    }
+    SortAndMerge(build.b(), 1);
     std::vector<uint8_t> before = build.File(kTrackFileName);
     ResetErrorLog(&TheErrorLog());
     FaultyFileDoor door;

@@ -74,6 +74,22 @@ class WriterBuild {
 inline uint32_t Le32(const std::vector<uint8_t>& bytes, size_t at) { return LoadLe32(bytes, at); }
 inline uint16_t Le16(const std::vector<uint8_t>& bytes, size_t at) { return LoadLe16(bytes, at); }
 
+// The builder logged exactly one error since its log was last reset.
+inline void ExpectOneError(uint32_t site, uint32_t detail) {
+  ASSERT_EQ(TheErrorLog().count, 1u);
+  EXPECT_EQ(TheErrorLog().entries[0].module, kBuilderLive);
+  EXPECT_EQ(TheErrorLog().entries[0].site, site);
+  EXPECT_EQ(TheErrorLog().entries[0].detail, detail);
+}
+
+// Sorts and merges the batch in every category, as a flush does.
+inline void SortAndMerge(LibraryBuilder* b, int update) {
+  for (uint16_t c = kGenre; c <= kTitle; ++c) {
+    ASSERT_EQ(SortBatch(b, c), 1);
+    ASSERT_EQ(MergeBatch(b, b->batch_tracks, update), 1);
+  }
+}
+
 // The pages of a track list, read by the independent reader; empty when it
 // finds the file damaged.
 inline std::vector<ReadPage> ReadPages(const std::vector<uint8_t>& file) {
