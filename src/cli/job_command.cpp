@@ -99,16 +99,14 @@ void RunWithCancelQuestion(JobDriver& driver, JobState& state, TerminalHost& hos
   g_interrupts.store(0);
   const bool can_ask = isatty(STDIN_FILENO);
   bool noted = false;
+  host.PauseWhenCancelEnabled(&g_interrupts, &driver);
   driver.Start();
   while (!driver.Finished()) {
-    if (g_interrupts.load() > 0 && !host.CancelEnabled() && !Load(state.ErrorOutputing) && !noted) {
-      // The finishing steps cannot be cancelled; the question waits for them.
-      host.PrintNote("qvlib: the library files are being written; Ctrl-C waits for that");
-      noted = true;
-    }
-    if (g_interrupts.load() > 0 && host.CancelEnabled() && !Load(state.ErrorOutputing)) {
+    const bool pending = g_interrupts.load() > 0;
+    const bool host_paused = pending && !Load(state.ErrorOutputing) && host.TakeHostPause();
+    if (pending && (host_paused || (host.CancelEnabled() && !Load(state.ErrorOutputing)))) {
       g_interrupts.store(0);
-      driver.AskCancel();
+      if (!host_paused) driver.AskCancel();
       bool yes = true;  // with nobody to ask, the interrupt is the answer
       if (can_ask) {
         host.PrintQuestion(kCancelQuestion, "[y/N]");
@@ -117,6 +115,12 @@ void RunWithCancelQuestion(JobDriver& driver, JobState& state, TerminalHost& hos
         yes = answered ? StartsWithYes(line, "y") : g_interrupts.load() > 0;
       }
       driver.AnswerCancel(yes);
+    } else if (pending && !noted && !host.CancelEnabled() && !Load(state.Canceling) &&
+               Load(state.FindFin) &&
+               Load(state.MakeCount) + Load(state.ErrorCount) == Load(state.FindCount)) {
+      // The finishing steps cannot be cancelled; the question waits for them.
+      host.PrintNote("qvlib: the library files are being written; Ctrl-C waits for that");
+      noted = true;
     }
     SleepMicroseconds(20000);
   }

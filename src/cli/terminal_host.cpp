@@ -64,8 +64,19 @@ void TerminalHost::SetBarMaximum(int32_t maximum) {
   bar_maximum_.store(maximum, std::memory_order_release);
 }
 
+void TerminalHost::PauseWhenCancelEnabled(const std::atomic<int>* pending, JobDriver* driver) {
+  pending_interrupts_ = pending;
+  driver_ = driver;
+}
+
 void TerminalHost::SetCancelEnabled(bool enabled) {
   cancel_enabled_.store(enabled, std::memory_order_release);
+  if (enabled && driver_ != nullptr && pending_interrupts_ != nullptr &&
+      pending_interrupts_->load(std::memory_order_acquire) > 0 &&
+      !host_paused_.load(std::memory_order_acquire)) {
+    host_paused_.store(true, std::memory_order_release);
+    driver_->AskCancel();  // disables Cancel again and pauses the workers
+  }
 }
 
 void TerminalHost::PrintQuestion(const char* text, const char* choices) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "job/job_driver.h"
 #include "job/job_host.h"
 
 namespace qv::cli {
@@ -32,6 +33,13 @@ class TerminalHost : public JobHost {
   void EndJob(bool succeeded) override;
 
   bool CancelEnabled() const { return cancel_enabled_.load(std::memory_order_acquire); }
+  // A Ctrl-C that came while Cancel was disabled (an alert open) pauses the
+  // job the moment Cancel is enabled again, before the next file, as a user
+  // waiting on the Cancel button would. pending counts such presses.
+  void PauseWhenCancelEnabled(const std::atomic<int>* pending, JobDriver* driver);
+  // True once after the host paused the job that way; the question is then
+  // the front end's to ask.
+  bool TakeHostPause() { return host_paused_.exchange(false, std::memory_order_acq_rel); }
   // Prints a question and clears the progress line first.
   void PrintQuestion(const char* text, const char* choices);
   // One line of information, on a line of its own.
@@ -55,6 +63,9 @@ class TerminalHost : public JobHost {
   std::atomic<bool> cancel_enabled_{false};
   std::atomic<int32_t> bar_maximum_{0};
   std::atomic<bool> question_open_{false};
+  const std::atomic<int>* pending_interrupts_ = nullptr;
+  JobDriver* driver_ = nullptr;
+  std::atomic<bool> host_paused_{false};
   bool line_shown_ = false;
   bool ended_ = false;  // the finish line is out; the display is done
   char last_elapsed_[16] = {};

@@ -169,37 +169,47 @@ TEST_F(QvlibJobTest, UpdateNeedsALibraryAndNeverLeavesAHalfWrittenOne) {
   EXPECT_EQ(Snapshot().size(), 3u);
 }
 
+// Two files that cannot be read: the first one's question holds the job in
+// its main pass, with at least one more file to come, while the test acts.
+void AddTwoBrokenFiles(const TempDir& drive) {
+  drive.Write("Broken/a.mp3", {});
+  drive.Write("Broken/b.mp3", {});
+}
+
 TEST_F(QvlibJobTest, InterruptCancelsAndPutsTheOldLibraryBack) {
   MakeDrive(1, 1, 3);
   ASSERT_EQ(Qvlib("create " + Drive() + " --fs fat --yes").status, 0);
   const auto before = Snapshot();
-  // Enough files that the job is still running when the interrupt comes.
-  const Bytes song = TaggedMp3("Many", "Files", "Same", 1);
-  for (int d = 0; d < 8; ++d) {
-    for (int i = 0; i < 1000; ++i) {
-      drive.Write("Many/" + std::to_string(d) + "/" + std::to_string(i) + ".mp3", song);
-    }
-  }
+  MakeDrive(2, 2, 3);
+  AddTwoBrokenFiles(drive);
   TempDir io;
   const fs::path err = io.path() / "err";
+  int answers[2];
+  ASSERT_EQ(pipe(answers), 0);
   const pid_t pid = fork();
   ASSERT_GE(pid, 0);
   if (pid == 0) {
-    freopen("/dev/null", "r", stdin);
+    dup2(answers[0], STDIN_FILENO);
+    close(answers[1]);
     freopen((io.path() / "out").c_str(), "w", stdout);
     freopen(err.c_str(), "w", stderr);
     const std::string path = drive.str();
-    execl(QV_QVLIB_PATH, "qvlib", "create", path.c_str(), "--fs", "fat", "--yes", nullptr);
+    execl(QV_QVLIB_PATH, "qvlib", "create", path.c_str(), "--fs", "fat", "--yes", "--on-unreadable",
+          "ask", nullptr);
     _exit(127);
   }
-  // Once the job has started, one Ctrl-C: with nobody to ask, it cancels.
-  for (int i = 0; i < 500 && Slurp(err).find("Creating..") == std::string::npos; ++i) {
+  close(answers[0]);
+  for (int i = 0; i < 1000 && Slurp(err).find("Skip or Abort?") == std::string::npos; ++i) {
     usleep(10000);
   }
-  usleep(200000);
+  // Ctrl-C while the question is open, then Skip: the job pauses before its
+  // next file, and with nobody to ask, the interrupt cancels.
   kill(pid, SIGINT);
+  usleep(100000);
+  ASSERT_EQ(write(answers[1], "s\n", 2), 2);
   int raw = 0;
   ASSERT_EQ(waitpid(pid, &raw, 0), pid);
+  close(answers[1]);
   ASSERT_TRUE(WIFEXITED(raw));
   EXPECT_EQ(WEXITSTATUS(raw), 130) << Slurp(err);
   EXPECT_EQ(Slurp(io.path() / "out"), "");
@@ -225,10 +235,8 @@ TEST_F(QvlibJobTest, OnATerminalTheQuestionsAreAskedAndTwoInterruptsCancel) {
   MakeDrive(1, 1, 3);
   ASSERT_EQ(Qvlib("create " + Drive() + " --fs fat --yes").status, 0);
   const auto before = Snapshot();
-  const Bytes song = TaggedMp3("Many", "Files", "Same", 1);
-  for (int i = 0; i < 8000; ++i) {
-    drive.Write("Many/" + std::to_string(i % 8) + "/" + std::to_string(i) + ".mp3", song);
-  }
+  MakeDrive(2, 2, 3);
+  AddTwoBrokenFiles(drive);
   int terminal = -1;
   const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
   ASSERT_GE(pid, 0);
@@ -242,9 +250,12 @@ TEST_F(QvlibJobTest, OnATerminalTheQuestionsAreAskedAndTwoInterruptsCancel) {
   EXPECT_NE(seen.find("A previous Library has been located on the selected drive!"),
             std::string::npos);
   ASSERT_EQ(write(terminal, "OK\n", 3), 3);
-  ASSERT_TRUE(ReadUntil(terminal, &seen, "Processed", 100)) << seen;
-  // Ctrl-C on the terminal asks; a second one answers yes.
+  // On a terminal an unreadable file is a question.
+  ASSERT_TRUE(ReadUntil(terminal, &seen, "Skip or Abort? [S/a]", 100)) << seen;
+  // Ctrl-C waits for that answer, then asks; a second Ctrl-C answers yes.
   ASSERT_EQ(write(terminal, "\x03", 1), 1);
+  usleep(100000);
+  ASSERT_EQ(write(terminal, "s\n", 2), 2);
   ASSERT_TRUE(
       ReadUntil(terminal, &seen, "Are you sure you want to Stop creating the library?", 100))
       << seen;
