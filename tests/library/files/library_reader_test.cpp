@@ -175,118 +175,94 @@ TEST(LibraryReaderTest, EveryTwentiethPathIsCountedInFull) {
   EXPECT_EQ(DeriveCreateStats(lib).stored_bytes[4], 3u * 16 + 38u * 2);
 }
 
+// One broken rule: the file and the place changed, how, and where the fault
+// is reported when that is not the place changed.
 struct Damage {
   const char* name;
-  std::function<void(LibraryImage*)> mutate;
-  const char* file;
-  std::function<uint32_t(const LibraryImage&)> offset;
+  int file;  // 0 QVTL.DB, 1 QVBL.DB, 2 QVDB.DB
+  std::function<uint32_t(const LibraryImage&)> at;
+  char how;  // 'b' sets the byte, 's' the word, 'a' adds to the word
+  uint32_t value;
+  std::function<uint32_t(const LibraryImage&)> reported = nullptr;
+  const char* reported_file = nullptr;
 };
 
+std::vector<uint8_t>& FileOf(LibraryImage* im, int file) {
+  return file == 0 ? im->tracks : file == 1 ? im->browse : im->index;
+}
+
 std::vector<Damage> Damages() {
-  auto tl = [](LibraryImage* im) { return &im->tracks; };
-  auto bl = [](LibraryImage* im) { return &im->browse; };
-  auto db = [](LibraryImage* im) { return &im->index; };
-  auto add = [](std::vector<uint8_t>* b, uint32_t at, uint32_t v) {
-    SetImageLe32(b, at, ImageLe32(*b, at) + v);
-  };
-  auto set = [](std::vector<uint8_t>* b, uint32_t at, uint32_t v) { SetImageLe32(b, at, v); };
   using I = const LibraryImage&;
+  auto fixed = [](uint32_t at) { return [at](I) { return at; }; };
   return {
-      {"track file tag", [=](LibraryImage* im) { tl(im)->at(3) = 'x'; }, "QVTL.DB",
-       [](I) { return 0u; }},
-      {"track length past the file", [=](LibraryImage* im) { add(tl(im), 8, 1); }, "QVTL.DB",
-       [](I) { return 8u; }},
-      {"track count short of the pages", [=](LibraryImage* im) { add(tl(im), 12, -1u); }, "QVTL.DB",
-       [](I) { return 8u; }},
-      {"page tag", [=](LibraryImage* im) { tl(im)->at(PageAt(*im, 1)) = 'Q'; }, "QVTL.DB",
-       [](I im) { return PageAt(im, 1); }},
-      {"page flag", [=](LibraryImage* im) { tl(im)->at(PageAt(*im, 2) + 17) = 2; }, "QVTL.DB",
-       [](I im) { return PageAt(im, 2) + 17; }},
-      {"page track index", [=](LibraryImage* im) { set(tl(im), PageAt(*im, 3) + 20, 7); },
-       "QVTL.DB", [](I im) { return PageAt(im, 3) + 20; }},
-      {"chunk kind", [=](LibraryImage* im) { set(tl(im), ChunkAt(*im, 2, 1) + 12, 2); }, "QVTL.DB",
-       [](I im) { return ChunkAt(im, 2, 1) + 12; }},
-      {"genre id past its limit",
-       [=](LibraryImage* im) { set(tl(im), ChunkAt(*im, 0, 0) + 16, 1000); }, "QVTL.DB",
-       [](I im) { return ChunkAt(im, 0, 0) + 16; }},
-      {"chunk size past its page",
-       [=](LibraryImage* im) { add(tl(im), ChunkAt(*im, 0, 4) + 8, 400); }, "QVTL.DB",
-       [](I im) { return ChunkAt(im, 0, 4) + 8; }},
+      {"track file tag", 0, fixed(0), 'b', 'x'},
+      {"track length past the file", 0, fixed(8), 'a', 1},
+      {"track count short of the pages", 0, fixed(12), 'a', ~0u, fixed(8)},
+      {"page tag", 0, [](I im) { return PageAt(im, 1); }, 'b', 'Q'},
+      {"page flag", 0, [](I im) { return PageAt(im, 2) + 17; }, 'b', 2},
+      {"page track index", 0, [](I im) { return PageAt(im, 3) + 20; }, 's', 7},
+      {"repeated track id", 0, [](I im) { return PageAt(im, 4) + 24; }, 's', 1},
+      {"chunk kind", 0, [](I im) { return ChunkAt(im, 2, 1) + 12; }, 's', 2},
+      {"genre id past its limit", 0, [](I im) { return ChunkAt(im, 0, 0) + 16; }, 's', 1000},
+      {"chunk size past its page", 0, [](I im) { return ChunkAt(im, 0, 4) + 8; }, 'a', 400},
       // "Rock": 10 text bytes in a 12-byte area.
-      {"nonzero pad byte", [=](LibraryImage* im) { tl(im)->at(ChunkAt(*im, 0, 0) + 24 + 11) = 1; },
-       "QVTL.DB", [](I im) { return ChunkAt(im, 0, 0) + 35; }},
-      {"text without zero unit",
-       [=](LibraryImage* im) {
-         for (int i = 8; i < 12; ++i) tl(im)->at(ChunkAt(*im, 0, 0) + 24 + i) = 'x';
-       },
-       "QVTL.DB", [](I im) { return ChunkAt(im, 0, 0) + 24; }},
-      {"browse file tag", [=](LibraryImage* im) { bl(im)->at(0) = 'x'; }, "QVBL.DB",
-       [](I) { return 0u; }},
-      {"browse length beyond the sections",
-       [=](LibraryImage* im) {
-         add(bl(im), 8, 8);
-         bl(im)->resize(bl(im)->size() + 8);
-       },
-       "QVBL.DB", [](I) { return 8u; }},
-      {"section count", [=](LibraryImage* im) { set(bl(im), 12, 3); }, "QVBL.DB",
-       [](I) { return 12u; }},
-      {"order list entry count",
-       [=](LibraryImage* im) { add(bl(im), ListAt(*im, 1, 0) + 16, -1u); }, "QVBL.DB",
+      {"nonzero pad byte", 0, [](I im) { return ChunkAt(im, 0, 0) + 35; }, 'b', 1},
+      {"text without zero unit", 0, [](I im) { return ChunkAt(im, 0, 0) + 32; }, 's', 0x78787878,
+       [](I im) { return ChunkAt(im, 0, 0) + 24; }},
+      {"browse file tag", 1, fixed(0), 'b', 'x'},
+      {"section count", 1, fixed(12), 's', 3},
+      {"order list entry count", 1, [](I im) { return ListAt(im, 1, 0) + 16; }, 'a', ~0u,
        [](I im) { return ListAt(im, 1, 0) + 8; }},
-      {"genre list over capacity",
-       [=](LibraryImage* im) { set(bl(im), ListAt(*im, 0, 1) + 16, 1001); }, "QVBL.DB",
-       [](I im) { return ListAt(im, 0, 1) + 16; }},
-      {"order list repeats a track",
-       [=](LibraryImage* im) {
-         set(bl(im), ListAt(*im, 3, 0) + 24, ImageLe32(im->browse, ListAt(*im, 3, 0) + 20));
-       },
-       "QVBL.DB", [](I im) { return ListAt(im, 3, 0) + 24; }},
-      {"order list out of name order",
-       [=](LibraryImage* im) {
-         uint32_t a = ListAt(*im, 0, 0) + 20;
-         uint32_t t = ImageLe32(im->browse, a);
-         set(bl(im), a, ImageLe32(im->browse, a + 8));
-         set(bl(im), a + 8, t);
-       },
-       "QVBL.DB", [](I im) { return ListAt(im, 0, 0) + 20; }},
-      {"page name id against the order",
-       [=](LibraryImage* im) { set(tl(im), ChunkAt(*im, 4, 2) + 16, 0); }, "QVBL.DB",
-       [](I im) { return ListAt(im, 0, 0) + 24; }},
-      {"depth-1 entry with a parent",
-       [=](LibraryImage* im) { set(bl(im), ListAt(*im, 1, 1) + 20 + 12, 0); }, "QVBL.DB",
-       [](I im) { return ListAt(im, 1, 1) + 32; }},
-      {"index in parent",
-       [=](LibraryImage* im) { set(bl(im), ListAt(*im, 0, 2) + 20 + 32 + 12, 0); }, "QVBL.DB",
-       [](I im) { return ListAt(im, 0, 2) + 64; }},
-      {"album count over 21 bits",
-       [=](LibraryImage* im) { set(bl(im), ListAt(*im, 2, 1) + 28, 1u << 21); }, "QVBL.DB",
-       [](I im) { return ListAt(im, 2, 1) + 28; }},
-      {"index file tag", [=](LibraryImage* im) { db(im)->at(1) = 'V'; }, "QVDB.DB",
-       [](I) { return 0u; }},
-      {"index cut before its chunks", [=](LibraryImage* im) { db(im)->resize(600); }, "QVDB.DB",
-       [](I) { return 30u; }},
-      {"path storage method", [=](LibraryImage* im) { set(db(im), 48 + 4 * 72 + 48 + 12, 1); },
-       "QVDB.DB", [](I) { return 48u + 4 * 72 + 60; }},
-      {"summary size", [=](LibraryImage* im) { set(db(im), 416, 256); }, "QVDB.DB",
-       [](I) { return 416u; }},
-      {"next track id", [=](LibraryImage* im) { set(db(im), 24, 3); }, "QVTL.DB",
-       [](I im) { return PageAt(im, 3) + 24; }},
-      {"repeated track id", [=](LibraryImage* im) { set(tl(im), PageAt(*im, 4) + 24, 1); },
-       "QVTL.DB", [](I im) { return PageAt(im, 4) + 24; }},
+      {"genre list over capacity", 1, [](I im) { return ListAt(im, 0, 1) + 16; }, 's', 1001},
+      {"order list names a missing track", 1, [](I im) { return ListAt(im, 2, 0) + 28; }, 's', 5},
+      {"page name id against the order", 0, [](I im) { return ChunkAt(im, 4, 2) + 16; }, 's', 0,
+       [](I im) { return ListAt(im, 0, 0) + 24; }, "QVBL.DB"},
+      {"depth-1 entry with a parent", 1, [](I im) { return ListAt(im, 1, 1) + 32; }, 's', 0},
+      {"index in parent", 1, [](I im) { return ListAt(im, 0, 2) + 64; }, 's', 0},
+      {"album count over 21 bits", 1, [](I im) { return ListAt(im, 2, 1) + 28; }, 's', 1u << 21},
+      {"index file tag", 2, fixed(1), 'b', 'V', fixed(0)},
+      {"path storage method", 2, fixed(48 + 4 * 72 + 60), 's', 1},
+      {"summary size", 2, fixed(416), 's', 256},
+      {"next track id", 2, fixed(24), 's', 3, [](I im) { return PageAt(im, 3) + 24; }, "QVTL.DB"},
   };
 }
 
 TEST(LibraryReaderTest, ReportsEachBrokenRuleAtItsOffset) {
   const LibraryImage good = MakeLibraryImage(FiveTracks());
+  const char* const names[] = {"QVTL.DB", "QVBL.DB", "QVDB.DB"};
   for (const Damage& d : Damages()) {
+    SCOPED_TRACE(d.name);
     LibraryImage im = good;
-    d.mutate(&im);
+    std::vector<uint8_t>& bytes = FileOf(&im, d.file);
+    uint32_t at = d.at(good);
+    if (d.how == 'b') bytes.at(at) = static_cast<uint8_t>(d.value);
+    if (d.how == 's') SetImageLe32(&bytes, at, d.value);
+    if (d.how == 'a') SetImageLe32(&bytes, at, ImageLe32(bytes, at) + d.value);
     ReadLibrary lib;
     ReadFault fault;
-    EXPECT_EQ(ReadImage(im, &lib, &fault), kReadDamaged) << d.name;
-    EXPECT_STREQ(fault.file, d.file) << d.name << ": " << fault.message;
-    EXPECT_EQ(fault.offset, d.offset(good)) << d.name << ": " << fault.message;
+    EXPECT_EQ(ReadImage(im, &lib, &fault), kReadDamaged);
+    EXPECT_STREQ(fault.file, d.reported_file ? d.reported_file : names[d.file]) << fault.message;
+    EXPECT_EQ(fault.offset, d.reported ? d.reported(good) : at) << fault.message;
   }
+  // Lengths and orders that no single word shows: a file longer than its
+  // sections, the index cut before its chunks, two entries swapped.
+  LibraryImage im = good;
+  SetImageLe32(&im.browse, 8, ImageLe32(im.browse, 8) + 8);
+  im.browse.resize(im.browse.size() + 8);
+  ReadLibrary lib;
+  ReadFault fault;
+  EXPECT_EQ(ReadImage(im, &lib, &fault), kReadDamaged);
+  EXPECT_EQ(fault.offset, 8u);
+  im = good;
+  im.index.resize(600);
+  EXPECT_EQ(ReadImage(im, &lib, &fault), kReadDamaged);
+  EXPECT_EQ(fault.offset, 30u);
+  im = good;
+  uint32_t genres = ListAt(im, 0, 0) + 20;
+  SetImageLe32(&im.browse, genres, ImageLe32(good.browse, genres + 8));
+  SetImageLe32(&im.browse, genres + 8, ImageLe32(good.browse, genres));
+  EXPECT_EQ(ReadImage(im, &lib, &fault), kReadDamaged);
+  EXPECT_EQ(fault.offset, genres);
 }
 
 // Name ids follow the collation: case, width and a leading "THE " of an
