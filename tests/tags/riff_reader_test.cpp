@@ -39,9 +39,8 @@ TEST_F(RiffReaderTest, ReadsTheInfoTextsOfAWaveFileInTheTagLanguage) {
   TagRead r = Get(WaveFileWithInfo(
       JoinBytes({RiffText("INAM", "Intro"), RiffText("IART", "Band"), RiffText("IPRD", "Record"),
                  RiffText("IGNR", "(17)"), RiffText("ICMT", "not stored")})));
-  EXPECT_EQ(r.title + "|" + r.artist + "|" + r.album + "|" + r.genre, "Intro|Band|Record|Rock");
+  EXPECT_EQ(r.Fields(), "Intro|Band|Record|Rock|65535");
   EXPECT_EQ(r.type, kFileTypeWav);
-  EXPECT_EQ(r.track, 0xFFFF);
   EXPECT_EQ(r.path, "/Music/a.wav");
   r = Get(WaveFileWithInfo(
               JoinBytes({RiffText("INAM", "\xC0\xC1"), RiffText("IART", std::string(60, 'a'))})),
