@@ -220,12 +220,12 @@ TEST_F(ReadBackTest, KeysComeBackFromThePages) {
   builder()->current_category = kArtist;
   ASSERT_EQ(Read(1), 1);
   const SortKeySet& k = builder()->key_sets[0];
-  EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(k.slot[kGenre])), u"POP");
-  EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(k.slot[kArtist])), u"WHO");
-  EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(k.slot[kTitle])), u"SONG1");
-  EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(k.slot[kPathSlot])),
-            u"/M/1\x0EMP3");  // the full stop weighs 14
-  EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(k.slot[5])), u"The Who");
+  auto slot = [&k](int s) { return std::u16string(reinterpret_cast<const char16_t*>(k.slot[s])); };
+  EXPECT_EQ(slot(kGenre), u"POP");
+  EXPECT_EQ(slot(kArtist), u"WHO");
+  EXPECT_EQ(slot(kTitle), u"SONG1");
+  EXPECT_EQ(slot(kPathSlot), u"/M/1\x0EMP3");  // the full stop weighs 14
+  EXPECT_EQ(slot(5), u"The Who");
   EXPECT_EQ(k.track_number, 5);
   EXPECT_EQ(TheErrorLog().count, 0u);
 }

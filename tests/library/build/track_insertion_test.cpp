@@ -56,23 +56,16 @@ TEST_F(InsertionTest, PacksEightBitAndWideStringsBehindTheHeader) {
   t.file_size = 0x01020304;
   t.file_type = kFileTypeM4a;
   ASSERT_EQ(Add(t), 0);
-  const std::vector<uint8_t> expected = {0,    0,    0,    0,     // track id
-                                         4,    3,    2,    1,     // file size
-                                         0xFF, 0xFF, 0xFF, 0xFF,  // reserved 1
-                                         0xFF, 0xFF, 0xFF, 0xFF,  // reserved 2
-                                         7,    0,                 // track number
-                                         0xFF, 0xFF,              // reserved 3
-                                         0xFF, 0xFF, 0xFF, 4,     // reserved 4 and file type
-                                         4,    0x80,              // genre at 4 from byte 34, 8-bit
-                                         10,   0x80,              // artist
-                                         14,   0x00,              // album, UTF-16
-                                         18,   0x80,              // title
-                                         20,   0x80,              // path
-                                         0,    0,    0,    0,     // reserved
-                                         'R',  'o',  'c',  'k',  0, 0, 'Z', 'o', 0xEB,
-                                         0,    0x71, 0x5C, 0,    0, 0, 0,   '/', 'a',
-                                         '.',  'm',  'p',  '3',  0, 0, 0,   0};  // up to the next
-                                                                                 // multiple of 4
+  // The header, then each string's distance from byte 34 with its 8-bit
+  // flag; the strings follow, padded up to a multiple of 4.
+  const std::vector<uint8_t> expected = {
+      0,    0,    0,    0,    4,    3,    2,    1,     // track id, file size
+      0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,  // reserved 1 and 2
+      7,    0,    0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 4,     // number, reserved 3, 4 and file type
+      4,    0x80, 10,   0x80, 14,   0x00, 18,   0x80,  // genre, artist, album (UTF-16), title
+      20,   0x80, 0,    0,    0,    0,    'R',  'o',   // path, reserved
+      'c',  'k',  0,    0,    'Z',  'o',  0xEB, 0,    0x71, 0x5C, 0, 0, 0, 0,
+      '/',  'a',  '.',  'm',  'p',  '3',  0,    0,    0,    0};
   EXPECT_EQ(RecordBytes(0, expected.size()), expected);
   EXPECT_EQ(builder()->record_cursor, builder()->record_buffer_base + 64);
   EXPECT_EQ(builder()->total_tracks, 1u);

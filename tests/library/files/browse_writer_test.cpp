@@ -15,40 +15,6 @@
 namespace qv::test {
 namespace {
 
-// Offsets of the list chunks of QVBL.DB, walked by the sizes the file gives.
-struct ListView {
-  size_t offset;
-  uint8_t type, level, depth;
-  uint32_t count;
-};
-
-std::vector<std::vector<ListView>> ReadSections(const std::vector<uint8_t>& f) {
-  std::vector<std::vector<ListView>> sections;
-  size_t s = 16;
-  for (int c = 0; c < 4 && s + 20 <= f.size(); ++c) {
-    std::vector<ListView> lists;
-    size_t at = s + 20;
-    for (int j = 0; j < Le16(f, s + 12); ++j) {
-      lists.push_back({at, f[at + 12], f[at + 13], f[at + 14], Le32(f, at + 16)});
-      at += Le32(f, at + 8);
-    }
-    EXPECT_EQ(at - s, Le32(f, s + 8));
-    sections.push_back(lists);
-    s += Le32(f, s + 8);
-  }
-  EXPECT_EQ(s, Le32(f, 8));
-  return sections;
-}
-
-uint32_t EntryWord(const std::vector<uint8_t>& f, const ListView& list, uint32_t entry, int word) {
-  return Le32(f, list.offset + 20 + 16 * entry + 4 * word);
-}
-
-// Summary record i of QVDB.DB.
-size_t Summary(uint32_t i) {
-  return 32 + 376 + 16 + 24 * i;
-}
-
 TrackSpec Simple(const std::string& genre, const std::string& artist, const std::string& album,
                  int n) {
   TrackSpec t;
@@ -72,27 +38,26 @@ TEST(BrowseWriter, MoreThanAThousandGenresKeepTheFirstThousand) {
   }
   ASSERT_EQ(build.Complete(), kEngineOk);
 
-  std::vector<ReadPage> pages = ReadPages(build.File(kTrackFileName));
-  ASSERT_EQ(pages.size(), 1003u);
-  EXPECT_EQ(pages[999].name_ids[0], 999u);
-  EXPECT_EQ(pages[1000].name_ids[0], kOverflowId);
-  EXPECT_EQ(pages[1002].name_ids[0], kOverflowId);
   // One name begins each new id: the first overflow name is the last counted.
   EXPECT_EQ(build.b()->name_bytes[0], 1001u * 12u);
-
-  std::vector<uint8_t> bl = build.File(kBrowseFileName);
-  auto sections = ReadSections(bl);
-  ASSERT_EQ(sections[0][1].count, 1000u);
-  ASSERT_EQ(sections[0][2].count, 1003u);
+  ExpectLibraryHolds(drive);
+  ReadLibrary lib;
+  ReadFault fault;
+  ASSERT_EQ(ReadLibraryFiles(drive.str().c_str(), kFileSystemFat, &lib, &fault), kReadOk);
+  EXPECT_EQ(lib.pages[999].name_ids[0], 999u);
+  EXPECT_EQ(lib.pages[1000].name_ids[0], kOverflowId);
+  EXPECT_EQ(lib.pages[1002].name_ids[0], kOverflowId);
+  const std::vector<ReadEntry>& genres = lib.sections[0].browse[0].entries;
+  const std::vector<ReadEntry>& artists = lib.sections[0].browse[1].entries;
+  ASSERT_EQ(genres.size(), 1000u);
+  ASSERT_EQ(artists.size(), 1003u);
   // The artists of the genres that found no room count under the last genre.
-  EXPECT_EQ(EntryWord(bl, sections[0][1], 999, 1), 999u);
-  EXPECT_EQ(EntryWord(bl, sections[0][1], 999, 2), 4u);
-  EXPECT_EQ(EntryWord(bl, sections[0][2], 1002, 3), 3u);
-
-  std::vector<uint8_t> db = build.File(kIndexFileName);
-  EXPECT_EQ(Le32(db, 48 + 16), 1000u);  // distinct genres
-  EXPECT_EQ(Le32(db, Summary(0) + 20), 1000u);
-  EXPECT_EQ(Le32(db, Summary(1) + 20), 1003u);
+  EXPECT_EQ(genres[999].first_child, 999u);
+  EXPECT_EQ(genres[999].count, 4u);
+  EXPECT_EQ(artists[1002].index_in_parent, 3u);
+  EXPECT_EQ(lib.stats[0].count, 1000u);
+  EXPECT_EQ(lib.summary[0].entries, 1000u);
+  EXPECT_EQ(lib.summary[1].entries, 1003u);
 }
 
 TEST(BrowseWriter, WithoutStatisticsTheIndexIsItsHeader) {

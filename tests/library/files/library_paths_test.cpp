@@ -66,15 +66,6 @@ TEST_F(PathsTest, OpenCreatesBothDirectoriesOnFat) {
   EXPECT_EQ(OpenLibraryFile(builder(), kPendingFileName, O_RDWR, 0), -1);
 }
 
-TEST_F(PathsTest, OpenUsesTheHiddenDirectoryOnHfs) {
-  Open(kFileSystemHfs, drive_.str());
-  int fd = OpenLibraryFile(builder(), kIndexFileName, O_RDWR | O_CREAT, 0777);
-  ASSERT_GE(fd, 0);
-  Files().Close(fd);
-  EXPECT_TRUE(fs::exists(drive_.path() / ".QUORVEN" / "LIBRARY" / "QVDB.DB"));
-  EXPECT_FALSE(fs::exists(drive_.path() / "QUORVEN"));
-}
-
 TEST_F(PathsTest, APathTooLongForItsAreaFailsBeforeCreatingAnything) {
   // The drive path fits its record, but with the directories it does not.
   std::string deep = drive_.str(true) + std::string(495 - drive_.str(true).size(), 'x');
