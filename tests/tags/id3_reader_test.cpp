@@ -76,7 +76,7 @@ TEST_F(Id3Test, FileSizeLimitsOfBothTags) {
   EXPECT_EQ(File(Bytes(10, 0x55)).size, 10u);
 }
 
-// Whole ID3v1 texts in each code page are read in real_id3_test.
+// Whole ID3v1 texts in each code page are read in real_files_test.
 TEST_F(Id3Test, Id3v1FieldThatCannotBeConvertedBecomesAQuestionMark) {
   // A two-byte character cut by the end of the field spoils the whole field,
   // and so does a byte CP1252 leaves undefined.
