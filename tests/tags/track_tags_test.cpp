@@ -30,24 +30,24 @@ TEST(StoreTagText, CopiesWholeTextsAndCutsLongOnesToTheBuffer) {
 }
 
 TEST(FinishTrackTags, TrimsTrailingSpacesAndExpandsNumericGenres) {
+  // 147 is the last numbered name; 4294967313 = 2^32 + 17 wraps to 17. 29
+  // units at most: "Classic Rock,Classic Rock" fits (25), a third name does
+  // not, and the scan goes on with the next number.
   const std::pair<std::u16string, std::string> cases[] = {
       {u"(17)", "Rock"},
       {u"(17)(20)", "Rock,Alternative"},
       {u"17", "Rock"},
       {u"(17)(200)", "Rock,"},
-      {u"(147)(148)", "Synthpop,"},  // the last numbered name, then empty ones
+      {u"(147)(148)", "Synthpop,"},
       {u"(300)", ""},
       {u"()", ""},
       {u"(17)Rock", "(17)Rock"},
       {u"2000", ""},
       {u"Jazz  ", "Jazz"},
       {u"  (127) ", "Dram & Bass"},
-      {u"4294967313", "Rock"},  // 2^32 + 17 wraps to 17
-      // 29 units at most: "Classic Rock,Classic Rock" fits (25), a third
-      // name does not, and the scan goes on with the next number.
+      {u"4294967313", "Rock"},
       {u"(1)(1)(1)(0)", "Classic Rock,Classic Rock"},
-      {u"(1)(1)(1)(13)", "Classic Rock,Classic Rock,Pop"},
-  };
+      {u"(1)(1)(1)(13)", "Classic Rock,Classic Rock,Pop"}};
   for (const auto& [genre, expected] : cases) {
     TrackTagsStorage s;
     std::memcpy(s.genre, genre.data(), 2 * genre.size());

@@ -31,18 +31,17 @@ std::string Decode(const char* src, size_t n) {
 }
 
 TEST(CodePageToUtf16, DecodesTheCodePageOfEachLanguage) {
-  const std::tuple<const char*, int, const char*> cases[] = {
-      {"\x83\x65", 0, "テ"},  // SJIS
-      {"\x82\xA0\x41", 0, "あA"},
-      {"\xD6\xD0\xCE\xC4", 1, "中文"},        // GB18030
-      {"\x95\x32\x82\x36", 1, "\U00020000"},  // four-byte GB18030
-      {"\xC0\xE1", 8, "Аб"},                  // CP1251
-      {"caf\xE9 \x80", 2, "café €"},          // CP1252
-      {"\xE9", 4, "é"},
-      // 0x81 is undefined in CP1252; a lead byte cut off by the end in SJIS.
-      {"ab\x81xy", 2, "?"},
-      {"abc\x83", 0, "?"},
-  };
+  // SJIS, GB18030 (two and four bytes), CP1251 and CP1252; then 0x81,
+  // undefined in CP1252, and an SJIS lead byte cut off by the end.
+  const std::tuple<const char*, int, const char*> cases[] = {{"\x83\x65", 0, "テ"},
+                                                             {"\x82\xA0\x41", 0, "あA"},
+                                                             {"\xD6\xD0\xCE\xC4", 1, "中文"},
+                                                             {"\x95\x32\x82\x36", 1, "\U00020000"},
+                                                             {"\xC0\xE1", 8, "Аб"},
+                                                             {"caf\xE9 \x80", 2, "café €"},
+                                                             {"\xE9", 4, "é"},
+                                                             {"ab\x81xy", 2, "?"},
+                                                             {"abc\x83", 0, "?"}};
   for (const auto& [bytes, language, expected] : cases)
     EXPECT_EQ(FromCodePage(bytes, language), expected) << expected;
 }
@@ -106,6 +105,8 @@ TEST(IconvToUtf16, AsciiGivesWhatIconvGives) {
 }
 
 TEST(DecodeUtf8, DecodesSequencesAndReplacesBrokenOnes) {
+  // Then a stray continuation, a missing one, overlong forms, an encoded
+  // surrogate, a value beyond U+10FFFF, a byte never used, a cut sequence.
   const std::pair<std::string, std::string> cases[] = {
       {"A", "A"},
       {"\xC3\xA9", "é"},
@@ -113,21 +114,14 @@ TEST(DecodeUtf8, DecodesSequencesAndReplacesBrokenOnes) {
       {"\xF0\x9F\x8E\xB5!", "\U0001F3B5!"},
       {"\xF4\x8F\xBF\xBF", "\U0010FFFF"},
       {"", ""},
-      {"\x80"
-       "A",
-       "\uFFFDA"},  // stray continuation
-      {"\xC3"
-       "A",
-       "\uFFFDA"},                                       // missing continuation
-      {"\xC0\x80", "\uFFFD\uFFFD"},                      // overlong zero
-      {"\xE0\x80\xAF", "\uFFFD\uFFFD\uFFFD"},            // overlong
-      {"\xED\xA0\x80", "\uFFFD\uFFFD\uFFFD"},            // encoded surrogate
-      {"\xF4\x90\x80\x80", "\uFFFD\uFFFD\uFFFD\uFFFD"},  // beyond U+10FFFF
+      {"\x80z", "\uFFFDz"},
+      {"\xC3z", "\uFFFDz"},
+      {"\xC0\x80", "\uFFFD\uFFFD"},
+      {"\xE0\x80\xAF", "\uFFFD\uFFFD\uFFFD"},
+      {"\xED\xA0\x80", "\uFFFD\uFFFD\uFFFD"},
+      {"\xF4\x90\x80\x80", "\uFFFD\uFFFD\uFFFD\uFFFD"},
       {"\xFF", "\uFFFD"},
-      {"\xE3\x81"
-       "A",
-       "\uFFFDA"},  // cut off, then text
-  };
+      {"\xE3\x81z", "\uFFFDz"}};
   for (const auto& [bytes, expected] : cases)
     EXPECT_EQ(Decode(bytes.data(), bytes.size()), expected) << expected;
 }
