@@ -105,9 +105,7 @@ TEST_F(Mp4ReaderTest, LayoutsSizesAndItems) {
       {"trkn third byte", trkn({0, 0, 1, 2, 0, 0, 0, 0}), "a.m4a||||258"},
       // A name item of 10 payload bytes and a trkn of 18 have no value.
       {"other items, short payloads",
-       items({Mp4TextItem("\xA9"
-                          "day",
-                          "1999"),
+       items({Mp4TextItem("\xA9\x64\x61\x79", "1999"),
               Mp4Atom("covr", Mp4Data(14, Bytes(200000, 0x89))),
               Mp4Atom("gnre", Mp4Data(0, Bytes{0, 18})), Mp4Atom(kNam, Bytes(10, 'x')),
               Mp4Atom("trkn", Bytes(18, 9)), Mp4TextItem(kArt, "After")}),
