@@ -6,9 +6,7 @@
 
 #include <vector>
 
-#include "library/build/library_builder.h"
 #include "library/files/writer_fixture.h"
-#include "support/temp_dir.h"
 
 namespace qv::test {
 namespace {

@@ -2,15 +2,11 @@
 // batch sort's order of equal keys.
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <memory>
 #include <string>
-#include <tuple>
 #include <utility>
 #include <vector>
 
 #include "library/build/library_builder.h"
-#include "library/build/utf16_text.h"
 #include "support/library_fixture.h"
 
 namespace qv {
@@ -207,34 +203,6 @@ TEST_F(SortBatchTest, TiesOfArticleAndWidthVariantsKeepTheStepOrder) {
     ASSERT_EQ(SortBatch(builder(), c), 1);
     EXPECT_EQ(Order(), expected[c]) << "category " << c;
   }
-}
-
-TEST(Utf16Text, LengthCopyAndEightBitForm) {
-  const uint16_t text[] = {'a', 'b', 0xE9, 0, 'x'};
-  EXPECT_EQ(Utf16ByteLength(text, 100), 6u);
-  EXPECT_EQ(Utf16ByteLength(text, 4), 4u);
-  uint16_t copy[8];
-  EXPECT_EQ(Utf16Copy(copy, text, 100), 8u);
-  EXPECT_EQ(copy[2], 0xE9);
-  EXPECT_EQ(copy[3], 0);
-  EXPECT_EQ(Utf16Copy(copy, text, 2), 4u);
-  EXPECT_EQ(copy[1], 0);
-  uint8_t narrow[8];
-  std::memset(narrow, 0x55, sizeof(narrow));
-  EXPECT_EQ(Utf16To8Bit(narrow, text, 8), 4);  // 3 characters, zero byte: already even
-  EXPECT_EQ(narrow[2], 0xE9);
-  EXPECT_EQ(narrow[3], 0);
-  const uint16_t two[] = {'a', 'b', 0};
-  EXPECT_EQ(Utf16To8Bit(narrow, two, 8), 4);  // 2 characters, zero byte, padding
-  EXPECT_EQ(narrow[3], 0);
-  const uint16_t wide[] = {'a', 0x100, 0};
-  EXPECT_EQ(Utf16To8Bit(narrow, wide, 8), -1);
-  EXPECT_EQ(Utf16To8Bit(narrow, text, 3), -1);  // no terminator within reach
-  uint16_t widened[4];
-  const uint8_t bytes[] = {'h', 0xFC, 0};
-  EXPECT_EQ(Widen8Bit(widened, bytes, 3), 3);
-  EXPECT_EQ(widened[1], 0xFC);
-  EXPECT_EQ(Widen8Bit(widened, bytes, 2), -1);
 }
 
 }  // namespace

@@ -144,21 +144,13 @@ TEST_F(InsertionTest, AsksForASpillBeforeTheNextRecordCouldNotFit) {
 
 TEST_F(InsertionTest, InitRefusesUnusableAreas) {
   BuildContext& ctx = TheBuildContext();
-  struct Case {
-    uint8_t* records;
-    DriveRecord* drive_record;
-    uint32_t stack_bytes;
-    int expected;
+  auto init = [&](uint8_t* records, DriveRecord* drive, uint32_t stack_bytes) {
+    return InitLibraryBuilder(builder(), records, 4096, drive, ctx.sort_stack, stack_bytes, 1);
   };
-  const Case cases[] = {{ctx.record_buffer + 2, ctx.drive_record, kSortStackBytes, 0},  // unaligned
-                        {ctx.record_buffer, ctx.drive_record, kSortStackBytes - 4, 0},
-                        {ctx.record_buffer, nullptr, kSortStackBytes, 0},
-                        {ctx.record_buffer, ctx.drive_record, kSortStackBytes, 1}};
-  for (const Case& c : cases) {
-    EXPECT_EQ(InitLibraryBuilder(builder(), c.records, 4096, c.drive_record,
-                                 ctx.sort_stack, c.stack_bytes, 1),
-              c.expected);
-  }
+  EXPECT_EQ(init(ctx.record_buffer + 2, ctx.drive_record, kSortStackBytes), 0);  // unaligned
+  EXPECT_EQ(init(ctx.record_buffer, ctx.drive_record, kSortStackBytes - 4), 0);
+  EXPECT_EQ(init(ctx.record_buffer, nullptr, kSortStackBytes), 0);
+  ASSERT_EQ(init(ctx.record_buffer, ctx.drive_record, kSortStackBytes), 1);
   EXPECT_EQ(builder()->record_cursor, builder()->record_buffer_base);
   EXPECT_EQ(builder()->category_lists[kTitle][149999], 149999u);
   EXPECT_EQ(builder()->name_ids[kAlbum][149999], kNoId);

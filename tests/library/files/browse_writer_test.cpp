@@ -6,11 +6,8 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "library/build/library_builder.h"
-#include "library/files/library_files.h"
 #include "library/files/writer_fixture.h"
 #include "support/faulty_file_door.h"
-#include "support/temp_dir.h"
 
 namespace qv::test {
 namespace {

@@ -2,18 +2,14 @@
 // that puts the final name ids into spilled pages, old tails and failures.
 // The exact page bytes are checked against the hand-laid images in the
 // reader's tests.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <filesystem>
 #include <functional>
 
-#include "library/build/library_builder.h"
-#include "library/files/library_files.h"
 #include "library/files/writer_fixture.h"
 #include "support/faulty_file_door.h"
-#include "support/temp_dir.h"
 
 namespace qv::test {
 namespace {
