@@ -17,14 +17,7 @@ using test::U16;
 
 TrackSpec Track(const std::string& genre, const std::string& artist, const std::string& album,
                 const std::string& title, uint16_t number, uint32_t i) {
-  TrackSpec t;
-  t.genre = U16(genre);
-  t.artist = U16(artist);
-  t.album = U16(album);
-  t.title = U16(title);
-  t.track_number = number;
-  t.path = U16("/Music/t" + std::to_string(i) + ".mp3");
-  return t;
+  return Named(genre, artist, album, title, "/Music/t" + std::to_string(i) + ".mp3", number);
 }
 
 // Builds the tracks and returns what the builder held when it finished.

@@ -211,6 +211,12 @@ class ReadBackTest : public ::testing::Test {
     test::WriteFileBytes(TrackFile(), file);
   }
 
+  int AddOne() {
+    TrackTagsStorage storage;
+    FillTrackTags(Named("Pop", "", "", "", "/late.mp3"), &storage);
+    return AddTagsToBuild(&storage.tags);
+  }
+
   ErrorLogEntry LastError() { return TheErrorLog().entries[TheErrorLog().count - 1]; }
 
   test::TempDir drive_;
@@ -268,11 +274,7 @@ TEST_F(ReadBackTest, DamagedPagesFailWithTheirStep) {
 TEST_F(ReadBackTest, ADamagedTrackListFailsTheFinalMerge) {
   for (uint32_t t = 0; t < 3; ++t)
     Damage(builder()->track_positions[t] + 48 + 8, {0xFF, 0xFF, 0xFF, 0xFF});
-  TrackTagsStorage storage;
-  TrackSpec t;
-  t.path = u"/x.mp3";
-  test::FillTrackTags(t, &storage);
-  ASSERT_EQ(AddTagsToBuild(&storage.tags), 0);
+  ASSERT_EQ(AddOne(), 0);
   EXPECT_EQ(FlushBuild(1), 3);
   EXPECT_EQ(LastError().detail, 6u);
   EXPECT_EQ(IsFlushInProgress(), 0);
@@ -280,14 +282,6 @@ TEST_F(ReadBackTest, ADamagedTrackListFailsTheFinalMerge) {
 
 class FailureTest : public ReadBackTest {
  protected:
-  int AddOne() {
-    TrackTagsStorage storage;
-    TrackSpec t;
-    t.genre = u"Pop";
-    t.path = u"/late.mp3";
-    test::FillTrackTags(t, &storage);
-    return AddTagsToBuild(&storage.tags);
-  }
   test::FaultyFileDoor door_;
 };
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "library/build/library_builder.h"
-#include "support/library_fixture.h"
+#include "library/files/writer_fixture.h"
 
 namespace qv {
 namespace {
@@ -89,13 +89,7 @@ class CompareTest : public ::testing::Test {
 
 test::TrackSpec Spec(const char* genre, const char* artist, const char* album, const char* title,
                      uint16_t number = 0xFFFF) {
-  test::TrackSpec t;
-  t.genre = U16(genre);
-  t.artist = U16(artist);
-  t.album = U16(album);
-  t.title = U16(title);
-  t.track_number = number;
-  return t;
+  return test::Named(genre, artist, album, title, "", number);
 }
 
 TEST_F(CompareTest, EachCategoryHasItsOwnKeyOrder) {

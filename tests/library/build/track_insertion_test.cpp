@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "library/build/library_builder.h"
-#include "support/library_fixture.h"
+#include "library/files/writer_fixture.h"
 
 namespace qv {
 namespace {
@@ -41,13 +41,7 @@ class InsertionTest : public ::testing::Test {
 
 TrackSpec Spec(const std::string& genre, const std::string& artist, const std::string& album,
                const std::string& title, const std::string& path) {
-  TrackSpec t;
-  t.genre = U16(genre);
-  t.artist = U16(artist);
-  t.album = U16(album);
-  t.title = U16(title);
-  t.path = U16(path);
-  return t;
+  return test::Named(genre, artist, album, title, path);
 }
 
 TEST_F(InsertionTest, PacksEightBitAndWideStringsBehindTheHeader) {

@@ -14,14 +14,8 @@ namespace {
 
 TrackSpec Simple(const std::string& genre, const std::string& artist, const std::string& album,
                  int n) {
-  TrackSpec t;
-  t.genre = Ascii(genre);
-  t.artist = Ascii(artist);
-  t.album = Ascii(album);
-  t.title = Ascii("Song " + std::to_string(n));
-  t.path = Ascii("/m/" + std::to_string(n) + ".mp3");
-  t.track_number = static_cast<uint16_t>(n);
-  return t;
+  return Named(genre, artist, album, "Song " + std::to_string(n),
+               "/m/" + std::to_string(n) + ".mp3", static_cast<uint16_t>(n));
 }
 
 TEST(BrowseWriter, MoreThanAThousandGenresKeepTheFirstThousand) {

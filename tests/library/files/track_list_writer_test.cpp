@@ -15,14 +15,10 @@ namespace qv::test {
 namespace {
 
 TrackSpec Numbered(int i) {
-  TrackSpec t;
-  t.genre = Ascii(i % 3 == 0 ? "Rock" : "Jazz");
-  t.artist = Ascii("Artist " + std::to_string(i % 5));
-  t.album = Ascii("Album " + std::to_string(i % 4));
-  t.title = Ascii("Title " + std::to_string(i));
-  t.path = Ascii("/Music/f" + std::to_string(i) + ".mp3");
-  t.track_number = static_cast<uint16_t>(i % 7 + 1);
-  return t;
+  std::string n = std::to_string(i);
+  return Named(i % 3 == 0 ? "Rock" : "Jazz", "Artist " + std::to_string(i % 5),
+               "Album " + std::to_string(i % 4), "Title " + n, "/Music/f" + n + ".mp3",
+               static_cast<uint16_t>(i % 7 + 1));
 }
 
 TEST(TrackListWriter, LongestTitleAndPathFillTheirAreasWithoutPadding) {

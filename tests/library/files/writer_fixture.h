@@ -23,6 +23,13 @@ namespace qv::test {
 
 inline std::u16string Ascii(const std::string& s) { return U16(s); }
 
+// A track of the given texts (UTF-8).
+inline TrackSpec Named(const std::string& genre, const std::string& artist,
+                       const std::string& album, const std::string& title,
+                       const std::string& path = "", uint16_t number = 0xFFFF) {
+  return {U16(genre), U16(artist), U16(album), U16(title), U16(path), number};
+}
+
 // One build through the process's build context, on a drive folder of its own.
 class WriterBuild {
  public:
