@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <algorithm>
 #include <functional>
 
 #include "library/files/writer_fixture.h"
@@ -225,93 +226,62 @@ TEST_F(DamagedTrackList, DamagedFilesAreRefusedUnchanged) {
   }
 }
 
+TEST_F(DamagedTrackList, FailedRewriteFailsThePassAndTheFinish) {
+  FaultyFileDoor door;
+  door.FailFrom(FileOp::kWrite, 1);
+  ScopedFileDoor scope(&door);
+  EXPECT_EQ(FinishTrackList(build_->b()), -1);
+  EXPECT_EQ(FinishBuild(), kEngineBuildFailed);
+  EXPECT_EQ(TheErrorLog().entries[0].site, kSiteFinishTrackList);
+  EXPECT_EQ(TheErrorLog().entries[0].detail, 7u);
+}
+
 struct WriteFault {
   FileOp op;
   int nth;
   uint32_t step;
+  bool later;  // the write of a second batch, appended to the first
 };
 
 class TrackListFaults : public ::testing::TestWithParam<WriteFault> {};
 
-// The first batch: open, header write, pages write, header rewrite.
+// The first batch: open, header write, pages write, header rewrite; a later
+// batch: pages write, header rewrite.
 TEST_P(TrackListFaults, FailedCallFailsTheWrite) {
+  const WriteFault& f = GetParam();
   TempDir drive;
   WriterBuild build(drive.str());
   ASSERT_TRUE(build.ok());
   for (int i = 0; i < 3; ++i) ASSERT_EQ(build.Add(Numbered(i)), kEngineOk);
+  if (f.later) {
+    ASSERT_EQ(build.Spill(), kEngineOk);
+    ASSERT_EQ(build.Add(Numbered(3)), kEngineOk);
+  }
   SortAndMerge(build.b(), 1);
+  std::vector<uint8_t> before = f.later ? build.File(kTrackFileName) : std::vector<uint8_t>(16);
   ResetErrorLog(&TheErrorLog());
   FaultyFileDoor door;
-  door.FailNth(GetParam().op, GetParam().nth);
+  door.FailNth(f.op, f.nth);
   {
     ScopedFileDoor scope(&door);
     EXPECT_EQ(WriteTrackPages(build.b()), 0);
   }
   EXPECT_TRUE(door.Fired());
-  EXPECT_EQ(build.b()->tracks_on_disk, 0u);
-  ExpectOneError(kSiteWriteTrackPages, GetParam().step);
+  EXPECT_EQ(build.b()->tracks_on_disk, f.later ? 3u : 0u);
+  ExpectOneError(kSiteWriteTrackPages, f.step);
   // Whatever failed, the file was closed again.
-  if (GetParam().op != FileOp::kOpen) {
-    EXPECT_EQ(door.Calls(FileOp::kOpen), door.Calls(FileOp::kClose));
-  }
+  if (f.op != FileOp::kOpen) EXPECT_EQ(door.Calls(FileOp::kOpen), door.Calls(FileOp::kClose));
+  // A later batch leaves the header describing the pages written before.
+  std::vector<uint8_t> after = build.File(kTrackFileName);
+  if (f.later) EXPECT_TRUE(std::equal(before.begin(), before.begin() + 16, after.begin()));
 }
 
-INSTANTIATE_TEST_SUITE_P(FirstBatch, TrackListFaults,
-                         ::testing::Values(WriteFault{FileOp::kOpen, 1, 1},
-                                           WriteFault{FileOp::kWrite, 1, 2},
-                                           WriteFault{FileOp::kWrite, 2, 4},
-                                           WriteFault{FileOp::kWrite, 3, 5},
-                                           WriteFault{FileOp::kSeek, 1, 5}));
-
-TEST(TrackListWriter, FailedWritesOfALaterBatchFail) {
-  for (int nth = 1; nth <= 2; ++nth) {
-    SCOPED_TRACE(nth);
-    TempDir drive;
-    WriterBuild build(drive.str());
-    ASSERT_TRUE(build.ok());
-    for (int i = 0; i < 3; ++i) ASSERT_EQ(build.Add(Numbered(i)), kEngineOk);
-    ASSERT_EQ(build.Spill(), kEngineOk);
-    ASSERT_EQ(build.Add(Numbered(3)), kEngineOk);
-    SortAndMerge(build.b(), 1);
-    std::vector<uint8_t> before = build.File(kTrackFileName);
-    ResetErrorLog(&TheErrorLog());
-    FaultyFileDoor door;
-    door.FailNth(FileOp::kWrite, nth);
-    {
-      ScopedFileDoor scope(&door);
-      EXPECT_EQ(WriteTrackPages(build.b()), 0);
-    }
-    EXPECT_EQ(TheErrorLog().entries[0].detail, nth == 1 ? 11u : 12u);
-    EXPECT_EQ(build.b()->tracks_on_disk, 3u);
-    // The header still describes the three pages written before.
-    std::vector<uint8_t> after = build.File(kTrackFileName);
-    EXPECT_EQ(std::vector<uint8_t>(after.begin(), after.begin() + 16),
-              std::vector<uint8_t>(before.begin(), before.begin() + 16));
-  }
-}
-
-TEST(TrackListWriter, FailedRewriteOfTheFinishingPassFails) {
-  TempDir drive;
-  WriterBuild build(drive.str());
-  ASSERT_TRUE(build.ok());
-  for (int i = 0; i < 4; ++i) {
-    ASSERT_EQ(build.Add(Numbered(i)), kEngineOk);
-    if (i == 1) {
-      ASSERT_EQ(build.Spill(), kEngineOk);
-    }
-  }
-  ASSERT_EQ(FlushBuild(1), kEngineOk);
-  ResetErrorLog(&TheErrorLog());
-  FaultyFileDoor door;
-  door.FailFrom(FileOp::kWrite, 1);
-  {
-    ScopedFileDoor scope(&door);
-    EXPECT_EQ(FinishTrackList(build.b()), -1);
-    EXPECT_EQ(FinishBuild(), kEngineBuildFailed);
-  }
-  EXPECT_EQ(TheErrorLog().entries[0].site, kSiteFinishTrackList);
-  EXPECT_EQ(TheErrorLog().entries[0].detail, 7u);
-}
+INSTANTIATE_TEST_SUITE_P(
+    EachCall, TrackListFaults,
+    ::testing::Values(WriteFault{FileOp::kOpen, 1, 1, false}, WriteFault{FileOp::kWrite, 1, 2, false},
+                      WriteFault{FileOp::kWrite, 2, 4, false}, WriteFault{FileOp::kWrite, 3, 5, false},
+                      WriteFault{FileOp::kSeek, 1, 5, false}, WriteFault{FileOp::kWrite, 1, 11, true},
+                      WriteFault{FileOp::kWrite, 2, 12, true}));
 
 }  // namespace
 }  // namespace qv::test
