@@ -24,6 +24,12 @@ class PathsTest : public ::testing::Test {
   void Open(uint32_t kind, const std::string& root) { ASSERT_EQ(OpenBuild(root.c_str(), kind), 0); }
   void TearDown() override { CloseBuild(); }
   LibraryBuilder* builder() { return TheBuildContext().builder; }
+  // Opens a library file and closes it again; whether it opened.
+  bool OpenAndClose(const char* name, int flags) {
+    int fd = OpenLibraryFile(builder(), name, flags, flags & O_CREAT ? 0777 : 0);
+    if (fd >= 0) Files().Close(fd);
+    return fd >= 0;
+  }
 
   test::TempDir drive_;
 };
@@ -47,21 +53,15 @@ TEST(LibraryPath, AssemblesTheDirectoryByFileSystem) {
 
 TEST_F(PathsTest, OpenCreatesBothDirectoriesOnFat) {
   Open(kFileSystemFat, drive_.str());
-  int fd = OpenLibraryFile(builder(), kTrackFileName, O_RDWR | O_CREAT, 0777);
-  ASSERT_GE(fd, 0);
-  Files().Close(fd);
+  ASSERT_TRUE(OpenAndClose(kTrackFileName, O_RDWR | O_CREAT));
   fs::path file = drive_.path() / "QUORVEN" / "LIBRARY" / "QVTL.DB";
   EXPECT_TRUE(fs::exists(file));
   EXPECT_EQ(fs::status(file).permissions() & fs::perms::all, fs::perms::all);
   // A second file of the same job finds the directories in place.
-  fd = OpenLibraryFile(builder(), kBrowseFileName, O_RDWR | O_CREAT, 0777);
-  ASSERT_GE(fd, 0);
-  Files().Close(fd);
+  ASSERT_TRUE(OpenAndClose(kBrowseFileName, O_RDWR | O_CREAT));
   // An existing file opened without create gets its permissions set too.
   fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
-  fd = OpenLibraryFile(builder(), kTrackFileName, O_RDWR, 0);
-  ASSERT_GE(fd, 0);
-  Files().Close(fd);
+  ASSERT_TRUE(OpenAndClose(kTrackFileName, O_RDWR));
   EXPECT_EQ(fs::status(file).permissions() & fs::perms::all, fs::perms::all);
   EXPECT_EQ(OpenLibraryFile(builder(), kPendingFileName, O_RDWR, 0), -1);
 }
@@ -83,14 +83,10 @@ TEST_F(PathsTest, FailedDirectoryCreationAndPermissionChangeAreIgnored) {
   test::FaultyFileDoor door;
   test::ScopedFileDoor scoped(&door);
   door.FailNth(test::FileOp::kFchmod, 1);
-  int fd = OpenLibraryFile(builder(), kTrackFileName, O_RDWR | O_CREAT, 0777);
-  ASSERT_GE(fd, 0);
-  Files().Close(fd);
+  ASSERT_TRUE(OpenAndClose(kTrackFileName, O_RDWR | O_CREAT));
   EXPECT_TRUE(door.Fired());
   door.FailFrom(test::FileOp::kMkdir, 1);
-  fd = OpenLibraryFile(builder(), kTrackFileName, O_RDWR, 0);  // directories exist already
-  EXPECT_GE(fd, 0);
-  Files().Close(fd);
+  ASSERT_TRUE(OpenAndClose(kTrackFileName, O_RDWR));  // directories exist already
   fs::remove_all(drive_.path() / "QUORVEN");
   EXPECT_EQ(OpenLibraryFile(builder(), kTrackFileName, O_RDWR | O_CREAT, 0777), -1);
 }
