@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/path_encoding.h"
 #include "support/real_files.h"
 
 namespace qv {
@@ -168,6 +169,24 @@ TEST(Utf16NCopy, PadsWithZerosAndAddsNoTerminatorWhenTheCountRunsOut) {
   Utf16NCopy(cut, src, 1);  // no terminator when the count runs out
   EXPECT_EQ(cut[1], 9);
   EXPECT_EQ(Utf16Len(src), 2u);
+}
+
+TEST(PathEncoding, PathsComeBackByteForByteFromUtf16) {
+  // An update reopens files from the UTF-16 paths it stored, so the way back
+  // must give the very bytes the file system handed out.
+  for (const char* path : {"/Music/a.mp3", "/M\xC3\xBAsica/Bj\xC3\xB6rk/caf\xC3\xA9 \xE2\x80\x93 01.m4a",
+                           "/\xE3\x81\x95\xE3\x81\x8F\xE3\x82\x89/\xF0\x9F\x8E\xB5.mp3",
+                           "/A\xCC\x8A decomposed.wav"}) {
+    SCOPED_TRACE(path);
+    uint16_t wide[2080];
+    ASSERT_GT(IconvToUtf16(wide, path, 2080, kPathEncoding), 0);
+    char back[1025];
+    ASSERT_GE(IconvFromUtf16(back, wide, 1024, kPathEncoding), 0);
+    EXPECT_STREQ(back, path);
+  }
+  uint16_t wide[16];
+  EXPECT_EQ(IconvToUtf16(wide, "/bad\xFF.mp3", 16, kPathEncoding), -1);
+  EXPECT_EQ(wide[0], 0);
 }
 
 }  // namespace
