@@ -142,39 +142,6 @@ TEST(LibraryReaderTest, ReadsBrowseTreesAndWideTexts) {
   EXPECT_EQ(lib.summary[2].entries, 4u);  // genre, artist, album groups
 }
 
-TEST(LibraryReaderTest, CountsStatisticsTheWayACreateJobDoes) {
-  std::vector<ImageTrack> tracks = {Track(u"Pop", u"A", u"X", u"Hi", u"/a/x.mp3", 0, 0, 0, 1),
-                                    Track(u"pop", u"A", u"X", u"\u0100b", u"/a/y.mp3", 0, 0, 0, 2),
-                                    Track(u"Rap", u"B", u"Y", u"Yo", u"/a/\u0100.mp3", 1, 1, 1, 1)};
-  LibraryImage im = MakeLibraryImage(tracks);
-  ReadLibrary lib;
-  ReadFault fault;
-  ASSERT_EQ(ReadImage(im, &lib, &fault), kReadOk) << fault.message;
-  DerivedStats d = DeriveCreateStats(lib);
-  // Genres: "Pop" is counted once (first of its id), "Rap" once.
-  EXPECT_EQ(d.counts[0], 2u);
-  EXPECT_EQ(d.utf16_bytes[0], 8u + 8u);
-  EXPECT_EQ(d.stored_bytes[0], 5u + 5u);
-  // Titles: "Hi" 4 narrow bytes; a wide title keeps its 6 UTF-16 bytes.
-  EXPECT_EQ(d.stored_bytes[3], 4u + 6u + 4u);
-  // Paths: the first in full (8 units: 10 bytes), the second after its
-  // shared "/a/" (5 units: 6 bytes), the third's rest is wide (5 units: 12).
-  EXPECT_EQ(d.utf16_bytes[4], 18u * 3);
-  EXPECT_EQ(d.stored_bytes[4], 10u + 6u + 12u);
-  EXPECT_EQ(CheckCreateStatistics(lib, &fault), kReadOk) << fault.message;
-}
-
-TEST(LibraryReaderTest, EveryTwentiethPathIsCountedInFull) {
-  std::vector<ImageTrack> tracks;
-  for (int i = 0; i < 41; ++i)
-    tracks.push_back(Track(u"G", u"A", u"B", u"T", u"/same/path.mp3", 0, 0, 0, 1));
-  ReadLibrary lib;
-  ReadFault fault;
-  ASSERT_EQ(ReadImage(MakeLibraryImage(tracks), &lib, &fault), kReadOk) << fault.message;
-  // 14 units in full is 16 bytes; a fully shared path leaves its terminator, 2.
-  EXPECT_EQ(DeriveCreateStats(lib).stored_bytes[4], 3u * 16 + 38u * 2);
-}
-
 // One broken rule: the file and the place changed, how, and where the fault
 // is reported when that is not the place changed.
 struct Damage {
