@@ -51,9 +51,10 @@ test: unit fuzz
 demo: release
 	/usr/bin/python3 tools/make-demo-drive $(DEMO)
 
-# File names hold spaces and non-ASCII letters, so they travel NUL-separated.
+# The demo drive is a plain folder, so --fs names its kind.
 run: demo
-	find $(DEMO) -type f -print0 | sort -z | xargs -0 $(RELEASE)/src/cli/qvlib tags --root $(DEMO)/
+	$(RELEASE)/src/cli/qvlib create $(DEMO) --fs fat --yes
+	$(RELEASE)/src/cli/qvlib dump $(DEMO) --fs fat
 
 bench: release
 	@for b in $(RELEASE)/bench/*_bench; do [ -x "$$b" ] && "$$b"; done
