@@ -14,6 +14,7 @@
 #include <nlohmann/json.hpp>
 
 #include "support/temp_dir.h"
+#include "tags/text/text_encoding.h"
 
 namespace qv::test {
 namespace {
@@ -255,35 +256,7 @@ bool PrependBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
 }
 
 std::string Utf8Of(const uint16_t* text) {
-  std::string out;
-  for (size_t i = 0; text[i] != 0; ++i) {
-    uint32_t c = text[i];
-    if (c >= 0xD800 && c < 0xDC00 && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    } else if (c >= 0xD800 && c < 0xE000) {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned>(c));
-      out += escape;
-      continue;
-    }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
+  return Utf16ToUtf8(text, SIZE_MAX, LoneSurrogate::kEscape);
 }
 
 ProgramResult RunQvlib(const std::vector<std::string>& args) {

@@ -3,6 +3,7 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 namespace qv {
@@ -314,6 +315,46 @@ void ToLowerInPlace(char* s) {
   for (; *s != 0; ++s) {
     if (*s >= 'A' && *s <= 'Z') *s = static_cast<char>(*s - 'A' + 'a');
   }
+}
+
+void AppendUtf8(std::string* out, uint32_t cp) {
+  if (cp < 0x80) {
+    out->push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out->push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out->push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out->push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out->push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+std::string Utf16ToUtf8(const uint16_t* s, size_t n, LoneSurrogate lone) {
+  std::string out;
+  for (size_t i = 0; i < n && s[i] != 0; ++i) {
+    uint32_t u = s[i];
+    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < n && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
+      AppendUtf8(&out, 0x10000 + ((u - 0xD800) << 10) + (s[i + 1] - 0xDC00));
+      ++i;
+    } else if (u >= 0xD800 && u <= 0xDFFF) {
+      if (lone == LoneSurrogate::kEscape) {
+        char escape[8];
+        std::snprintf(escape, sizeof(escape), "\\u%04x", u);
+        out.append(escape);
+      } else {
+        AppendUtf8(&out, 0xFFFD);
+      }
+    } else {
+      AppendUtf8(&out, u);
+    }
+  }
+  return out;
 }
 
 }  // namespace qv

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <string>
 
 namespace qv {
 
@@ -44,6 +45,16 @@ Utf16String Utf8ToUtf16(const char* src, int32_t* units, bool little_endian);
 // Decodes n bytes of UTF-8 into dst (or only counts when count_only is set):
 // the number of units, excluding the terminator that writing mode adds.
 int32_t DecodeUtf8(uint16_t* dst, const char* src, size_t n, bool count_only, bool little_endian);
+
+// Appends a Unicode code point to out as UTF-8.
+void AppendUtf8(std::string* out, uint32_t code_point);
+
+// What a UTF-16 unit that is half of a pair without its other half becomes on
+// the way to UTF-8, which has no form for it.
+enum class LoneSurrogate { kReplace, kEscape };  // U+FFFD, or the text \uXXXX
+
+// Up to n units of s, stopping at a zero unit, as UTF-8.
+std::string Utf16ToUtf8(const uint16_t* s, size_t n, LoneSurrogate lone);
 
 void SwapUtf16Bytes(uint16_t* s, size_t byte_length);
 size_t Utf16Len(const uint16_t* s);
