@@ -14,18 +14,20 @@ std::string Text(int code, const char* path = "") {
 }
 
 TEST(ErrorTexts, EveryCodeWithItsTwoDigitNumber) {
-  EXPECT_EQ(Text(1), "Can only create a Library in the Root Drectory.\nError Code : E-01");
-  EXPECT_EQ(Text(2),
-            "Cannot open a file.\nSee the processin dialog for the file name.\nSkip the file or "
-            "abort creating the library?\nError Code : E-02");
-  EXPECT_EQ(Text(3), "Error occurred while creating library data.\nError Code : E-03");
-  EXPECT_EQ(Text(4), "Error occurred while writing library file.\nError Code : E-04");
-  EXPECT_EQ(Text(5), "Cannot make the library for multiple devices.\nError Code : E-05");
-  EXPECT_EQ(Text(6, "STICK"), "[STICK] is not supported device.\nError Code : E-06");
-  EXPECT_EQ(Text(7), "Selected device is removed.\nError Code : E-07");
-}
-
-TEST(ErrorTexts, DriveNameIsNotReadAsAFormat) {
+  const char* const texts[] = {
+      "Can only create a Library in the Root Drectory.",
+      "Cannot open a file.\nSee the processin dialog for the file name.\nSkip the file or abort "
+      "creating the library?",
+      "Error occurred while creating library data.",
+      "Error occurred while writing library file.",
+      "Cannot make the library for multiple devices.",
+      "[STICK] is not supported device.",
+      "Selected device is removed."};
+  for (int code = 1; code <= 7; ++code) {
+    EXPECT_EQ(Text(code, "STICK"), texts[code - 1] + std::string("\nError Code : E-0") +
+                                       std::to_string(code));
+  }
+  // The drive name is not read as a format.
   EXPECT_EQ(Text(6, "100% %s %d%n"), "[100% %s %d%n] is not supported device.\nError Code : E-06");
 }
 

@@ -7,18 +7,14 @@
 namespace qv {
 namespace {
 
-TimeOfDay At(int32_t seconds, int32_t micro = 0) {
-  return TimeOfDay{seconds, micro};
-}
-
-ProgressInputs Inputs(int32_t handled, int32_t total, bool scan_ended, bool flush = false,
-                      const char* file = nullptr) {
-  return ProgressInputs{handled, total, scan_ended, flush, file};
-}
-
 class ProgressModelTest : public ::testing::Test {
  protected:
-  void SetUp() override { model.Begin(true, At(1000)); }
+  void SetUp() override { model.Begin(true, TimeOfDay{1000, 0}); }
+  // One refresh at a whole second, after the scan unless told.
+  void Tick(int32_t handled, int32_t total, int32_t second, bool scan_ended = true,
+            bool flush = false, const char* file = nullptr) {
+    model.Refresh(ProgressInputs{handled, total, scan_ended, flush, file}, TimeOfDay{second, 0});
+  }
   std::string Remaining() const { return model.view().remaining; }
   std::string Elapsed() const { return model.view().elapsed; }
   ProgressModel model;
@@ -27,18 +23,17 @@ class ProgressModelTest : public ::testing::Test {
 TEST_F(ProgressModelTest, StartsWithTheJobStartTexts) {
   EXPECT_STREQ(model.view().message, "Creating..");
   EXPECT_STREQ(model.view().caption, "Processed");
-  EXPECT_EQ(Elapsed(), "00:00");
-  EXPECT_EQ(Remaining(), "--:--");
+  EXPECT_EQ(Elapsed() + Remaining(), "00:00--:--");
   ProgressModel update;
-  update.Begin(false, At(5));
+  update.Begin(false, TimeOfDay{5, 0});
   EXPECT_STREQ(update.view().message, "Updating..");
 }
 
 TEST_F(ProgressModelTest, KeepsFivePerCentForTheFinishingSteps) {
-  model.Refresh(Inputs(500, 1000, true), At(1001));
+  Tick(500, 1000, 1001);
   EXPECT_EQ(model.view().percent, 47);
   EXPECT_DOUBLE_EQ(model.view().bar_value, 475.0);
-  model.Refresh(Inputs(1000, 1000, true), At(1002));
+  Tick(1000, 1000, 1002);
   EXPECT_EQ(model.view().percent, 95);
   model.Finish();
   EXPECT_EQ(model.view().percent, 100);
@@ -46,7 +41,7 @@ TEST_F(ProgressModelTest, KeepsFivePerCentForTheFinishingSteps) {
 }
 
 TEST_F(ProgressModelTest, LeavesBarTitleAndEstimateAloneWhileTheScanRuns) {
-  model.Refresh(Inputs(300, 400, false, false, "/d/a.mp3"), At(1003));
+  Tick(300, 400, 1003, false, false, "/d/a.mp3");
   EXPECT_EQ(model.view().percent, 0);
   EXPECT_DOUBLE_EQ(model.view().bar_value, 0.0);
   EXPECT_EQ(Remaining(), "--:--");
@@ -58,60 +53,57 @@ TEST_F(ProgressModelTest, LeavesBarTitleAndEstimateAloneWhileTheScanRuns) {
 }
 
 TEST_F(ProgressModelTest, CountsElapsedMinutesPastTwoDigits) {
-  model.Refresh(Inputs(0, 0, false), At(1065, 999999));
+  model.Refresh(ProgressInputs{0, 0, false, false, nullptr}, TimeOfDay{1065, 999999});
   EXPECT_EQ(Elapsed(), "01:05");
-  model.Refresh(Inputs(0, 0, false), At(1000 + 6000));
+  Tick(0, 0, 7000, false);
   EXPECT_EQ(Elapsed(), "100:00");
   // Within the same second nothing is recomputed.
-  model.Refresh(Inputs(0, 0, false), At(7000, 900000));
+  model.Refresh(ProgressInputs{0, 0, false, false, nullptr}, TimeOfDay{7000, 900000});
   EXPECT_EQ(Elapsed(), "100:00");
 }
 
 TEST_F(ProgressModelTest, FirstSecondAfterTheScanOnlySetsTheBaseline) {
-  model.Refresh(Inputs(250, 1000, true), At(1010));
+  Tick(0, 1000, 1010);  // no baseline while nothing is handled
+  Tick(0, 1000, 1011);
   EXPECT_EQ(Remaining(), "--:--");
-  model.Refresh(Inputs(500, 1000, true), At(1011));
+  Tick(250, 1000, 1012);
+  EXPECT_EQ(Remaining(), "--:--");
+  Tick(500, 1000, 1013);
   EXPECT_EQ(Remaining(), "00:02");  // half left at a quarter a second
 }
 
-TEST_F(ProgressModelTest, NoBaselineWhileNothingIsHandled) {
-  model.Refresh(Inputs(0, 1000, true), At(1010));
-  model.Refresh(Inputs(0, 1000, true), At(1011));
-  EXPECT_EQ(Remaining(), "--:--");
-}
-
 TEST_F(ProgressModelTest, EstimateKeepsItsValueWithoutProgress) {
-  model.Refresh(Inputs(250, 1000, true), At(1010));
-  model.Refresh(Inputs(500, 1000, true), At(1011));
+  Tick(250, 1000, 1010);
+  Tick(500, 1000, 1011);
   // Fifteen still seconds dilute the one gain: 0.25 over 16 samples.
-  for (int32_t t = 1012; t <= 1026; ++t) model.Refresh(Inputs(500, 1000, true), At(t));
+  for (int32_t t = 1012; t <= 1026; ++t) Tick(500, 1000, t);
   EXPECT_EQ(Remaining(), "00:32");
   // Once the ring holds no gain at all, the last estimate stays.
-  for (int32_t t = 1027; t <= 1060; ++t) model.Refresh(Inputs(500, 1000, true), At(t));
+  for (int32_t t = 1027; t <= 1060; ++t) Tick(500, 1000, t);
   EXPECT_EQ(Remaining(), "00:32");
 }
 
 TEST_F(ProgressModelTest, SecondsSpentWritingABatchAreNotSampled) {
-  model.Refresh(Inputs(250, 1000, true), At(1010));
-  model.Refresh(Inputs(250, 1000, true, /*flush=*/true), At(1011));
-  model.Refresh(Inputs(500, 1000, true), At(1012));
+  Tick(250, 1000, 1010);
+  Tick(250, 1000, 1011, true, /*flush=*/true);
+  Tick(500, 1000, 1012);
   // Sampled, the still second would have halved the average gain (04 left).
   EXPECT_EQ(Remaining(), "00:02");
 }
 
 TEST_F(ProgressModelTest, AddPassRestartsClockAndEstimate) {
-  model.Refresh(Inputs(250, 1000, true), At(1010));
-  model.Refresh(Inputs(500, 1000, true), At(1011));
-  model.BeginAddPass(At(1100));
+  Tick(250, 1000, 1010);
+  Tick(500, 1000, 1011);
+  model.BeginAddPass(TimeOfDay{1100, 0});
   EXPECT_STREQ(model.view().caption, "Added");
-  model.Refresh(Inputs(0, 8, true, false, "/d/new.mp3"), At(1101));
+  Tick(0, 8, 1101, true, false, "/d/new.mp3");
   EXPECT_EQ(Elapsed(), "00:01");
   EXPECT_EQ(model.view().total, 8);
   EXPECT_STREQ(model.view().file, "/d/new.mp3");
   // The first add-pass second is a new baseline, not a sample against the
   // main pass.
-  model.Refresh(Inputs(2, 8, true), At(1102));
-  model.Refresh(Inputs(4, 8, true), At(1103));
+  Tick(2, 8, 1102);
+  Tick(4, 8, 1103);
   EXPECT_EQ(Remaining(), "00:02");
   model.Finish();
   EXPECT_EQ(model.view().percent, 100);
