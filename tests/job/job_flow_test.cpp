@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -211,34 +212,23 @@ TEST_F(JobFlowTest, SkipGoesOnWithTheNextFile) {
   for (bool enabled : cancel_enabled_after_skip) EXPECT_TRUE(enabled);
 }
 
-TEST_F(JobFlowTest, AbortRestoresTheOldLibrary) {
-  const auto before = MakeOldLibrary();
-  AddSongs("New", 4);
-  drive.Write("New/zz-broken.mp3", {});
-  unreadable_answers = {kAnswerAlternate};
-  Run(ScriptedEngine());
-  EXPECT_FALSE(succeeded);
-  EXPECT_FALSE(host->end_succeeded);
-  EXPECT_EQ(host->alerts, (std::vector<int>{2}));  // no further alert
-  EXPECT_EQ(raised, 2);
-  EXPECT_EQ(g.closes, 1);
-  EXPECT_TRUE(host->finish_text.empty());
-  EXPECT_EQ(Snapshot(), before);
-}
-
-TEST_F(JobFlowTest, FailingEngineStepsRestoreTheOldLibraryByteForByte) {
+// Abort at an unreadable file, a failing engine step or a failing backup:
+// the error is raised once and the old library is back byte for byte.
+TEST_F(JobFlowTest, AbortAndFailuresRestoreTheOldLibraryByteForByte) {
   struct Case {
     const char* name;
     std::function<void()> arm;
     int code;
   };
   const std::vector<Case> cases = {
+      {"abort", [] { g.add = [](const char* p, int i) { return i == 2 ? 2 : AddFileToBuild(p, 2); }; }, 2},
       {"open", [] { g.open = [] { return 3; }; }, 3},
       {"add", [] { g.add = [](const char* p, int i) { return i == 2 ? 4 : AddFileToBuild(p, 2); }; }, 4},
       {"add data", [] { g.add = [](const char* p, int i) { return i == 4 ? 3 : AddFileToBuild(p, 2); }; }, 3},
       {"flush", [] { g.flush = [] { return FlushBuild(1), 3; }; }, 3},
       // The new library is complete on the drive when the step reports 4.
       {"finish", [] { g.finish = [] { return FinishBuild(), 4; }; }, 4},
+      {"backup", [] {}, 4},
   };
   const auto before = MakeOldLibrary();
   AddSongs("New", 6);
@@ -246,29 +236,25 @@ TEST_F(JobFlowTest, FailingEngineStepsRestoreTheOldLibraryByteForByte) {
     SCOPED_TRACE(c.name);
     g = Script{};
     c.arm();
-    Run(ScriptedEngine());
+    const bool backup = c.name == std::string("backup");
+    unreadable_answers = {kAnswerAlternate};
+    FaultyFileDoor door;
+    door.FailNth(FileOp::kOpen, 2, ".bak");
+    {
+      std::optional<ScopedFileDoor> scoped;
+      if (backup) scoped.emplace(&door);
+      Run(ScriptedEngine());
+    }
+    EXPECT_EQ(door.Fired(), backup);
     EXPECT_FALSE(succeeded);
-    EXPECT_EQ(host->alerts, (std::vector<int>{c.code}));
+    EXPECT_FALSE(host->end_succeeded);
+    EXPECT_TRUE(host->finish_text.empty());
+    EXPECT_EQ(host->alerts, (std::vector<int>{c.code}));  // no further alert
     EXPECT_EQ(raised, c.code);
-    EXPECT_EQ(g.closes, 1);
+    EXPECT_EQ(g.opens, backup ? 0 : 1);  // no body after a failed backup
+    EXPECT_EQ(g.closes, backup ? 0 : 1);
     EXPECT_EQ(Snapshot(), before);
   }
-}
-
-TEST_F(JobFlowTest, FailedBackupRaisesFourAndRunsNoBody) {
-  const auto before = MakeOldLibrary();
-  AddSongs("New", 2);
-  FaultyFileDoor door;
-  door.FailNth(FileOp::kOpen, 2, ".bak");
-  {
-    ScopedFileDoor scoped(&door);
-    Run(ScriptedEngine());
-  }
-  EXPECT_TRUE(door.Fired());
-  EXPECT_FALSE(succeeded);
-  EXPECT_EQ(host->alerts, (std::vector<int>{4}));
-  EXPECT_EQ(g.opens, 0);
-  EXPECT_EQ(Snapshot(), before);
 }
 
 // Cancels at the twentieth directory entry, from inside the scan.
