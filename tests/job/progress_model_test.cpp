@@ -20,16 +20,11 @@ class ProgressModelTest : public ::testing::Test {
   ProgressModel model;
 };
 
-TEST_F(ProgressModelTest, StartsWithTheJobStartTexts) {
+// Starts with the job's texts; keeps five per cent for the finishing steps.
+TEST_F(ProgressModelTest, StartsEmptyAndEndsFull) {
   EXPECT_STREQ(model.view().message, "Creating..");
   EXPECT_STREQ(model.view().caption, "Processed");
   EXPECT_EQ(Elapsed() + Remaining(), "00:00--:--");
-  ProgressModel update;
-  update.Begin(false, TimeOfDay{5, 0});
-  EXPECT_STREQ(update.view().message, "Updating..");
-}
-
-TEST_F(ProgressModelTest, KeepsFivePerCentForTheFinishingSteps) {
   Tick(500, 1000, 1001);
   EXPECT_EQ(model.view().percent, 47);
   EXPECT_DOUBLE_EQ(model.view().bar_value, 475.0);
@@ -38,6 +33,9 @@ TEST_F(ProgressModelTest, KeepsFivePerCentForTheFinishingSteps) {
   model.Finish();
   EXPECT_EQ(model.view().percent, 100);
   EXPECT_DOUBLE_EQ(model.view().bar_value, 1000.0);
+  ProgressModel update;
+  update.Begin(false, TimeOfDay{5, 0});
+  EXPECT_STREQ(update.view().message, "Updating..");
 }
 
 TEST_F(ProgressModelTest, LeavesBarTitleAndEstimateAloneWhileTheScanRuns) {

@@ -5,7 +5,6 @@
 
 #include <atomic>
 #include <deque>
-#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -18,8 +17,6 @@ class ScriptedJobHost : public JobHost {
  public:
   // Answers for the Skip/Abort question, in order; Skip when the list is empty.
   std::deque<int> unreadable_answers;
-  // Called on the job thread when an alert opens, before it is answered.
-  std::function<void(int code)> on_alert;
 
   void BeginJob(const ProgressView& view, const char* volume_name) override {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -29,12 +26,10 @@ class ScriptedJobHost : public JobHost {
   void ShowProgress(const ProgressView& view) override {
     std::lock_guard<std::mutex> lock(mutex_);
     last_view = view;
-    ++progress_calls;
   }
   void SetBarMaximum(int32_t maximum) override { bar_maximum = maximum; }
   void SetCancelEnabled(bool enabled) override { cancel_enabled = enabled; }
   void OpenAlert(int code, const char* text, const char* file, AlertAnswer* answer) override {
-    if (on_alert) on_alert(code);
     int reply = kAnswerDefault;
     {
       std::lock_guard<std::mutex> lock(mutex_);
@@ -49,15 +44,11 @@ class ScriptedJobHost : public JobHost {
     answer->Answer(reply);
   }
   void ShowFinish(const char* text) override { finish_text = text; }
-  void EndJob(bool succeeded) override {
-    ended = true;
-    end_succeeded = succeeded;
-  }
+  void EndJob(bool succeeded) override { end_succeeded = succeeded; }
 
   // Read after the job has ended.
   ProgressView first_view{};
   ProgressView last_view{};
-  int progress_calls = 0;
   std::string volume;
   std::atomic<int32_t> bar_maximum{-1};
   std::atomic<bool> cancel_enabled{false};
@@ -65,7 +56,6 @@ class ScriptedJobHost : public JobHost {
   std::vector<std::string> alert_texts;
   std::vector<std::string> alert_files;
   std::string finish_text;
-  bool ended = false;
   bool end_succeeded = false;
 
  private:
