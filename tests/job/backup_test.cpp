@@ -90,7 +90,9 @@ TEST_F(BackupTest, CopiesComeBackOnFailureAndGoAwayOnSuccess) {
       EXPECT_EQ(BakCount(kind), 0);
       EXPECT_STREQ(LibraryDir(), "");
       EXPECT_STREQ(BackupDir(), "");
-      if (kind == 2) EXPECT_FALSE(fs::exists(Top(1)));
+      if (kind == 2) {
+        EXPECT_FALSE(fs::exists(Top(1)));
+      }
     }
   }
 }
