@@ -11,6 +11,10 @@ namespace qv {
 inline uint16_t LoadLe16(std::span<const uint8_t> b, size_t at) {
   return static_cast<uint16_t>(b[at] | (b[at + 1] << 8));
 }
+// Raw-pointer form, for packed records the caller has already bounded.
+inline uint16_t LoadLe16(const uint8_t* b, size_t at) {
+  return static_cast<uint16_t>(b[at] | (b[at + 1] << 8));
+}
 inline uint32_t LoadLe32(std::span<const uint8_t> b, size_t at) {
   return static_cast<uint32_t>(b[at]) | (static_cast<uint32_t>(b[at + 1]) << 8) |
          (static_cast<uint32_t>(b[at + 2]) << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
@@ -31,7 +35,8 @@ inline uint64_t LoadBe64(std::span<const uint8_t> b, size_t at) {
 }
 // ID3v2 sizes: four bytes of seven bits each.
 inline uint32_t LoadSyncsafe32(std::span<const uint8_t> b, size_t at) {
-  return (static_cast<uint32_t>(b[at] & 0x7F) << 21) | (static_cast<uint32_t>(b[at + 1] & 0x7F) << 14) |
+  return (static_cast<uint32_t>(b[at] & 0x7F) << 21) |
+         (static_cast<uint32_t>(b[at + 1] & 0x7F) << 14) |
          (static_cast<uint32_t>(b[at + 2] & 0x7F) << 7) | static_cast<uint32_t>(b[at + 3] & 0x7F);
 }
 

@@ -5,6 +5,7 @@
 
 #include "library/build/library_builder.h"
 #include "library/build/utf16_text.h"
+#include "platform/byte_order.h"
 
 namespace qv {
 namespace {
@@ -116,7 +117,7 @@ constexpr FoldTable kFold = MakeFoldTable();
 // the same key as the string copied out and passed to MakeSortKey with the
 // slot's maximum size.
 void MakeRecordSortKey(const uint8_t* record, int slot, uint16_t* key) {
-  uint16_t locator = static_cast<uint16_t>(record[24 + 2 * slot] | (record[25 + 2 * slot] << 8));
+  uint16_t locator = LoadLe16(record, 24 + 2 * slot);
   const uint8_t* at = record + 34 + (locator & 0x0FFF);
   uint32_t last = kSlotMaxBytes[slot] / 2 - 1;
   uint32_t i = 0;
@@ -127,7 +128,7 @@ void MakeRecordSortKey(const uint8_t* record, int slot, uint16_t* key) {
     }
   } else {
     for (; i < last; ++i) {
-      uint16_t u = static_cast<uint16_t>(at[2 * i] | (at[2 * i + 1] << 8));
+      uint16_t u = LoadLe16(at, 2 * i);
       if (u == 0) break;
       key[i] = kFold.weight[u];
     }
@@ -161,7 +162,7 @@ void BuildRecordKeys(LibraryBuilder* /*b*/, const uint8_t* record, uint16_t cate
                      SortKeySet* keys) {
   for (int s = category; s <= kTitle; ++s) MakeRecordSortKey(record, s, keys->slot[s]);
   CopyRecordString(record, category, keys->slot[5]);
-  keys->track_number = static_cast<uint16_t>(record[16] | (record[17] << 8));
+  keys->track_number = LoadLe16(record, 16);
 }
 
 int CompareSortKeys(const LibraryBuilder* b, const SortKeySet* a, const SortKeySet* c) {
@@ -193,7 +194,7 @@ void BuildPositionKey(LibraryBuilder* b, uint32_t position, SortKeySet* keys) {
 class RecordKeyUnits {
  public:
   RecordKeyUnits(const uint8_t* record, int slot) {
-    uint16_t locator = static_cast<uint16_t>(record[24 + 2 * slot] | (record[25 + 2 * slot] << 8));
+    uint16_t locator = LoadLe16(record, 24 + 2 * slot);
     at_ = record + 34 + (locator & 0x0FFF);
     narrow_ = (locator & 0x8000) != 0;
     last_ = kSlotMaxBytes[slot] / 2 - 1;
@@ -203,7 +204,7 @@ class RecordKeyUnits {
   uint16_t Unit(uint32_t i) const {
     uint32_t n = i + skip_;
     if (n >= last_) return 0;
-    uint16_t raw = narrow_ ? at_[n] : static_cast<uint16_t>(at_[2 * n] | (at_[2 * n + 1] << 8));
+    uint16_t raw = narrow_ ? at_[n] : LoadLe16(at_, 2 * n);
     return kFold.weight[raw];
   }
 
@@ -241,7 +242,7 @@ int ComparePivot(LibraryBuilder* b, const SortKeySet* pivot, uint32_t position) 
     int r = CompareSlotWithRecord(pivot->slot[k], record, k);
     if (r != 0) return r;
   }
-  uint16_t number = static_cast<uint16_t>(record[16] | (record[17] << 8));
+  uint16_t number = LoadLe16(record, 16);
   if (pivot->track_number != number) return pivot->track_number < number ? -1 : 1;
   if (category == kTitle) return 0;
   return CompareSlotWithRecord(pivot->slot[kTitle], record, kTitle);

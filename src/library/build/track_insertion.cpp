@@ -138,7 +138,7 @@ int AddTrackRecord(LibraryBuilder* b, const TrackTags* tags) {
 }
 
 uint32_t CopyRecordString(const uint8_t* record, int slot, uint16_t* dst) {
-  uint16_t locator = static_cast<uint16_t>(record[24 + 2 * slot] | (record[25 + 2 * slot] << 8));
+  uint16_t locator = LoadLe16(record, 24 + 2 * slot);
   const uint8_t* at = record + kLocatorBase + (locator & kLocatorDistance);
   uint32_t max_units = kSlotMaxBytes[slot] / 2;
   if ((locator & kLocator8Bit) != 0) {
@@ -147,7 +147,7 @@ uint32_t CopyRecordString(const uint8_t* record, int slot, uint16_t* dst) {
   }
   uint32_t units = 0;
   while (units < max_units - 1) {
-    uint16_t u = static_cast<uint16_t>(at[2 * units] | (at[2 * units + 1] << 8));
+    uint16_t u = LoadLe16(at, 2 * units);
     if (u == 0) break;
     dst[units++] = u;
   }
