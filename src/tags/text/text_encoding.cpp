@@ -93,6 +93,26 @@ int64_t Convert(const char* from, const char* to, const char* in, size_t in_byte
 // Work areas of path size stay on the stack; only longer texts go to the heap.
 constexpr size_t kStackWorkBytes = 4200;
 
+// A zeroed conversion area: on the stack for the short texts of tags and
+// paths, from the heap for anything longer; null when that fails.
+class WorkArea {
+ public:
+  explicit WorkArea(size_t size)
+      : bytes_(size <= kStackWorkBytes ? stack_ : static_cast<char*>(std::malloc(size))) {
+    if (bytes_) std::memset(bytes_, 0, size);
+  }
+  ~WorkArea() {
+    if (bytes_ != stack_) std::free(bytes_);
+  }
+  WorkArea(const WorkArea&) = delete;
+  WorkArea& operator=(const WorkArea&) = delete;
+  char* bytes() { return bytes_; }
+
+ private:
+  alignas(uint16_t) char stack_[kStackWorkBytes];
+  char* bytes_;
+};
+
 // Encodings in which every byte below 0x80 is the character of that number.
 // Shift-JIS is not one of them: there 0x5C is the yen sign.
 bool AsciiIsIdentity(const char* encoding) {
@@ -124,15 +144,12 @@ int32_t IconvToUtf16(uint16_t* dst, const char* src, int32_t cap, const char* fr
     int32_t widened = WidenAscii(dst, src, cap);
     if (widened != -2) return widened;
   }
-  size_t work_bytes = 2 * static_cast<size_t>(cap) + 2;
-  alignas(uint16_t) char stack_work[kStackWorkBytes];
-  char* work =
-      work_bytes <= sizeof(stack_work) ? stack_work : static_cast<char*>(std::malloc(work_bytes));
+  WorkArea area(2 * static_cast<size_t>(cap) + 2);
+  char* work = area.bytes();
   if (!work) {
     dst[0] = 0;
     return -1;
   }
-  std::memset(work, 0, work_bytes);
   int64_t left =
       Convert(from, "UTF-16LE", src, std::strlen(src) + 1, work, 2 * static_cast<size_t>(cap));
   int32_t result = -1;
@@ -151,7 +168,6 @@ int32_t IconvToUtf16(uint16_t* dst, const char* src, int32_t cap, const char* fr
     dst[units] = 0;
     result = cap - static_cast<int32_t>(left / 2);
   }
-  if (work != stack_work) std::free(work);
   return result;
 }
 
@@ -160,15 +176,12 @@ int32_t IconvFromUtf16(char* dst, const uint16_t* src, int32_t cap, const char* 
     dst[0] = 0;
     return -1;
   }
-  size_t work_bytes = static_cast<size_t>(cap) + 2;
-  char stack_work[kStackWorkBytes];
-  char* work =
-      work_bytes <= sizeof(stack_work) ? stack_work : static_cast<char*>(std::malloc(work_bytes));
+  WorkArea area(static_cast<size_t>(cap) + 2);
+  char* work = area.bytes();
   if (!work) {
     dst[0] = 0;
     return -1;
   }
-  std::memset(work, 0, work_bytes);
   int64_t left = Convert("UTF-16LE", to, reinterpret_cast<const char*>(src), 2 * Utf16Len(src),
                          work, static_cast<size_t>(cap));
   int32_t result = -1;
@@ -179,7 +192,6 @@ int32_t IconvFromUtf16(char* dst, const uint16_t* src, int32_t cap, const char* 
     std::memcpy(dst, work, n + 1);
     result = static_cast<int32_t>(n);
   }
-  if (work != stack_work) std::free(work);
   return result;
 }
 
