@@ -13,7 +13,7 @@
 #include <filesystem>
 #include <string>
 
-#include "library/build/library_builder.h"
+#include "library/builder/library_builder.h"
 #include "library/files/library_files.h"
 #include "tags/track_tags.h"
 

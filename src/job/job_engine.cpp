@@ -1,6 +1,6 @@
 #include "job/job_engine.h"
 
-#include "library/build/library_builder.h"
+#include "library/builder/library_builder.h"
 #include "library/files/library_files.h"
 #include "library/update/update_ops.h"
 

@@ -17,7 +17,7 @@
 #include "job/backup.h"
 #include "job/file_list.h"
 #include "job/job_driver.h"
-#include "library/build/library_builder.h"
+#include "library/builder/library_builder.h"
 #include "library/files/library_files.h"
 #include "platform/directory_door.h"
 #include "support/faulty_file_door.h"

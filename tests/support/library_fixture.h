@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "library/build/library_builder.h"
+#include "library/builder/library_builder.h"
 #include "library/files/library_files.h"
 #include "tags/track_tags.h"
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "library/build/library_builder.h"
+#include "library/builder/library_builder.h"
 
 namespace qv {
 

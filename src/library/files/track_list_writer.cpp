@@ -45,7 +45,7 @@
 #include <cstring>
 #include <span>
 
-#include "library/build/library_builder.h"
+#include "library/builder/library_builder.h"
 #include "library/files/library_files.h"
 #include "platform/byte_order.h"
 #include "platform/file_door.h"

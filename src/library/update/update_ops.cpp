@@ -3,7 +3,7 @@
 // is put back.
 #include "library/update/update_ops.h"
 
-#include "library/build/library_builder.h"
+#include "library/builder/library_builder.h"
 
 namespace qv {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "library/build/library_builder.h"
+#include "library/builder/library_builder.h"
 #include "library/files/library_files.h"
 #include "library/files/library_reader.h"
 #include "platform/byte_order.h"

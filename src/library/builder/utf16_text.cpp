@@ -1,4 +1,4 @@
-#include "library/build/utf16_text.h"
+#include "library/builder/utf16_text.h"
 
 namespace qv {
 

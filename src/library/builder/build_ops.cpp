@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "library/build/library_builder.h"
+#include "library/builder/library_builder.h"
 #include "library/files/library_files.h"
 
 namespace qv {

@@ -3,8 +3,8 @@
 // batch quicksort whose exact steps decide the order of equal keys.
 #include <cstring>
 
-#include "library/build/library_builder.h"
-#include "library/build/utf16_text.h"
+#include "library/builder/library_builder.h"
+#include "library/builder/utf16_text.h"
 #include "platform/byte_order.h"
 
 namespace qv {

@@ -12,7 +12,7 @@
 // Top-level nodes keep all ones in the rank bits: they have no parent.
 #include <cstring>
 
-#include "library/build/library_builder.h"
+#include "library/builder/library_builder.h"
 
 namespace qv {
 namespace {

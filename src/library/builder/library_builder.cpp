@@ -1,5 +1,5 @@
 // The process-wide build state, the error log, and the builder's life cycle.
-#include "library/build/library_builder.h"
+#include "library/builder/library_builder.h"
 
 #include <cstdio>
 #include <cstdlib>

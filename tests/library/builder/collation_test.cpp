@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "library/build/library_builder.h"
+#include "library/builder/library_builder.h"
 #include "library/files/writer_fixture.h"
 
 namespace qv {

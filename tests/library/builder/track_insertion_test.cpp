@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "library/build/library_builder.h"
+#include "library/builder/library_builder.h"
 #include "library/files/writer_fixture.h"
 
 namespace qv {
