@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "cli/command.h"
+#include "cli/escape.h"
 #include "job/drive_check.h"
 #include "library/files/library_files.h"
 #include "platform/volumes.h"
@@ -34,8 +35,10 @@ const char* Reason(const DriveCheckResult& r) {
 int RunDrives() {
   for (const MountedVolume& v : MountedLocalVolumes()) {
     const DriveCheckResult r = MakeCheck(v.mount_path.c_str(), 0, CheckExistingLibrary);
-    std::printf("%s\t%s\t%s\t%d\t%s\n", VolumeDisplayName(v).c_str(), v.mount_path.c_str(),
-                v.type.c_str(), r.check, Reason(r));
+    // A tab or newline in a label or mount path would break the record.
+    std::printf("%s\t%s\t%s\t%d\t%s\n", EscapeControls(VolumeDisplayName(v)).c_str(),
+                EscapeControls(v.mount_path).c_str(), EscapeControls(v.type).c_str(), r.check,
+                Reason(r));
   }
   return kExitOk;
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cli/command.h"
+#include "cli/escape.h"
 #include "cli/library_drive.h"
 #include "library/files/library_reader.h"
 
@@ -118,18 +119,23 @@ json Facts(const ReadLibrary& lib) {
           {"lists", std::move(lists)}};
 }
 
+// A text of the library as printed on one line of the listing.
+std::string Shown(const json& text) {
+  return EscapeControls(text.get<std::string>());
+}
+
 void PrintText(const ReadLibrary& lib, const json& facts) {
   for (uint32_t genre = 0; genre < lib.sections[0].browse[0].entries.size(); ++genre) {
     const json g = GenreJson(lib, genre);
-    std::printf("Genre \"%s\"\n", g["name"].get<std::string>().c_str());
+    std::printf("Genre \"%s\"\n", Shown(g["name"]).c_str());
     for (const json& a : g["artists"]) {
-      std::printf("  Artist \"%s\"\n", a["name"].get<std::string>().c_str());
+      std::printf("  Artist \"%s\"\n", Shown(a["name"]).c_str());
       for (const json& b : a["albums"]) {
-        std::printf("    Album \"%s\"\n", b["name"].get<std::string>().c_str());
+        std::printf("    Album \"%s\"\n", Shown(b["name"]).c_str());
         for (const json& t : b["tracks"]) {
           std::string number = t["number"].is_null() ? "-" : std::to_string(t["number"].get<int>());
-          std::printf("      %5s  %s  %s\n", number.c_str(), t["title"].get<std::string>().c_str(),
-                      t["path"].get<std::string>().c_str());
+          std::printf("      %5s  %s  %s\n", number.c_str(), Shown(t["title"]).c_str(),
+                      Shown(t["path"]).c_str());
         }
       }
     }

@@ -2,15 +2,19 @@
 
 #include <limits.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <stdlib.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "cli/command.h"
+#include "cli/escape.h"
 #include "cli/terminal_host.h"
 #include "job/backup.h"
 #include "job/drive_check.h"
@@ -19,6 +23,7 @@
 #include "job/job_driver.h"
 #include "library/files/library_files.h"
 #include "platform/clock.h"
+#include "platform/file_failure.h"
 #include "platform/volumes.h"
 #include "tags/default_tag_language.h"
 
@@ -128,6 +133,24 @@ void RunWithCancelQuestion(JobDriver& driver, JobState& state, TerminalHost& hos
   sigaction(SIGINT, &previous, nullptr);
 }
 
+// What became of the library after a job that did not succeed: back as it
+// was, or left in the .bak copies that the next job puts back.
+void ReportLibraryAfterFailure(const char* command, const std::string& name, bool cancelled) {
+  if (BackupDir()[0] != 0) {
+    std::string cause;
+    FileFailure failure;
+    if (LastFileFailure(&failure)) cause = " (" + FileFailureLine(failure) + ")";
+    std::fprintf(stderr,
+                 "qvlib %s: the library could not be put back%s; its copies QVDB.DB.bak, "
+                 "QVTL.DB.bak and QVBL.DB.bak stay in %s, and the next job on this drive puts "
+                 "them back first\n",
+                 command, cause.c_str(), EscapeControls(BackupDir()).c_str());
+  } else if (cancelled) {
+    std::fprintf(stderr, "qvlib %s: cancelled; the library on %s is as it was before the job\n",
+                 command, EscapeControls(name).c_str());
+  }
+}
+
 }  // namespace
 
 void AddJobOptions(CLI::App* sub, JobOptions* options) {
@@ -157,10 +180,20 @@ int RunJobCommand(const JobOptions& options, bool create) {
   const uint32_t kind_override = options.fs == "fat"   ? kFileSystemFat
                                  : options.fs == "hfs" ? kFileSystemHfs
                                                        : 0;
+  const char* command = create ? "create" : "update";
   char real[PATH_MAX];
-  const bool exists = realpath(options.drive.c_str(), real) != nullptr;
-  std::string drive = exists ? real : options.drive;
-  if (kind_override == 0 && (!exists || CheckPath(drive.c_str()) < 0)) {
+  int problem = realpath(options.drive.c_str(), real) != nullptr ? 0 : errno;
+  struct stat st {};
+  if (problem == 0 && stat(real, &st) == 0 && !S_ISDIR(st.st_mode)) problem = ENOTDIR;
+  if (problem != 0 || options.drive.empty()) {
+    // Not a drive at all: a usage error, not the alert of a wrong folder.
+    std::fprintf(stderr, "qvlib %s: cannot use \"%s\" as the drive: %s\n", command,
+                 EscapeControls(options.drive).c_str(),
+                 options.drive.empty() ? "the path is empty" : std::strerror(problem));
+    return kExitUsage;
+  }
+  std::string drive = real;
+  if (kind_override == 0 && CheckPath(drive.c_str()) < 0) {
     PrintAlert(kErrorNotRoot, "");
     return kErrorNotRoot;
   }
@@ -171,7 +204,7 @@ int RunJobCommand(const JobOptions& options, bool create) {
                          ? LastPathComponent(drive)
                          : VolumeDisplayName(volume);
   if (check.check == kDriveNotUsable) {
-    PrintAlert(kErrorUnsupportedDevice, name.c_str());
+    PrintAlert(kErrorUnsupportedDevice, EscapeControls(name).c_str());
     return kErrorUnsupportedDevice;
   }
   if (!create && check.check != kDriveHasLibrary) {
@@ -190,7 +223,7 @@ int RunJobCommand(const JobOptions& options, bool create) {
           : "A previous Library has been located on the selected drive!\nAre you sure you want "
             "to overwrite this?\n\n\tSelected Drive : %s\n\tID Tag Language : %s";
   char question[512];
-  std::snprintf(question, sizeof question, format, name.c_str(),
+  std::snprintf(question, sizeof question, format, EscapeControls(name).c_str(),
                 kLanguageNames[language >= 0 && language < 9 ? language : 2]);
   int refusal = kExitOk;
   if (!AskStartQuestion(question, options.yes, &refusal)) return refusal;
@@ -211,8 +244,10 @@ int RunJobCommand(const JobOptions& options, bool create) {
                     ParseUnreadable(options.on_unreadable));
   JobDriver driver(*state, host, LibraryEngine(), settings);
   RunWithCancelQuestion(driver, *state, host);
+  host.PrintSkippedFolders();
   FileListClear();
   if (driver.Succeeded()) return kExitOk;
+  ReportLibraryAfterFailure(command, name, driver.UserCancelled());
   if (driver.UserCancelled()) return kExitCancelled;
   return driver.RaisedError() != 0 ? driver.RaisedError() : kExitFailed;
 }

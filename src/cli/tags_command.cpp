@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/command.h"
+#include "cli/escape.h"
 #include "tags/default_tag_language.h"
 #include "tags/text/text_encoding.h"
 #include "tags/track_tags.h"
@@ -57,20 +58,29 @@ std::string JsonBytes(const std::string& s) {
   return nlohmann::json(s).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
-// GetTrackTags wants full paths and a root ending in "/"; names given
-// relative to the working directory are completed without resolving links,
-// so that the root and the files are completed alike.
-std::string FullPath(const std::string& path) {
-  if (path.empty() || path[0] == '/') return path;
+// GetTrackTags wants full paths and a root ending in "/", and cuts the root
+// off by its length. Names given relative to the working directory are
+// completed, and "." and ".." are resolved by the names alone, without
+// following links, so that the root and the files are completed alike and a
+// file is under the root exactly when its name begins with the root's.
+std::string NormalPath(const std::string& path) {
   std::error_code ec;
   std::filesystem::path full = std::filesystem::absolute(path, ec);
-  return ec ? path : full.string();
+  if (ec) full = path;
+  std::string normal = full.lexically_normal().string();
+  while (normal.size() > 1 && normal.back() == '/') normal.pop_back();
+  return normal;
 }
 
 std::string RootPath(const std::string& root) {
-  std::string full = FullPath(root);
+  std::string full = NormalPath(root);
   if (full.empty() || full.back() != '/') full.push_back('/');
   return full;
+}
+
+// True when the normalised path names a file below the root (root ends in "/").
+bool IsUnderRoot(const std::string& path, const std::string& root) {
+  return path.size() > root.size() && path.compare(0, root.size(), root) == 0;
 }
 
 int RunTags(const TagsOptions& options) {
@@ -80,8 +90,14 @@ int RunTags(const TagsOptions& options) {
   int result = kExitOk;
   TrackTagsStorage storage;
   for (const std::string& file : options.files) {
-    const std::string path = FullPath(file);
-    int status = GetTrackTags(path.c_str(), &storage.tags, language, root.c_str());
+    const std::string path = NormalPath(file);
+    int status = 2;
+    if (IsUnderRoot(path, root)) {
+      status = GetTrackTags(path.c_str(), &storage.tags, language, root.c_str());
+    } else {
+      std::fprintf(stderr, "qvlib tags: %s is not under the root %s\n",
+                   EscapeControls(path).c_str(), EscapeControls(root).c_str());
+    }
     std::string line = "{\"file\": " + JsonBytes(file) + ", \"status\": " + std::to_string(status);
     if (status == 0) {
       const TrackTags& t = storage.tags;

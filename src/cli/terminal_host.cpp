@@ -7,6 +7,8 @@
 #include <cctype>
 #include <cstring>
 
+#include "cli/escape.h"
+#include "job/drive_scan.h"
 #include "job/error_codes.h"
 
 namespace qv::cli {
@@ -20,6 +22,13 @@ int TerminalWidth(FILE* f) {
 
 }  // namespace
 
+std::string FileFailureLine(const FileFailure& failure) {
+  std::string line = EscapeControls(failure.path);
+  if (failure.error_number != 0) return line + ": " + std::strerror(failure.error_number);
+  if (failure.offset >= 0) line += ", byte " + std::to_string(failure.offset);
+  return line + ": " + (failure.reason[0] != 0 ? failure.reason : "cannot be written");
+}
+
 TerminalHost::TerminalHost(FILE* out, FILE* err, int in_fd, bool err_is_terminal,
                            UnreadableAnswer unreadable)
     : out_(out), err_(err), in_fd_(in_fd), terminal_(err_is_terminal), unreadable_(unreadable) {}
@@ -31,7 +40,7 @@ void TerminalHost::ClearLine() {
 
 void TerminalHost::BeginJob(const ProgressView& view, const char* volume_name) {
   std::lock_guard<std::mutex> lock(output_);
-  volume_ = volume_name;
+  volume_ = EscapeControls(volume_name);
   std::fprintf(err_, "%s %s\n", view.message, volume_.c_str());
   std::fflush(err_);
 }
@@ -43,7 +52,7 @@ void TerminalHost::ShowProgress(const ProgressView& view) {
   char line[4096];
   std::snprintf(line, sizeof line, "%d%% %s  %s %d/%d  %s  left %s  %s", view.percent,
                 volume_.c_str(), view.caption, view.handled, view.total, view.elapsed,
-                view.remaining, view.file);
+                view.remaining, EscapeControls(view.file).c_str());
   if (terminal_) {
     // One line that rewrites itself, cut to the terminal's width.
     const size_t width = static_cast<size_t>(TerminalWidth(err_)) - 1;
@@ -109,8 +118,11 @@ bool TerminalHost::ReadAnswer(std::string* line, bool (*give_up)(void*), void* c
   }
 }
 
-void TerminalHost::OpenAlert(int code, const char* text, const char* file, AlertAnswer* answer) {
+void TerminalHost::OpenAlert(int code, const char* text, const char* raw_file,
+                             AlertAnswer* answer) {
   question_open_.store(true, std::memory_order_release);
+  const std::string shown = EscapeControls(raw_file);
+  const char* file = shown.c_str();
   int reply = kAnswerDefault;
   if (code == kErrorCannotOpen) {
     UnreadableAnswer how = unreadable_;
@@ -140,6 +152,9 @@ void TerminalHost::OpenAlert(int code, const char* text, const char* file, Alert
     std::lock_guard<std::mutex> lock(output_);
     ClearLine();
     std::fprintf(err_, "%s\n%s\n", kAlertTitle, text);
+    FileFailure failure;
+    if ((code == kErrorCreatingData || code == kErrorWritingFile) && LastFileFailure(&failure))
+      std::fprintf(err_, "%s\n", FileFailureLine(failure).c_str());
     std::fflush(err_);
   }
   question_open_.store(false, std::memory_order_release);
@@ -150,18 +165,32 @@ void TerminalHost::ShowFinish(const char* text) {
   std::lock_guard<std::mutex> lock(output_);
   ClearLine();
   ended_ = true;
-  for (const std::string& file : skipped_) std::fprintf(err_, "skipped: %s\n", file.c_str());
+  PrintSkipped();
   std::fflush(err_);
   std::fprintf(out_, "%s\n", text);
   std::fflush(out_);
 }
 
+void TerminalHost::PrintSkipped() {
+  for (const std::string& file : skipped_) std::fprintf(err_, "skipped: %s\n", file.c_str());
+}
+
+void TerminalHost::PrintSkippedFolders() {
+  std::lock_guard<std::mutex> lock(output_);
+  for (const SkippedFolder& folder : SkippedFolders()) {
+    std::fprintf(err_, "skipped folder: %s: %s\n", EscapeControls(folder.path).c_str(),
+                 std::strerror(folder.error_number));
+  }
+  if (SkippedFolderCount() > SkippedFolders().size()) {
+    std::fprintf(err_, "skipped folders: %zu more\n", SkippedFolderCount() - SkippedFolders().size());
+  }
+  std::fflush(err_);
+}
+
 void TerminalHost::EndJob(bool succeeded) {
   std::lock_guard<std::mutex> lock(output_);
   ClearLine();
-  if (!succeeded) {
-    for (const std::string& file : skipped_) std::fprintf(err_, "skipped: %s\n", file.c_str());
-  }
+  if (!succeeded) PrintSkipped();
   std::fflush(err_);
 }
 

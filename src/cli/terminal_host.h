@@ -13,10 +13,16 @@
 
 #include "job/job_driver.h"
 #include "job/job_host.h"
+#include "platform/file_failure.h"
 
 namespace qv::cli {
 
 enum class UnreadableAnswer { kAsk, kSkip, kAbort };
+
+// The line after an error alert that says which file failed and why: the
+// path and the system's error text, or for a damaged file the path, the byte
+// and what is wrong, as qvlib check names a fault.
+std::string FileFailureLine(const FileFailure& failure);
 
 class TerminalHost : public JobHost {
  public:
@@ -49,9 +55,12 @@ class TerminalHost : public JobHost {
   // nullopt-like false when give_up fired or the input ended.
   bool ReadAnswer(std::string* line, bool (*give_up)(void*), void* context);
   const std::vector<std::string>& skipped() const { return skipped_; }
+  // The folders the scan could not open; only once the scan has ended.
+  void PrintSkippedFolders();
 
  private:
   void ClearLine();
+  void PrintSkipped();
 
   FILE* out_;
   FILE* err_;

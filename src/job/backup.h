@@ -12,10 +12,13 @@ void ClearBackupPaths();
 // Copies the library files of the drive (root with trailing "/") to .bak
 // files when all three are there: true ready for the job, false the copies
 // failed (none is left and the library is untouched). check_library answers
-// 0 when the three files are on the drive.
+// 0 when the three files are on the drive. Copies left by a restore that
+// failed, with no complete library beside them, are put back first.
 bool BackupLibrary(const char* root, uint32_t kind,
                    int (*check_library)(const char* root, uint32_t kind));
 int DiscardBackup();
+// Empties the library directory and puts the copies back. When a copy does
+// not come back, the copies stay and BackupDir keeps naming them.
 int RestoreLibrary();
 int RemoveBackups();
 int RemoveLibraryFiles();

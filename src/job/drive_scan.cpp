@@ -3,6 +3,7 @@
 #include <fcntl.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -19,6 +20,15 @@ namespace {
 constexpr char kRecycleMarker[] =
     "[.ShellClassInfo]\r\nCLSID={645FF040-5081-101B-9F08-00AA002F954E}";
 static_assert(sizeof kRecycleMarker - 1 == kRecycleMarkerBytes);
+
+std::vector<SkippedFolder> g_skipped_folders;
+size_t g_skipped_folder_count = 0;
+
+void NoteSkippedFolder(const char* path, int error_number) {
+  ++g_skipped_folder_count;
+  if (g_skipped_folders.size() < kSkippedFolderLimit)
+    g_skipped_folders.push_back({path, error_number});
+}
 
 // Scan pause point: true when the walk must stop (cancel confirmed).
 bool PausePoint(const JobState& state, bool yield) {
@@ -85,12 +95,26 @@ int32_t WindowsTrasheChecker(const char* path) {
   return std::memcmp(head, kRecycleMarker, sizeof head) == 0 ? 0 : 1;
 }
 
+void ClearSkippedFolders() {
+  g_skipped_folders.clear();
+  g_skipped_folder_count = 0;
+}
+
+const std::vector<SkippedFolder>& SkippedFolders() { return g_skipped_folders; }
+
+size_t SkippedFolderCount() { return g_skipped_folder_count; }
+
 ScanResult searchDirectorySub(JobState& state, const char* path, int32_t level, bool yield) {
   DirectoryDoor& dirs = Directories();
+  errno = 0;
   void* dir = dirs.Open(path);
   // A folder that cannot be read is passed over; the rest of the drive is
-  // still scanned, so an update does not drop the tracks behind it.
-  if (dir == nullptr) return kScanCarryOn;
+  // still scanned, so an update does not drop the tracks behind it. The user
+  // hears of it at the end, with the files that were skipped.
+  if (dir == nullptr) {
+    NoteSkippedFolder(path, errno);
+    return kScanCarryOn;
+  }
   // One buffer per level; the walk is at most eight deep.
   char child[kScanPathBytes];
   DirectoryEntry entry{};

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "job/job_state.h"
 
@@ -30,5 +32,20 @@ int32_t WindowsTrasheChecker(const char* path);
 // gives the processor away before every entry, for the job thread's sake on
 // a machine with one core.
 ScanResult searchDirectorySub(JobState& state, const char* path, int32_t level, bool yield = true);
+
+// A folder the walk could not open, with the errno of the failure. The list
+// keeps the first kSkippedFolderLimit of them (a drive with thousands would
+// otherwise grow it without bound) and counts the rest.
+struct SkippedFolder {
+  std::string path;
+  int error_number;
+};
+inline constexpr size_t kSkippedFolderLimit = 1000;
+// Emptied at each job start; written by the scan thread, read by the front
+// end after the job has ended.
+void ClearSkippedFolders();
+const std::vector<SkippedFolder>& SkippedFolders();
+// How many folders could not be opened, listed or not.
+size_t SkippedFolderCount();
 
 }  // namespace qv

@@ -8,6 +8,7 @@
 #include "job/drive_scan.h"
 #include "job/error_codes.h"
 #include "job/file_list.h"
+#include "platform/file_failure.h"
 
 namespace qv {
 namespace {
@@ -46,6 +47,8 @@ void JobDriver::Start() {
   raised_.store(0, std::memory_order_release);
   engine_.SetFlushInProgress(0);
   FileListClear();
+  ClearSkippedFolders();
+  ClearFileFailure();
 
   model_.Begin(s_.CreateMode, NowTimeOfDay());
   host_.SetCancelEnabled(true);

@@ -3,42 +3,59 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstring>
 
 #include "platform/directory_door.h"
 #include "platform/file_door.h"
+#include "platform/file_failure.h"
 
 namespace qv {
 
+// Each failed step notes its path and errno, read before any clean-up call
+// can change it, so that the user learns which side of the copy failed.
 bool CopyFileNoOverwrite(const char* source, const char* target) {
   FileDoor& files = Files();
   int in = files.Open(source, O_RDONLY, 0);
-  if (in < 0) return false;
+  if (in < 0) {
+    NoteFileFailure(source, errno, -1, "");
+    return false;
+  }
   // O_EXCL: an existing target, even a stale one, fails the copy.
   int out = files.Open(target, O_WRONLY | O_CREAT | O_EXCL, 0644);
   if (out < 0) {
+    NoteFileFailure(target, errno, -1, "");
     files.Close(in);
     return false;
   }
-  bool ok = true;
+  const char* failed = nullptr;
   char buffer[65536];
   for (;;) {
+    errno = 0;
     int64_t n = files.Read(in, buffer, sizeof buffer);
     if (n < 0) {
-      ok = false;
+      failed = source;
       break;
     }
     if (n == 0) break;
+    errno = 0;
     if (WriteFully(out, buffer, static_cast<size_t>(n)) != n) {
-      ok = false;
+      failed = target;
       break;
     }
   }
-  if (ok && files.Fsync(out) != 0) ok = false;
-  if (files.Close(out) != 0) ok = false;
+  if (failed == nullptr && files.Fsync(out) != 0) failed = target;
+  int error_number = errno;
+  if (files.Close(out) != 0 && failed == nullptr) {
+    failed = target;
+    error_number = errno;
+  }
   files.Close(in);
-  if (!ok) files.Remove(target);
-  return ok;
+  if (failed == nullptr) return true;
+  // A write that stopped short without an error is a full disk.
+  NoteFileFailure(failed, error_number != 0 ? error_number : ENOSPC, -1, "");
+  files.Remove(target);
+  return false;
 }
 
 bool RemovePath(const char* path) {

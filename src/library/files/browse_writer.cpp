@@ -41,6 +41,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <span>
 
@@ -59,14 +60,20 @@ constexpr uint32_t kListHeadBytes = 20;
 constexpr uint32_t kEntryBytes = 16;
 constexpr uint32_t kUnsetCount = 0x1FFFFF;
 
-int Fail(int fd, uint32_t step) {
+int Fail(const LibraryBuilder* b, int fd, uint32_t step) {
+  NoteLibraryFileFailure(b, kBrowseFileName, errno);
   Files().Close(fd);
   AppendErrorLog(&TheErrorLog(), kBuilderLive, kSiteWriteBrowseBl, step);
   return 0;
 }
 
 bool WriteExactly(int fd, const uint8_t* bytes, uint32_t count) {
-  return Files().Write(fd, bytes, count) == static_cast<int64_t>(count);
+  errno = 0;
+  const int64_t put = Files().Write(fd, bytes, count);
+  if (put == static_cast<int64_t>(count)) return true;
+  // A regular file takes fewer bytes than asked only when the disk is full.
+  if (put >= 0) errno = ENOSPC;
+  return false;
 }
 
 bool WriteAt(int fd, uint32_t offset, const uint8_t* bytes, uint32_t count) {
@@ -165,16 +172,16 @@ int WriteBrowseLists(LibraryBuilder* b, uint32_t entries[kCategoryCount][kMaxBro
   StoreLe32(h, 4, kFileHeadBytes);
   StoreLe32(h, 8, 0);
   StoreLe32(h, 12, kCategoryCount);
-  if (!WriteExactly(fd, header, kFileHeadBytes)) return Fail(fd, 2);
+  if (!WriteExactly(fd, header, kFileHeadBytes)) return Fail(b, fd, 2);
   uint32_t offset = kFileHeadBytes;
   for (uint16_t c = 0; c < kCategoryCount; ++c) {
     uint32_t size = 0;
     if (uint32_t step = WriteSection(b, fd, c, offset, entries[c], &size); step != 0)
-      return Fail(fd, step);
+      return Fail(b, fd, step);
     offset += size;
   }
   StoreLe32(h, 8, offset);
-  if (!WriteAt(fd, 0, header, kFileHeadBytes)) return Fail(fd, 8);
+  if (!WriteAt(fd, 0, header, kFileHeadBytes)) return Fail(b, fd, 8);
   Files().Close(fd);
   return 1;
 }

@@ -53,6 +53,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <span>
 
@@ -171,7 +172,11 @@ int WriteLibraryIndex(LibraryBuilder* b, const uint32_t entries[kCategoryCount][
     FillStringStats(b, out.subspan(kHeaderBytes, kStatsBytes));
     FillListSummary(b, out.subspan(kHeaderBytes + kStatsBytes, kSummaryBytes), entries);
   }
-  bool written = Files().Write(fd, out.data(), size) == static_cast<int64_t>(size);
+  errno = 0;
+  const int64_t put = Files().Write(fd, out.data(), size);
+  bool written = put == static_cast<int64_t>(size);
+  // A regular file takes fewer bytes than asked only when the disk is full.
+  if (!written) NoteLibraryFileFailure(b, kIndexFileName, put < 0 ? errno : ENOSPC);
   Files().Close(fd);
   if (!written) {
     AppendErrorLog(&TheErrorLog(), kBuilderLive, kSiteWriteBrowseDb, 2);

@@ -24,6 +24,13 @@ inline constexpr uint32_t kFileSystemHfs = 2;
 // null) into out (512 bytes): 1, or 0 when it would not fit.
 int LibraryPath(char* out, const char* drive_path, uint32_t kind, const char* name);
 
+// Keeps a failed call on the library file name as the job's last file
+// failure, for the line after the error alert: error_number of the call, or
+// 0 with the offset and reason of damage found in the file. A short write
+// without an error counts as a full disk.
+void NoteLibraryFileFailure(const LibraryBuilder* b, const char* name, int error_number,
+                            int64_t offset = -1, const char* reason = "");
+
 int OpenLibraryFile(LibraryBuilder* b, const char* name, int flags, unsigned mode);
 int CheckExistingLibrary(const char* drive_path, uint32_t kind);
 int RemoveLibraryFile(LibraryBuilder* b, const char* name);

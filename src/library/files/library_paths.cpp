@@ -5,10 +5,12 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 
 #include "library/files/library_files.h"
 #include "platform/file_door.h"
+#include "platform/file_failure.h"
 
 namespace qv {
 namespace {
@@ -42,11 +44,15 @@ bool AssemblePath(char* out, const char* drive_path, uint32_t kind, const char* 
   return true;
 }
 
-void MakeDirectoryPrefix(char* path, size_t end) {
+// An existing directory is the normal case: 0, or the errno of any other
+// failure, which tells more than the failed open that follows (a top folder
+// that cannot be written, a file where the folder should be).
+int MakeDirectoryPrefix(char* path, size_t end) {
   char kept = path[end];
   path[end] = '\0';
-  Files().Mkdir(path, 0777);  // an existing directory is the normal case
+  int error_number = Files().Mkdir(path, 0777) == 0 || errno == EEXIST ? 0 : errno;
   path[end] = kept;
+  return error_number;
 }
 
 }  // namespace
@@ -66,14 +72,43 @@ int OpenLibraryFile(LibraryBuilder* b, const char* name, int flags, unsigned mod
   char path[kPathArea];
   size_t top_end = 0;
   size_t library_end = 0;
-  if (!AssemblePath(path, b->drive_path, b->file_system_kind, name, &top_end, &library_end))
+  if (!AssemblePath(path, b->drive_path, b->file_system_kind, name, &top_end, &library_end)) {
+    NoteFileFailure(b->drive_path, ENAMETOOLONG, -1, "");
     return -1;
-  MakeDirectoryPrefix(path, top_end);
-  MakeDirectoryPrefix(path, library_end);
+  }
+  const int top_error = MakeDirectoryPrefix(path, top_end);
+  const int library_error = MakeDirectoryPrefix(path, library_end);
   int fd = Files().Open(path, flags, mode);
-  if (fd < 0) return -1;
+  if (fd < 0) {
+    int error_number = errno;
+    size_t end = std::strlen(path);
+    if (top_error != 0) {
+      error_number = top_error;
+      end = top_end;
+    } else if (library_error != 0 || error_number == ENOTDIR) {
+      // ENOTDIR on the open: the library folder is a file.
+      error_number = library_error != 0 ? library_error : error_number;
+      end = library_end;
+    }
+    path[end] = '\0';
+    NoteFileFailure(path, error_number, -1, "");
+    return -1;
+  }
   Files().Fchmod(fd, 0777);  // a failed permission change does not stop the job
+  // The folders' expected EEXIST must not pass for the cause of a later
+  // short read.
+  errno = 0;
   return fd;
+}
+
+void NoteLibraryFileFailure(const LibraryBuilder* b, const char* name, int error_number,
+                            int64_t offset, const char* reason) {
+  char path[kPathArea];
+  size_t top_end = 0;
+  size_t library_end = 0;
+  if (!AssemblePath(path, b->drive_path, b->file_system_kind, name, &top_end, &library_end))
+    path[kPathArea - 1] = '\0';
+  NoteFileFailure(path, error_number, offset, reason);
 }
 
 int CheckExistingLibrary(const char* drive_path, uint32_t kind) {

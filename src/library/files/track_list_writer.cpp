@@ -42,6 +42,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <span>
 
@@ -66,7 +67,12 @@ void Log(uint32_t site, uint32_t step) {
 }
 
 bool WriteExactly(int fd, const uint8_t* bytes, uint32_t count) {
-  return Files().Write(fd, bytes, count) == static_cast<int64_t>(count);
+  errno = 0;
+  const int64_t put = Files().Write(fd, bytes, count);
+  if (put == static_cast<int64_t>(count)) return true;
+  // A regular file takes fewer bytes than asked only when the disk is full.
+  if (put >= 0) errno = ENOSPC;
+  return false;
 }
 
 bool SeekTo(int fd, uint32_t offset) {
@@ -178,7 +184,14 @@ uint32_t StagePages(LibraryBuilder* b, int fd, uint32_t* offset, uint32_t full_s
   return 0;
 }
 
-int Fail(int fd, uint32_t site, uint32_t step, int result) {
+// errno still holds the cause of a failed call; 0 means the file was read
+// whole but is not what this job wrote there.
+int Fail(const LibraryBuilder* b, int fd, uint32_t site, uint32_t step, int result) {
+  if (errno != 0) {
+    NoteLibraryFileFailure(b, kTrackFileName, errno);
+  } else {
+    NoteLibraryFileFailure(b, kTrackFileName, 0, -1, "the file does not hold what this job wrote");
+  }
   Files().Close(fd);
   Log(site, step);
   return result;
@@ -196,13 +209,13 @@ int WriteFirstPages(LibraryBuilder* b) {
   StoreLe32(header, 8, kFileHeadBytes);
   StoreLe32(header, 12, b->total_tracks);
   if (!WriteExactly(fd, b->page_buffer, kFileHeadBytes))
-    return Fail(fd, kSiteWriteTrackPages, 2, 0);
+    return Fail(b, fd, kSiteWriteTrackPages, 2, 0);
   uint32_t offset = kFileHeadBytes;
   if (uint32_t step = StagePages(b, fd, &offset, 3, 4); step != 0)
-    return Fail(fd, kSiteWriteTrackPages, step, 0);
+    return Fail(b, fd, kSiteWriteTrackPages, step, 0);
   StoreLe32(header, 8, offset);
   if (!SeekTo(fd, 0) || !WriteExactly(fd, b->page_buffer, kFileHeadBytes)) {
-    return Fail(fd, kSiteWriteTrackPages, 5, 0);
+    return Fail(b, fd, kSiteWriteTrackPages, 5, 0);
   }
   Files().Close(fd);
   b->tracks_on_disk = b->total_tracks;
@@ -217,16 +230,17 @@ int AppendPages(LibraryBuilder* b) {
   }
   std::span<uint8_t> header(b->page_buffer, kFileHeadBytes);
   if (!SeekTo(fd, 0) || Files().Read(fd, b->page_buffer, kFileHeadBytes) != kFileHeadBytes) {
-    return Fail(fd, kSiteWriteTrackPages, 7, 0);
+    return Fail(b, fd, kSiteWriteTrackPages, 7, 0);
   }
   // A length inside the header would make the new pages overwrite it.
   uint32_t offset = LoadLe32(header, 8);
+  errno = 0;
   if (!HasTag(header, 0, "qvtl") || offset < kFileHeadBytes)
-    return Fail(fd, kSiteWriteTrackPages, 8, 0);
-  if (LoadLe32(header, 12) != b->tracks_on_disk) return Fail(fd, kSiteWriteTrackPages, 9, 0);
-  if (!SeekTo(fd, offset)) return Fail(fd, kSiteWriteTrackPages, 10, 0);
+    return Fail(b, fd, kSiteWriteTrackPages, 8, 0);
+  if (LoadLe32(header, 12) != b->tracks_on_disk) return Fail(b, fd, kSiteWriteTrackPages, 9, 0);
+  if (!SeekTo(fd, offset)) return Fail(b, fd, kSiteWriteTrackPages, 10, 0);
   if (uint32_t step = StagePages(b, fd, &offset, 10, 11); step != 0)
-    return Fail(fd, kSiteWriteTrackPages, step, 0);
+    return Fail(b, fd, kSiteWriteTrackPages, step, 0);
   Files().Close(fd);
   fd = OpenLibraryFile(b, kTrackFileName, O_RDWR, 0);
   if (fd < 0) return 0;
@@ -234,7 +248,7 @@ int AppendPages(LibraryBuilder* b) {
   StoreLe32(header, 12, b->total_tracks);
   b->title_counts[1] = b->total_tracks;
   if (!SeekTo(fd, 0) || !WriteExactly(fd, b->page_buffer, kFileHeadBytes)) {
-    return Fail(fd, kSiteWriteTrackPages, 12, 0);
+    return Fail(b, fd, kSiteWriteTrackPages, 12, 0);
   }
   Files().Close(fd);
   b->tracks_on_disk = b->total_tracks;
@@ -276,27 +290,29 @@ int FinishTrackList(LibraryBuilder* b) {
     return -1;
   }
   if (!SeekTo(fd, 0) || Files().Read(fd, b->page_buffer, kFileHeadBytes) != kFileHeadBytes) {
-    return Fail(fd, kSiteFinishTrackList, 2, -1);
+    return Fail(b, fd, kSiteFinishTrackList, 2, -1);
   }
   if (!HasTag(std::span<const uint8_t>(b->page_buffer, kFileHeadBytes), 0, "qvtl")) {
-    return Fail(fd, kSiteFinishTrackList, 3, -1);
+    errno = 0;
+    return Fail(b, fd, kSiteFinishTrackList, 3, -1);
   }
   uint8_t* stage = b->page_buffer + kFileHeadBytes;
   uint32_t start = 0;
   uint32_t staged = 0;
   for (uint32_t t = 0; t < b->total_tracks; ++t) {
-    if (!SeekTo(fd, b->track_positions[t])) return Fail(fd, kSiteFinishTrackList, 4, -1);
+    if (!SeekTo(fd, b->track_positions[t])) return Fail(b, fd, kSiteFinishTrackList, 4, -1);
     int64_t got = Files().Read(fd, stage + staged, kPageReadBytes);
-    if (got < 0) return Fail(fd, kSiteFinishTrackList, 4, -1);
+    if (got < 0) return Fail(b, fd, kSiteFinishTrackList, 4, -1);
     uint32_t size = PatchNameIds(b, stage + staged, static_cast<uint32_t>(got), t);
     // The staged pages go back as one run, so each must start where the one
     // before it ended.
     if (size == 0 || b->track_positions[t] != b->track_positions[start] + staged) {
-      return Fail(fd, kSiteFinishTrackList, 5, -1);
+      errno = 0;
+      return Fail(b, fd, kSiteFinishTrackList, 5, -1);
     }
     if (staged + size + kStagingReserve > b->page_buffer_size) {
       if (!SeekTo(fd, b->track_positions[start]) || !WriteExactly(fd, stage, staged + size)) {
-        return Fail(fd, kSiteFinishTrackList, 6, -1);
+        return Fail(b, fd, kSiteFinishTrackList, 6, -1);
       }
       start = t + 1;
       staged = 0;
@@ -306,7 +322,7 @@ int FinishTrackList(LibraryBuilder* b) {
   }
   if (staged > 0) {
     if (!SeekTo(fd, b->track_positions[start]) || !WriteExactly(fd, stage, staged)) {
-      return Fail(fd, kSiteFinishTrackList, 7, -1);
+      return Fail(b, fd, kSiteFinishTrackList, 7, -1);
     }
   }
   Files().Close(fd);
