@@ -131,6 +131,33 @@ TEST_F(QvlibJobTest, RefusalsLeaveTheDriveAlone) {
   EXPECT_EQ(Run("update").status, 64);  // nothing to update
 }
 
+// Each refusal names the path and the cause: a drive that is not there is bad
+// usage; a file in the way of the library folders is error 4 with the path.
+TEST_F(QvlibJobTest, MessagesNameThePathAndTheCause) {
+  MakeDrive(1, 1, 1);
+  const std::string d = drive.str();
+  drive.Write("song.mp3", TaggedMp3("A", "B", "C", 1));
+  const struct {
+    std::string in_the_way, drive, options;
+    int status;
+    std::string message;
+  } cases[] = {
+      {"", d + "/gone", " --yes", 64, "\"" + d + "/gone\" as the drive: No such file or directory"},
+      {"", d + "/gone", " --fs fat --yes", 64, "No such file or directory"},
+      {"", "", " --fs fat --yes", 64, "\"\" as the drive: the path is empty"},
+      {"", d + "/song.mp3", " --fs fat --yes", 64, "Not a directory"},
+      {"QUORVEN", d, " --fs fat --yes", 4, "E-04\n" + d + "/QUORVEN: Not a directory\n"},
+      {"QUORVEN/LIBRARY", d, " --fs fat --yes", 4, "E-04\n" + d + "/QUORVEN/LIBRARY: Not a directory\n"},
+  };
+  for (const auto& c : cases) {
+    if (!c.in_the_way.empty()) drive.Write(c.in_the_way, {});
+    const Result r = Qvlib("create " + Quote(c.drive) + c.options);
+    EXPECT_EQ(r.status, c.status) << c.message;
+    EXPECT_TRUE(Has(r.err, c.message)) << r.err;
+    fs::remove_all(drive.path() / "QUORVEN");
+  }
+}
+
 TEST_F(QvlibJobTest, UnreadableFilesAreSkippedAndListedOrAbortTheJob) {
   MakeDrive(2, 1, 3);
   ASSERT_EQ(Run("create").status, 0);

@@ -123,6 +123,23 @@ TEST(LibraryCommandsTest, DumpPrintsTheBrowseTreeAndTheFacts) {
   EXPECT_EQ(doc["lists"].size(), 10u);
 }
 
+// Control characters from tags and names cannot reach the terminal or split
+// a line of the listing; JSON keeps the texts as they are.
+TEST(LibraryCommandsTest, DumpEscapesControlCharacters) {
+  test::TempDir drive;
+  test::PutLibraryImage(test::MakeLibraryImage({Track(u"G\x1b[2J", u"A\tB", u"C\\D", u"T\nU\x7f\u009b",
+                                                      u"/m/\r.mp3", 0, 0, 0, 1)}),
+                        drive.path());
+  CommandRun text = Qvlib("dump " + Quote(drive.str()), true);
+  ASSERT_EQ(text.status, 0);
+  for (const char* shown : {"Genre \"G\\x1b[2J\"\n", "Artist \"A\\tB\"\n", "Album \"C\\\\D\"\n",
+                            "  T\\nU\\x7f\\u009b  /m/\\r.mp3\n"})
+    EXPECT_NE(text.out.find(shown), std::string::npos) << shown << text.out;
+  for (char c : text.out) EXPECT_TRUE(c == '\n' || static_cast<unsigned char>(c) >= 0x20) << int(c);
+  CommandRun run = Qvlib("dump --json " + Quote(drive.str()), true);
+  EXPECT_EQ(json::parse(run.out)["tracks"][0]["title"], "T\nU\x7f\u009b");
+}
+
 // The text a track keeps: its first capacity - 1 units.
 std::string Kept(const std::u16string& text, size_t units) {
   return LibraryTextToUtf8(text.substr(0, std::min(text.size(), units)));

@@ -78,6 +78,31 @@ TEST_F(TagsCommandTest, ExitsZeroWhenEveryFileWasRead) {
   EXPECT_EQ(lines[1]["path"], "/c.mp3");
 }
 
+// The stored path is the file's name below the root, with "." and ".." gone;
+// a file outside the root (a folder whose name only begins like the root's
+// included) is refused with a reason.
+TEST_F(TagsCommandTest, PathsAreCutAtTheRootOnlyForFilesUnderIt) {
+  const std::string d = drive_.str();
+  const struct {
+    std::string root, file, path;
+  } cases[] = {
+      {d, d + "/./Music/../Music/a.mp3", "/Music/a.mp3"},
+      {d + "/Music/", d + "/Music/a.mp3", "/a.mp3"},
+      {d + "/Music/..", d + "/c.mp3", "/c.mp3"},
+      {d + "/Mus", d + "/Music/a.mp3", ""},
+      {d + "/Music", d + "/c.mp3", ""},
+      {d + "/Music", d + "/Music", ""},
+  };
+  for (const auto& c : cases) {
+    test::ProgramResult run = test::RunQvlib({"tags", "--root", c.root, c.file});
+    const json line = Lines(run).at(0);
+    EXPECT_EQ(line["status"], c.path.empty() ? 2 : 0) << c.root << " " << c.file;
+    EXPECT_EQ(run.status, c.path.empty() ? 1 : 0);
+    if (c.path.empty()) EXPECT_NE(run.errors.find("is not under the root"), std::string::npos);
+    else EXPECT_EQ(line["path"], c.path) << c.root << " " << c.file;
+  }
+}
+
 TEST_F(TagsCommandTest, TagLanguageFromTheOptionOrTheLocale) {
   auto artist_and_title = [&](std::vector<std::string> args) {
     args.insert(args.begin(), "tags");

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <string>
 
 #include "library/files/library_files.h"
+#include "platform/file_failure.h"
 #include "support/faulty_file_door.h"
 #include "support/temp_dir.h"
 
@@ -119,6 +121,10 @@ TEST_F(BackupTest, FailedCopyLeavesTheLibraryUntouchedAndNoCopies) {
     EXPECT_FALSE(Backup());
   }
   EXPECT_TRUE(door.Fired());
+  FileFailure failure;  // the user is told which copy failed, and why
+  ASSERT_TRUE(LastFileFailure(&failure));
+  EXPECT_EQ(failure.path, Root() + "QUORVEN/QVTL.DB.bak");
+  EXPECT_EQ(failure.error_number, EIO);
   ExpectLibrary(4);
   EXPECT_EQ(BakCount(), 0);
   EXPECT_STREQ(BackupDir(), "");
@@ -139,6 +145,14 @@ TEST_F(BackupTest, CopiesThatCannotComeBackAreKept) {
   // The copy that did not come back is still on the drive beside the others.
   EXPECT_EQ(ReadFileBytes(Top() / "QVTL.DB.bak"), Content("QVTL.DB", 6));
   EXPECT_EQ(BakCount(), 3);
+  EXPECT_EQ(BackupDir(), Root() + "QUORVEN/");
+  // The next job finds them without a complete library and puts them back
+  // before it copies that library again.
+  ClearBackupPaths();
+  ASSERT_TRUE(Backup());
+  ExpectLibrary(6);
+  EXPECT_EQ(BakCount(), 3);
+  EXPECT_EQ(ReadFileBytes(Top() / "QVTL.DB.bak"), Content("QVTL.DB", 6));
 }
 
 }  // namespace

@@ -85,6 +85,9 @@ int OpenLibraryFile(LibraryBuilder* b, const char* name, int flags, unsigned mod
     if (top_error != 0) {
       error_number = top_error;
       end = top_end;
+    } else if (library_error == ENOTDIR) {
+      error_number = library_error;  // the top folder is a file
+      end = top_end;
     } else if (library_error != 0 || error_number == ENOTDIR) {
       // ENOTDIR on the open: the library folder is a file.
       error_number = library_error != 0 ? library_error : error_number;

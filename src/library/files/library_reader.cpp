@@ -20,6 +20,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -34,10 +35,6 @@
 namespace qv {
 namespace {
 
-// A library file is read whole, but never more than this: far beyond the
-// largest valid file, so a runaway old tail cannot exhaust memory.
-constexpr uint64_t kMaxReadBytes = 256u << 20;
-
 constexpr uint32_t kPageHeadSize = 48;
 constexpr uint32_t kChunkHeadSize = 24;
 constexpr uint32_t kSmallestPage = kPageHeadSize + 5 * (kChunkHeadSize + 4);
@@ -50,7 +47,9 @@ int LoadFile(const std::string& path, std::vector<uint8_t>* bytes, ReadFault* fa
              const char* name) {
   FileDoor& files = Files();
   int fd = files.Open(path.c_str(), O_RDONLY, 0);
-  if (fd < 0) return Fail(fault, name, 0, kReadUnavailable, "cannot open " + path);
+  if (fd < 0)
+    return Fail(fault, name, 0, kReadUnavailable,
+                "cannot open " + path + ": " + std::strerror(errno));
   int64_t size = files.Seek(fd, 0, SEEK_END);
   if (size < 0 || files.Seek(fd, 0, SEEK_SET) != 0) {
     files.Close(fd);
@@ -206,8 +205,8 @@ int ParseTrackList(std::span<const uint8_t> b, ReadLibrary* out, ReadFault* f) {
   uint32_t length = LoadLe32(b, 8);
   if (length < 16 || length > b.size())
     return Fail(f, fn, 8, kReadDamaged,
-                "the file length " + std::to_string(length) + " does not fit the " +
-                    std::to_string(b.size()) + " bytes on disk");
+                "the file length " + std::to_string(length) + " does not fit " +
+                    BytesReadText(b.size()));
   uint32_t count = LoadLe32(b, 12);
   if (count > kReadMaxTracks || count > (length - 16) / kSmallestPage)
     return Fail(f, fn, 12, kReadDamaged,

@@ -241,8 +241,7 @@ int ParseBrowseLists(std::span<const uint8_t> b, ReadLibrary* out, ReadFault* f)
   uint32_t length = LoadLe32(b, 8);
   if (length < 16 || length > b.size())
     return Fail(f, fn, 8, kReadDamaged,
-                "the file length " + Num(length) + " does not fit the " +
-                    Num(out->browse_file_size) + " bytes on disk");
+                "the file length " + Num(length) + " does not fit " + BytesReadText(b.size()));
   if (LoadLe32(b, 12) != 4)
     return Fail(f, fn, 12, kReadDamaged,
                 "the section count is " + Num(LoadLe32(b, 12)) + ", not 4");

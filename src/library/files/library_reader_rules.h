@@ -16,6 +16,19 @@ inline constexpr uint32_t kReadNameLimit[3] = {1000, 150000, 150000};
 // The index in parent of a node without a parent.
 inline constexpr uint32_t kReadNoParent = 0x1FFFFF;
 
+// A library file is read whole, but never more than this: far beyond the
+// largest valid file, so a runaway old tail cannot exhaust memory.
+inline constexpr uint64_t kMaxReadBytes = 256u << 20;
+
+// What a file's length claim is held against, for fault messages: the bytes
+// on disk, or the reader's limit when the file was cut to it, so that the
+// limit does not pass for the size of the file.
+inline std::string BytesReadText(uint64_t size) {
+  if (size >= kMaxReadBytes)
+    return "the " + std::to_string(kMaxReadBytes) + " bytes that the reader takes of a file at most";
+  return "the " + std::to_string(size) + " bytes on disk";
+}
+
 // Records the fault (when fault is not null) and returns status.
 int Fail(ReadFault* fault, const char* file, uint32_t offset, int status, std::string message);
 
