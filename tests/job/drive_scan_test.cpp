@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -36,6 +37,7 @@ class ScriptedDirectories : public SystemDirectoryDoor {
     const std::string p = path;
     if (!refuse.empty() && p.size() >= refuse.size() &&
         p.compare(p.size() - refuse.size(), refuse.size(), refuse) == 0) {
+      errno = EACCES;
       return nullptr;
     }
     return SystemDirectoryDoor::Open(path);
@@ -49,7 +51,10 @@ class ScriptedDirectories : public SystemDirectoryDoor {
 
 class DriveScanTest : public ::testing::Test {
  protected:
-  void SetUp() override { FileListClear(); }
+  void SetUp() override {
+    FileListClear();
+    ClearSkippedFolders();
+  }
   void TearDown() override {
     SetDirectoryDoor(nullptr);
     FileListClear();
@@ -93,6 +98,9 @@ TEST_F(DriveScanTest, FindsAudioFilesOnlyWhereTheWalkMayGo) {
                           "/z/c/later.mp3"};
   EXPECT_EQ(Found(), expected);
   EXPECT_EQ(Load(state.FindCount), static_cast<int32_t>(expected.size()));
+  ASSERT_EQ(SkippedFolderCount(), 1u);  // for the user to hear of at the end
+  EXPECT_EQ(SkippedFolders().at(0).path, drive.str() + "/a/locked");
+  EXPECT_EQ(SkippedFolders().at(0).error_number, EACCES);
 }
 
 TEST_F(DriveScanTest, RecycleBinMarkerMustMatchExactly) {
