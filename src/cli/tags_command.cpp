@@ -131,7 +131,8 @@ void SetupTags(CLI::App& app, int* exit_status) {
       ->check(CLI::IsMember(
           std::vector<std::string>(TagLanguageCodes, TagLanguageCodes + kTagLanguageCount)));
   sub->add_option("--root", options->root,
-                  "Drive root that the stored paths are relative to (default /)");
+                  "Drive root that the stored paths are relative to (default /); a FILE "
+                  "outside it gets status 2");
   sub->add_option("FILE", options->files, "Audio files to read")->required();
   sub->callback([options, exit_status] { *exit_status = RunTags(*options); });
 }
