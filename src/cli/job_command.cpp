@@ -209,7 +209,7 @@ int RunJobCommand(const JobOptions& options, bool create) {
   }
   if (!create && check.check != kDriveHasLibrary) {
     std::fprintf(stderr, "qvlib update: %s holds no complete library; run qvlib create\n",
-                 drive.c_str());
+                 EscapeControls(drive).c_str());
     return kExitUsage;
   }
   const int language =

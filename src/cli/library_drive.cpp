@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstdlib>
 
+#include "cli/escape.h"
 #include "job/drive_check.h"
 #include "library/files/library_files.h"
 #include "platform/volumes.h"
@@ -25,7 +26,8 @@ uint32_t LibraryKindForDrive(const std::string& drive, const std::string& fs_opt
 }
 
 std::string DescribeReadFault(const ReadFault& fault) {
-  return std::string(fault.file) + ", byte " + std::to_string(fault.offset) + ": " + fault.message;
+  return std::string(fault.file) + ", byte " + std::to_string(fault.offset) + ": " +
+         EscapeControls(fault.message);
 }
 
 }  // namespace qv::cli
