@@ -4,6 +4,7 @@
 
 #include "cli/command.h"
 #include "cli/escape.h"
+#include "cli/library_drive.h"
 #include "job/drive_check.h"
 #include "library/files/library_files.h"
 #include "platform/volumes.h"
@@ -11,34 +12,13 @@
 namespace qv::cli {
 namespace {
 
-const char* Reason(const DriveCheckResult& r) {
-  switch (r.check) {
-    case kDriveHasLibrary:
-      return "library present";
-    case kDriveNoLibrary:
-      return "no library";
-    default:
-      break;
-  }
-  switch (r.problem) {
-    case DriveProblem::kReadOnly:
-      return "not usable: read-only";
-    case DriveProblem::kStartupVolume:
-      return "not usable: start-up volume";
-    case DriveProblem::kNotFatOrHfs:
-      return "not usable: not FAT or HFS";
-    default:
-      return "not usable: cannot be examined";
-  }
-}
-
 int RunDrives() {
   for (const MountedVolume& v : MountedLocalVolumes()) {
     const DriveCheckResult r = MakeCheck(v.mount_path.c_str(), 0, CheckExistingLibrary);
     // A tab or newline in a label or mount path would break the record.
     std::printf("%s\t%s\t%s\t%d\t%s\n", EscapeControls(VolumeDisplayName(v)).c_str(),
                 EscapeControls(v.mount_path).c_str(), EscapeControls(v.type).c_str(), r.check,
-                Reason(r));
+                DriveCheckReason(r));
   }
   return kExitOk;
 }

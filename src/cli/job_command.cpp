@@ -15,6 +15,7 @@
 
 #include "cli/command.h"
 #include "cli/escape.h"
+#include "cli/library_drive.h"
 #include "cli/terminal_host.h"
 #include "job/backup.h"
 #include "job/drive_check.h"
@@ -205,6 +206,7 @@ int RunJobCommand(const JobOptions& options, bool create) {
                          : VolumeDisplayName(volume);
   if (check.check == kDriveNotUsable) {
     PrintAlert(kErrorUnsupportedDevice, EscapeControls(name).c_str());
+    std::fprintf(stderr, "%s: %s\n", EscapeControls(drive).c_str(), DriveCheckReason(check));
     return kErrorUnsupportedDevice;
   }
   if (!create && check.check != kDriveHasLibrary) {

@@ -30,4 +30,25 @@ std::string DescribeReadFault(const ReadFault& fault) {
          EscapeControls(fault.message);
 }
 
+const char* DriveCheckReason(const DriveCheckResult& r) {
+  switch (r.check) {
+    case kDriveHasLibrary:
+      return "library present";
+    case kDriveNoLibrary:
+      return "no library";
+    default:
+      break;
+  }
+  switch (r.problem) {
+    case DriveProblem::kReadOnly:
+      return "not usable: read-only";
+    case DriveProblem::kStartupVolume:
+      return "not usable: start-up volume";
+    case DriveProblem::kNotFatOrHfs:
+      return "not usable: not FAT or HFS";
+    default:
+      return "not usable: cannot be examined";
+  }
+}
+
 }  // namespace qv::cli

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "job/drive_check.h"
 #include "library/files/library_reader.h"
 
 namespace qv::cli {
@@ -13,6 +14,10 @@ namespace qv::cli {
 // the --fs choice ("fat" or "hfs") when one was given, else the kind of the
 // FAT or HFS volume mounted at drive, else FAT.
 uint32_t LibraryKindForDrive(const std::string& drive, const std::string& fs_option);
+
+// Why a drive can or cannot take a library: "library present", "no library"
+// or "not usable: read-only" and the like.
+const char* DriveCheckReason(const DriveCheckResult& r);
 
 // "QVBL.DB, byte 52: <message>".
 std::string DescribeReadFault(const ReadFault& fault);

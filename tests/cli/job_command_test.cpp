@@ -146,6 +146,7 @@ TEST_F(QvlibJobTest, MessagesNameThePathAndTheCause) {
       {"", d + "/gone", " --fs fat --yes", 64, "No such file or directory"},
       {"", "", " --fs fat --yes", 64, "\"\" as the drive: the path is empty"},
       {"", d + "/song.mp3", " --fs fat --yes", 64, "Not a directory"},
+      {"", "/", " --yes", 6, "E-06\n/: not usable: start-up volume\n"},
       {"QUORVEN", d, " --fs fat --yes", 4, "E-04\n" + d + "/QUORVEN: Not a directory\n"},
       {"QUORVEN/LIBRARY", d, " --fs fat --yes", 4, "E-04\n" + d + "/QUORVEN/LIBRARY: Not a directory\n"},
   };
