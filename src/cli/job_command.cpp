@@ -2,8 +2,8 @@
 
 #include <limits.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>

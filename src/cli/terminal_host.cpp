@@ -179,7 +179,7 @@ void TerminalHost::PrintSkippedFolders() {
   std::lock_guard<std::mutex> lock(output_);
   for (const SkippedFolder& folder : SkippedFolders()) {
     std::fprintf(err_, "skipped folder: %s: %s\n", EscapeControls(folder.path).c_str(),
-                 std::strerror(folder.error_number));
+                 folder.error_number != 0 ? std::strerror(folder.error_number) : "cannot be opened");
   }
   if (SkippedFolderCount() > SkippedFolders().size()) {
     std::fprintf(err_, "skipped folders: %zu more\n", SkippedFolderCount() - SkippedFolders().size());
