@@ -30,11 +30,15 @@ QMessageBox* OpenAlert(QWidget* window, const QString& text, const char* default
   if (alternate_button != nullptr) no = box->addButton(alternate_button, QMessageBox::RejectRole);
   box->setDefaultButton(yes);
   box->setEscapeButton(no != nullptr ? no : yes);
-  box->setWindowModality(window != nullptr ? Qt::WindowModal : Qt::ApplicationModal);
   QObject::connect(box, &QMessageBox::finished, box, [box, yes, done] {
     done(box->clickedButton() == yes ? kAnswerDefault : kAnswerAlternate);
   });
-  box->open();
+  if (window != nullptr) {
+    box->open();  // window-modal
+  } else {
+    box->setWindowModality(Qt::ApplicationModal);
+    box->show();
+  }
   return box;
 }
 

@@ -52,6 +52,7 @@ MakeStart::~MakeStart() {
     driver_->Answer(kAnswerAlternate);
     driver_.reset();
   }
+  FileListClear();
   delete o_.RunWindow;
   delete o_.MainWindow;
 }
