@@ -68,7 +68,7 @@ gui: demo
 screenshots: release
 	rm -rf $(SHOTS) && mkdir -p $(SHOTS)
 	/usr/bin/python3 tools/make-demo-drive $(SHOTS)/STICK
-	xvfb-run -a -s "-screen 0 1024x768x24" $(RELEASE)/src/controller/library-creator \
+	xvfb-run -a -s "-screen 0 1024x768x24 -wr" $(RELEASE)/src/controller/library-creator \
 		--volume $(SHOTS)/STICK:msdos --screenshots $(SHOTS)
 	$(RELEASE)/src/cli/qvlib check $(SHOTS)/STICK --fs fat --created
 	ls $(SHOTS)/*.png

@@ -65,6 +65,7 @@ void BuildMainWindow(Outlets& o) {
   layout->addLayout(form);
   layout->addWidget(o.RadioButton);
   layout->addLayout(buttons);
+  o.MainWindow->setMinimumWidth(480);
   o.MainWindow->adjustSize();
 }
 
