@@ -97,7 +97,6 @@ class MakeStart : public QObject, public JobHost {
   int32_t ComboSelectLang() const { return combo_select_lang_; }
   // The job driver of the current or last job; null before the first.
   JobDriver* driver() { return driver_.get(); }
-  bool JobRunning() const { return driver_ != nullptr && !driver_->Finished(); }
   std::vector<Drive> Drives() const;
 
  signals:
@@ -126,7 +125,6 @@ class MakeStart : public QObject, public JobHost {
   std::string now_path_;
   std::string make_path_;
   std::string file_system_;  // of the last drive checked on the main thread
-  int32_t bar_maximum_ = 0;
   std::atomic<bool> finish_open_{false};
   std::atomic<bool> closing_{false};
 };

@@ -54,7 +54,6 @@ void MakeStart::StartJob() {
 void MakeStart::BeginJob(const ProgressView& view, const char* volume_name) {
   const QString name = QString::fromUtf8(volume_name);
   OnMainThread([this, view, name] {
-    bar_maximum_ = 0;
     o_.Progress->setRange(0, 1);
     o_.Progress->setValue(0);
     o_.AddView->setText(view.caption);
@@ -97,7 +96,6 @@ void MakeStart::ShowProgress(const ProgressView& view) {
 
 void MakeStart::SetBarMaximum(int32_t maximum) {
   OnMainThread([this, maximum] {
-    bar_maximum_ = maximum;
     // A bar from 0 to 0 would run as a busy indicator; an empty drive's full
     // bar is 1 of 1.
     o_.Progress->setRange(0, std::max(maximum, 1));

@@ -74,13 +74,19 @@ struct TestDrive {
   bool HasLibrary() const { return fs::exists(path + "/QUORVEN/LIBRARY/QVDB.DB"); }
 };
 
-std::unique_ptr<MakeStart> Launch(std::vector<Drive> drives) {
+// The volumes "mounted" on the machine, as a test plugs and unplugs them.
+std::vector<MountedVolume> g_mounted;
+std::vector<MountedVolume> Mounted() {
+  return g_mounted;
+}
+
+std::unique_ptr<MakeStart> Launch(std::vector<Drive> drives, bool watch_mounts = false) {
   ControllerSetup setup;
-  setup.mounted_volumes = nullptr;
+  setup.mounted_volumes = watch_mounts ? Mounted : nullptr;
   setup.extra_drives = std::move(drives);
   setup.settings = JobSettings::Immediate();
   setup.engine.AddFileToBuild = SlowAdd;
-  setup.mount_poll_ms = 0;
+  setup.mount_poll_ms = 20;
   auto c = std::make_unique<MakeStart>(std::move(setup));
   c->applicationWillFinishLaunching();
   return c;
@@ -143,12 +149,13 @@ class MakeStartTest : public QObject {
   }
 
   void MountsMoveOrDropTheSelectedDrive() {
-    TestDrive a("A", 0), b("B", 0), c_("C", 0);
-    auto c = Launch({{a.path, "A", 1}, {b.path, "B", 1}});
+    TestDrive b("B", 0);
+    g_mounted = {{"/dev/null/a", "vfat", "tmpfs"}};
+    auto c = Launch({{b.path, "B", 1}}, true);
     const Outlets& o = c->outlets();
     o.VolumeNames->setCurrentIndex(1);
-    c->extra_drives().insert(c->extra_drives().begin(), {c_.path, "C", 1});
-    c->didMount();
+    g_mounted.push_back({"/dev/null/c", "vfat", "tmpfs"});
+    QTRY_COMPARE(o.VolumeNames->count(), 3);
     QCOMPARE(o.VolumeNames->currentIndex(), 2);
     QCOMPARE(o.VolumeNames->currentText(), QString("B"));
     QCOMPARE(c->ComboSelectVolume(), 2);
@@ -165,8 +172,8 @@ class MakeStartTest : public QObject {
     o.ConboLang->blockSignals(false);
     c->comboBoxWillDismiss(o.ConboLang);
     QCOMPARE(o.ConboLang->currentIndex(), 7);
-    c->extra_drives().erase(c->extra_drives().begin() + 2);
-    c->didMount();
+    c->extra_drives().clear();
+    QTRY_COMPARE(o.VolumeNames->count(), 2);
     QCOMPARE(o.VolumeNames->currentIndex(), -1);
     QCOMPARE(o.VolumeNames->placeholderText(), QString("Please Select Drive."));
     QCOMPARE(c->ComboSelectVolume(), -1);
@@ -223,9 +230,12 @@ class MakeStartTest : public QObject {
   }
 
   void OpenedItemsRunOneJobOrExplainWhyNot_data() {
-    QTest::addColumn<QStringList>("opened");  // "$" stands for the drive's path
+    // "$" stands for the drive's path; "ext4" makes it unusable, "Cancel"
+    // answers the start question.
+    QTest::addColumn<QStringList>("opened");
     QTest::addColumn<QString>("alert");
     QTest::newRow("one drive") << QStringList{"$"} << "";
+    QTest::newRow("one drive, Cancel") << QStringList{"$", "Cancel"} << "";
     QTest::newRow("two drives") << QStringList{"$", "$"}
                                 << "Cannot make the library for multiple devices.\nError Code : E-05";
     QTest::newRow("folder") << QStringList{"$/Music"}
@@ -238,6 +248,7 @@ class MakeStartTest : public QObject {
     QFETCH(QString, alert);
     TestDrive d("STICK", 2);
     const uint32_t kind = opened.removeAll("ext4") > 0 ? 0 : 1;
+    const bool decline = opened.removeAll("Cancel") > 0;
     auto c = Launch({{d.path, "50% <b>off", kind}});
     QSignalSpy quit(c.get(), &MakeStart::terminate);
     opened.replaceInStrings("$", QString::fromStdString(d.path));
@@ -246,14 +257,15 @@ class MakeStartTest : public QObject {
     QCOMPARE(c->RunFlag(), kAutomaticMode);
     QCOMPARE(VisibleBox()->windowModality(), Qt::ApplicationModal);
     if (alert.isEmpty()) {
-      QVERIFY(Answer("OK").contains("Selected Drive : 50% <b>off"));
-      QCOMPARE(Answer("Finish"), QString("2 files are processed."));
+      QVERIFY(Answer(decline ? "Cancel" : "OK").contains("Selected Drive : 50% <b>off"));
+      if (!decline) QCOMPARE(Answer("Finish"), QString("2 files are processed."));
+      if (!decline) QCOMPARE(c->outlets().RunWindow->windowTitle(), QString("100% 50% <b>off"));
     } else {
       QCOMPARE(Answer("OK"), alert);
     }
     QTRY_COMPARE(quit.count(), 1);
     QVERIFY(!c->outlets().MainWindow->isVisible());
-    QCOMPARE(d.HasLibrary(), alert.isEmpty());
+    QCOMPARE(d.HasLibrary(), alert.isEmpty() && !decline);
   }
 };
 
