@@ -185,15 +185,15 @@ class MakeStartTest : public QObject {
   void JobThroughTheWindows_data() {
     QTest::addColumn<QStringList>("script");
     QTest::addColumn<QString>("finish");  // empty: the job fails, the drive keeps no library
-    QTest::newRow("create") << QStringList{} << "5 files are processed.";
+    QTest::newRow("create") << QStringList{} << "8 files are processed.";
     QTest::newRow("cancel No then Yes") << QStringList{"Cancel:No", "Cancel:Yes"} << "";
-    QTest::newRow("skip") << QStringList{"Skip"} << "5 files are processed.";
+    QTest::newRow("skip") << QStringList{"Skip"} << "8 files are processed.";
     QTest::newRow("abort") << QStringList{"Abort"} << "";
   }
   void JobThroughTheWindows() {
     QFETCH(QStringList, script);
     QFETCH(QString, finish);
-    TestDrive d("STICK", 5);
+    TestDrive d("STICK", 8);
     if (script.contains("Skip") || script.contains("Abort")) d.dir.Write("STICK/Music/zz.mp3", {});
     auto c = Launch({{d.path, "STICK", 1}});
     c->applicationDidFinishLaunching();
@@ -219,7 +219,7 @@ class MakeStartTest : public QObject {
       QCOMPARE(Answer("Finish"), finish);
       QCOMPARE(o.RunWindow->windowTitle(), QString("100% STICK"));
       QCOMPARE(o.Progress->value(), o.Progress->maximum());
-      QCOMPARE(o.Total->text(), QString::number(script.isEmpty() ? 5 : 6));
+      QCOMPARE(o.Total->text(), QString::number(script.isEmpty() ? 8 : 9));
       QCOMPARE(test::RunQvlib({"check", d.path, "--fs", "fat", "--created"}).status, 0);
     }
     QTRY_VERIFY_WITH_TIMEOUT(c->driver()->Finished(), 10000);
