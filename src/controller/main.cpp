@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <cstdio>
+#include <cstring>
 
 #include "controller/make_start.h"
 #include "controller/screenshot_tour.h"
@@ -24,10 +25,6 @@ std::string MountStyle(const QString& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  QApplication::setApplicationName("Library Creator");
-  QApplication::setQuitOnLastWindowClosed(false);
-
   QCommandLineParser parser;
   parser.setApplicationDescription(
       "Writes the music library of the player onto a removable drive (FAT or HFS).");
@@ -36,11 +33,24 @@ int main(int argc, char** argv) {
                     "Lists the folder PATH as a mounted volume of the file-system type TYPE "
                     "(msdos or hfs), for a staging copy of a drive. Repeatable.",
                     "PATH:TYPE"});
-  parser.addOption({"screenshots", "Walks through a job on the first drive and saves pictures "
-                                   "of each step into DIR, then quits.",
+  parser.addOption({"screenshots",
+                    "Walks through a job on the first drive given with --volume "
+                    "and saves pictures of each step into DIR, then quits.",
                     "DIR"});
   parser.addPositionalArgument("DRIVE", "Runs one job on the drive mounted at DRIVE, then quits.",
                                "[DRIVE...]");
+  // Help is answered before the application connects to the display, so a
+  // terminal without one gets it too.
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      std::fputs(qPrintable(parser.helpText().replace("<executable_name>", "library-creator")),
+                 stdout);
+      return 0;
+    }
+  }
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("Library Creator");
+  QApplication::setQuitOnLastWindowClosed(false);
   parser.process(app);
 
   qv::gui::ControllerSetup setup;

@@ -229,7 +229,7 @@ void MakeStart::actMakeStart() {
   std::snprintf(question, sizeof question, format, drive.constData(), language.constData());
   QWidget* window = run_flag_ == kAutomaticMode ? nullptr : o_.MainWindow;
   gui::OpenAlert(window, QString::fromUtf8(question), "OK", "Cancel",
-            [this](int answer) { alertDidEnd(answer); });
+                 [this](int answer) { alertDidEnd(answer); });
 }
 
 void MakeStart::alertDidEnd(int answer) {

@@ -25,9 +25,9 @@ namespace qv::gui {
 
 // One entry of the drive list.
 struct Drive {
-  std::string path;             // mount path, no trailing "/"
-  std::string name;             // what the list shows
-  uint32_t kind_override = 0;   // FileSystemKind of a folder given as a volume; 0 asks the volume
+  std::string path;            // mount path, no trailing "/"
+  std::string name;            // what the list shows
+  uint32_t kind_override = 0;  // FileSystemKind of a folder given as a volume; 0 asks the volume
   bool operator==(const Drive&) const = default;
 };
 

@@ -113,8 +113,7 @@ void MakeStart::OpenAlert(int code, const char* text, const char*, AlertAnswer* 
     QWidget* window =
         run_flag_ == kAutomaticMode && code != kErrorCannotOpen ? nullptr : o_.RunWindow;
     const bool unreadable = code == kErrorCannotOpen;
-    gui::OpenAlert(window, informative, unreadable ? "Skip" : "OK",
-                   unreadable ? "Abort" : nullptr,
+    gui::OpenAlert(window, informative, unreadable ? "Skip" : "OK", unreadable ? "Abort" : nullptr,
                    [this, answer](int reply) { alertDidErrorOut(answer, reply); });
   });
 }

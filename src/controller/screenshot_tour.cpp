@@ -110,7 +110,9 @@ void StartScreenshotTour(MakeStart* c, const QString& dir) {
          Save(dir, "start-question.png");
          ClickButton(OpenMessageBox(), "OK");
        }},
-      {after([o] { return o.Progress->value() * 3 >= o.Progress->maximum() && o.Progress->value() > 0; }),
+      {after([o] {
+         return o.Progress->value() * 3 >= o.Progress->maximum() && o.Progress->value() > 0;
+       }),
        [dir] { Save(dir, "progress.png"); }},
       {after([] { return OpenMessageBox() != nullptr; }),
        [dir] {

@@ -61,9 +61,8 @@ struct Outlets {
 
 // The display texts of the nine tag languages, in TagLanguage order; the
 // start question prints them after "ID Tag Language : ".
-inline constexpr const char* kLanguageNames[9] = {"Japanese", "Chinese", "English",
-                                                  "French",   "German",  "Italian",
-                                                  "Spanish",  "Dutch",   "Russian"};
+inline constexpr const char* kLanguageNames[9] = {
+    "Japanese", "Chinese", "English", "French", "German", "Italian", "Spanish", "Dutch", "Russian"};
 
 // Builds both windows, hidden; the caller owns the two top-level windows.
 Outlets BuildWindows();

@@ -1,5 +1,7 @@
 // The application's controller driven as a user drives it, offscreen: drives
 // are folders listed as volumes, alerts are answered by clicking their buttons.
+#include "controller/make_start.h"
+
 #include <QGroupBox>
 #include <QLabel>
 #include <QMessageBox>
@@ -12,7 +14,6 @@
 #include <filesystem>
 #include <memory>
 
-#include "controller/make_start.h"
 #include "support/id3_writer.h"
 #include "support/real_files.h"
 #include "support/temp_dir.h"
@@ -69,7 +70,8 @@ struct TestDrive {
   void LibraryFiles(int count) {
     const char* names[] = {"QVDB.DB", "QVTL.DB", "QVBL.DB"};
     fs::create_directories(path + "/QUORVEN/LIBRARY");
-    for (int i = 0; i < count; ++i) test::WriteFileBytes(path + "/QUORVEN/LIBRARY/" + names[i], {1});
+    for (int i = 0; i < count; ++i)
+      test::WriteFileBytes(path + "/QUORVEN/LIBRARY/" + names[i], {1});
   }
   bool HasLibrary() const { return fs::exists(path + "/QUORVEN/LIBRARY/QVDB.DB"); }
 };
@@ -236,8 +238,9 @@ class MakeStartTest : public QObject {
     QTest::addColumn<QString>("alert");
     QTest::newRow("one drive") << QStringList{"$"} << "";
     QTest::newRow("one drive, Cancel") << QStringList{"$", "Cancel"} << "";
-    QTest::newRow("two drives") << QStringList{"$", "$"}
-                                << "Cannot make the library for multiple devices.\nError Code : E-05";
+    QTest::newRow("two drives")
+        << QStringList{"$", "$"}
+        << "Cannot make the library for multiple devices.\nError Code : E-05";
     QTest::newRow("folder") << QStringList{"$/Music"}
                             << "Can only create a Library in the Root Drectory.\nError Code : E-01";
     QTest::newRow("unusable") << QStringList{"$", "ext4"}
