@@ -1,6 +1,8 @@
 # make run   - install dependencies, build, create a library on the demo drive and show it
 # make test  - install dependencies, build with sanitizers, run every test and the fuzzers
 # make bench - build release benchmarks and run them
+# make gui   - start the desktop application with the demo drive in its drive list
+# make screenshots - run the application under Xvfb and save pictures of a job
 
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
@@ -8,8 +10,9 @@ RELEASE := build/release
 ASAN := build/asan
 FUZZ := build/fuzz
 DEMO := build/demo-drive
+SHOTS := build/screenshots
 
-.PHONY: all deps release asan test unit fuzz run demo bench clean
+.PHONY: all deps release asan test unit fuzz run demo gui screenshots bench clean
 
 all: release
 
@@ -55,6 +58,20 @@ demo: release
 run: demo
 	$(RELEASE)/src/cli/qvlib create $(DEMO) --fs fat --yes
 	$(RELEASE)/src/cli/qvlib dump $(DEMO) --fs fat
+
+# The demo drive is a plain folder, so --volume names its kind.
+gui: demo
+	$(RELEASE)/src/controller/library-creator --volume $(DEMO):msdos
+
+# A fresh demo drive named STICK: the application creates its library, and
+# qvlib checks what it wrote.
+screenshots: release
+	rm -rf $(SHOTS) && mkdir -p $(SHOTS)
+	/usr/bin/python3 tools/make-demo-drive $(SHOTS)/STICK
+	xvfb-run -a -s "-screen 0 1024x768x24 -wr" $(RELEASE)/src/controller/library-creator \
+		--volume $(SHOTS)/STICK:msdos --screenshots $(SHOTS)
+	$(RELEASE)/src/cli/qvlib check $(SHOTS)/STICK --fs fat --created
+	ls $(SHOTS)/*.png
 
 bench: release
 	@for b in $(RELEASE)/bench/*_bench; do [ -x "$$b" ] && "$$b"; done

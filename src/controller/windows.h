@@ -1,0 +1,70 @@
+// The two windows of the application and their controls, under the names the
+// controller gives them: the main window (drive list, tag language list,
+// Create/Update choice, Start) and the progress window.
+#pragma once
+
+#include <QComboBox>
+#include <QWidget>
+
+class QGroupBox;
+class QLabel;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+
+namespace qv::gui {
+
+// A drop-down list that says when its list closes, so the controller can put
+// back the committed choice over whatever was merely highlighted.
+class ListBox : public QComboBox {
+  Q_OBJECT
+ public:
+  using QComboBox::QComboBox;
+  void hidePopup() override;
+ signals:
+  void willDismiss();
+};
+
+// A top-level window that hands its close request to a callback instead of
+// closing: the main window quits the application, the progress window stays.
+class AppWindow : public QWidget {
+  Q_OBJECT
+ public:
+  using QWidget::QWidget;
+ signals:
+  void closeRequested();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+};
+
+struct Outlets {
+  AppWindow* MainWindow = nullptr;
+  AppWindow* RunWindow = nullptr;
+  QPlainTextEdit* FileNameView = nullptr;
+  ListBox* VolumeNames = nullptr;
+  ListBox* ConboLang = nullptr;
+  QProgressBar* Progress = nullptr;
+  QLabel* Process = nullptr;
+  QLabel* Total = nullptr;
+  QLabel* ProcessTime = nullptr;
+  QLabel* RimainTime = nullptr;
+  QLabel* AddView = nullptr;
+  QPushButton* Start = nullptr;
+  QPushButton* Cancel = nullptr;
+  QGroupBox* RadioButton = nullptr;
+  QRadioButton* CreateButton = nullptr;
+  QRadioButton* UpdateButton = nullptr;
+  QLabel* RunMessage = nullptr;
+};
+
+// The display texts of the nine tag languages, in TagLanguage order; the
+// start question prints them after "ID Tag Language : ".
+inline constexpr const char* kLanguageNames[9] = {
+    "Japanese", "Chinese", "English", "French", "German", "Italian", "Spanish", "Dutch", "Russian"};
+
+// Builds both windows, hidden; the caller owns the two top-level windows.
+Outlets BuildWindows();
+
+}  // namespace qv::gui

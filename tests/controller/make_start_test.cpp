@@ -1,0 +1,278 @@
+// The application's controller driven as a user drives it, offscreen: drives
+// are folders listed as volumes, alerts are answered by clicking their buttons.
+#include "controller/make_start.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QtTest>
+#include <filesystem>
+#include <memory>
+
+#include "support/id3_writer.h"
+#include "support/real_files.h"
+#include "support/temp_dir.h"
+
+namespace qv::gui {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Slow enough that Cancel can be pressed while files are handled.
+int SlowAdd(const char* path, int language) {
+  SleepMicroseconds(100000);
+  return LibraryEngine().AddFileToBuild(path, language);
+}
+
+QMessageBox* VisibleBox() {
+  for (int waited = 0; waited < 15000; waited += 20) {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      auto* box = qobject_cast<QMessageBox*>(w);
+      if (box != nullptr && box->isVisible()) return box;
+    }
+    QTest::qWait(20);
+  }
+  return nullptr;
+}
+
+// Clicks the button named answer on the open alert; its informative text.
+QString Answer(const char* answer) {
+  QMessageBox* box = VisibleBox();
+  if (box == nullptr) return "(no alert)";
+  const QString text = box->informativeText();
+  for (QAbstractButton* b : box->buttons()) {
+    if (b->text() == answer) b->click();
+  }
+  QTest::qWait(20);
+  return text;
+}
+
+// A drive of songs tagged by one artist, named name, listed as a volume of kind.
+struct TestDrive {
+  test::TempDir dir;
+  std::string path;
+  TestDrive(const std::string& name, int songs) : path((dir.path() / name).string()) {
+    for (int s = 0; s < songs; ++s) {
+      test::Id3v1Fields v1;
+      v1.title = "Song " + std::to_string(s), v1.artist = "Artist", v1.track = s + 1;
+      test::Bytes bytes = test::AudioFiller(2000);
+      const test::Bytes tag = test::Id3v1Tag(v1);
+      bytes.insert(bytes.end(), tag.begin(), tag.end());
+      dir.Write(name + "/Music/" + std::to_string(s) + ".mp3", bytes);
+    }
+    fs::create_directories(path);
+  }
+  void LibraryFiles(int count) {
+    const char* names[] = {"QVDB.DB", "QVTL.DB", "QVBL.DB"};
+    fs::create_directories(path + "/QUORVEN/LIBRARY");
+    for (int i = 0; i < count; ++i)
+      test::WriteFileBytes(path + "/QUORVEN/LIBRARY/" + names[i], {1});
+  }
+  bool HasLibrary() const { return fs::exists(path + "/QUORVEN/LIBRARY/QVDB.DB"); }
+};
+
+// The volumes "mounted" on the machine, as a test plugs and unplugs them.
+std::vector<MountedVolume> g_mounted;
+std::vector<MountedVolume> Mounted() {
+  return g_mounted;
+}
+
+std::unique_ptr<MakeStart> Launch(std::vector<Drive> drives, bool watch_mounts = false) {
+  ControllerSetup setup;
+  setup.mounted_volumes = watch_mounts ? Mounted : nullptr;
+  setup.extra_drives = std::move(drives);
+  setup.settings = JobSettings::Immediate();
+  setup.engine.AddFileToBuild = SlowAdd;
+  setup.mount_poll_ms = 20;
+  auto c = std::make_unique<MakeStart>(std::move(setup));
+  c->applicationWillFinishLaunching();
+  return c;
+}
+
+const char* const kCreateQuestion =
+    "Are you sure you would like to create the library using these settings?\n\n    Selected "
+    "Drive : STICK\n    ID Tag Language : German";
+const char* const kUpdateQuestion =
+    "Are you sure you would like to update the library using these settings?\n\n    Selected "
+    "Drive : STICK\n    ID Tag Language : German";
+const char* const kOverwriteQuestion =
+    "A previous Library has been located on the selected drive!\nAre you sure you want to "
+    "overwrite this?\n\n    Selected Drive : STICK\n    ID Tag Language : German";
+
+}  // namespace
+
+class MakeStartTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void DriveCheckSetsTheChoiceAndTheQuestion_data() {
+    QTest::addColumn<int>("library_files");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<bool>("choose_create");
+    QTest::addColumn<QString>("question");  // empty: Start stays disabled
+    QTest::newRow("no library") << 0 << 1 << false << kCreateQuestion;
+    QTest::newRow("two of three files") << 2 << 1 << false << kCreateQuestion;
+    QTest::newRow("library") << 3 << 1 << false << kUpdateQuestion;
+    QTest::newRow("library, Create chosen") << 3 << 2 << true << kOverwriteQuestion;
+    QTest::newRow("neither FAT nor HFS") << 0 << 0 << false << QString();
+  }
+  void DriveCheckSetsTheChoiceAndTheQuestion() {
+    QFETCH(int, library_files);
+    QFETCH(int, kind);
+    QFETCH(bool, choose_create);
+    QFETCH(QString, question);
+    TestDrive d("STICK", 1);
+    if (library_files > 0) d.LibraryFiles(library_files);
+    if (kind == 2) fs::rename(d.path + "/QUORVEN", d.path + "/.QUORVEN");
+    auto c = Launch({{"/nowhere", "GONE", 1}, {d.path, "STICK", static_cast<uint32_t>(kind)}});
+    c->applicationDidFinishLaunching();
+    const Outlets& o = c->outlets();
+    QVERIFY(!o.Start->isEnabled() && !o.CreateButton->isChecked() && !o.UpdateButton->isChecked());
+    o.ConboLang->setCurrentIndex(4);
+    o.VolumeNames->setCurrentIndex(1);
+    const bool library = library_files == 3;
+    QCOMPARE(o.Start->isEnabled(), !question.isEmpty());
+    QCOMPARE(o.RadioButton->isEnabled(), !question.isEmpty());
+    QCOMPARE(o.CreateButton->isChecked(), !question.isEmpty() && !library);
+    QCOMPARE(o.UpdateButton->isChecked(), library);
+    if (!question.isEmpty()) QCOMPARE(o.UpdateButton->isEnabled(), library);
+    QCOMPARE(c->NowPath(), d.path);
+    if (question.isEmpty()) return;
+    if (choose_create) o.CreateButton->setChecked(true);
+    o.Start->click();
+    QCOMPARE(VisibleBox()->windowModality(), Qt::WindowModal);
+    QCOMPARE(Answer("Cancel"), question);
+    QVERIFY(c->driver() == nullptr && o.MainWindow->isVisible());
+    QCOMPARE(fs::exists(d.path + "/QUORVEN"), library_files > 0 && kind == 1);
+  }
+
+  void MountsMoveOrDropTheSelectedDrive() {
+    TestDrive b("B", 0);
+    g_mounted = {{"/dev/null/a", "vfat", "tmpfs"}};
+    auto c = Launch({{b.path, "B", 1}}, true);
+    const Outlets& o = c->outlets();
+    o.VolumeNames->setCurrentIndex(1);
+    g_mounted.push_back({"/dev/null/c", "vfat", "tmpfs"});
+    QTRY_COMPARE(o.VolumeNames->count(), 3);
+    QCOMPARE(o.VolumeNames->currentIndex(), 2);
+    QCOMPARE(o.VolumeNames->currentText(), QString("B"));
+    QCOMPARE(c->ComboSelectVolume(), 2);
+    QVERIFY(o.Start->isEnabled());
+    // Dismissing a list puts back the committed choice over a mere highlight.
+    o.VolumeNames->blockSignals(true);
+    o.VolumeNames->setCurrentIndex(0);
+    o.VolumeNames->blockSignals(false);
+    c->comboBoxWillDismiss(o.VolumeNames);
+    QCOMPARE(o.VolumeNames->currentIndex(), 2);
+    o.ConboLang->setCurrentIndex(7);
+    o.ConboLang->blockSignals(true);
+    o.ConboLang->setCurrentIndex(1);
+    o.ConboLang->blockSignals(false);
+    c->comboBoxWillDismiss(o.ConboLang);
+    QCOMPARE(o.ConboLang->currentIndex(), 7);
+    c->extra_drives().clear();
+    QTRY_COMPARE(o.VolumeNames->count(), 2);
+    QCOMPARE(o.VolumeNames->currentIndex(), -1);
+    QCOMPARE(o.VolumeNames->placeholderText(), QString("Please Select Drive."));
+    QCOMPARE(c->ComboSelectVolume(), -1);
+    QVERIFY(!o.Start->isEnabled() && !o.RadioButton->isEnabled() && c->NowPath().empty());
+  }
+
+  // One job through the windows, answered as the script says: "Cancel:No"
+  // presses Cancel while files are handled and answers the question.
+  void JobThroughTheWindows_data() {
+    QTest::addColumn<QStringList>("script");
+    QTest::addColumn<QString>("finish");  // empty: the job fails, the drive keeps no library
+    QTest::newRow("create") << QStringList{} << "8 files are processed.";
+    QTest::newRow("cancel No then Yes") << QStringList{"Cancel:No", "Cancel:Yes"} << "";
+    QTest::newRow("skip") << QStringList{"Skip"} << "8 files are processed.";
+    QTest::newRow("abort") << QStringList{"Abort"} << "";
+  }
+  void JobThroughTheWindows() {
+    QFETCH(QStringList, script);
+    QFETCH(QString, finish);
+    TestDrive d("STICK", 8);
+    if (script.contains("Skip") || script.contains("Abort")) d.dir.Write("STICK/Music/zz.mp3", {});
+    auto c = Launch({{d.path, "STICK", 1}});
+    c->applicationDidFinishLaunching();
+    const Outlets& o = c->outlets();
+    o.VolumeNames->setCurrentIndex(0);
+    o.Start->click();
+    Answer("OK");
+    QVERIFY(o.RunWindow->isVisible() && !o.MainWindow->isVisible());
+    QCOMPARE(o.RunMessage->text(), QString("Creating.."));
+    for (const QString& step : script) {
+      if (step.startsWith("Cancel:")) {
+        QTRY_VERIFY_WITH_TIMEOUT(o.Process->text().toInt() > 0 && o.Cancel->isEnabled(), 10000);
+        o.Cancel->click();
+        QVERIFY(!o.Cancel->isEnabled());
+        QVERIFY(Answer(step.mid(7).toUtf8()).startsWith("Are you sure you want to Stop"));
+        QTRY_COMPARE_WITH_TIMEOUT(o.Cancel->isEnabled(), step.endsWith("No"), 3000);
+      } else {
+        QTRY_VERIFY_WITH_TIMEOUT(o.FileNameView->toPlainText().endsWith("zz.mp3"), 10000);
+        QVERIFY(Answer(step.toUtf8()).startsWith("Cannot open a file."));
+      }
+    }
+    if (!finish.isEmpty()) {
+      QCOMPARE(Answer("Finish"), finish);
+      QCOMPARE(o.RunWindow->windowTitle(), QString("100% STICK"));
+      QCOMPARE(o.Progress->value(), o.Progress->maximum());
+      QCOMPARE(o.Total->text(), QString::number(script.isEmpty() ? 8 : 9));
+      QCOMPARE(test::RunQvlib({"check", d.path, "--fs", "fat", "--created"}).status, 0);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(c->driver()->Finished(), 10000);
+    QTRY_VERIFY(o.MainWindow->isVisible() && !o.RunWindow->isVisible());
+    QTRY_COMPARE(o.VolumeNames->currentIndex(), -1);
+    QCOMPARE(d.HasLibrary(), !finish.isEmpty());
+    QVERIFY(!o.Start->isEnabled() && !o.CreateButton->isChecked());
+  }
+
+  void OpenedItemsRunOneJobOrExplainWhyNot_data() {
+    // "$" stands for the drive's path; "ext4" makes it unusable, "Cancel"
+    // answers the start question.
+    QTest::addColumn<QStringList>("opened");
+    QTest::addColumn<QString>("alert");
+    QTest::newRow("one drive") << QStringList{"$"} << "";
+    QTest::newRow("one drive, Cancel") << QStringList{"$", "Cancel"} << "";
+    QTest::newRow("two drives")
+        << QStringList{"$", "$"}
+        << "Cannot make the library for multiple devices.\nError Code : E-05";
+    QTest::newRow("folder") << QStringList{"$/Music"}
+                            << "Can only create a Library in the Root Drectory.\nError Code : E-01";
+    QTest::newRow("unusable") << QStringList{"$", "ext4"}
+                              << "[50% <b>off] is not supported device.\nError Code : E-06";
+  }
+  void OpenedItemsRunOneJobOrExplainWhyNot() {
+    QFETCH(QStringList, opened);
+    QFETCH(QString, alert);
+    TestDrive d("STICK", 2);
+    const uint32_t kind = opened.removeAll("ext4") > 0 ? 0 : 1;
+    const bool decline = opened.removeAll("Cancel") > 0;
+    auto c = Launch({{d.path, "50% <b>off", kind}});
+    QSignalSpy quit(c.get(), &MakeStart::terminate);
+    opened.replaceInStrings("$", QString::fromStdString(d.path));
+    c->applicationOpenFiles(opened);
+    c->applicationDidFinishLaunching();
+    QCOMPARE(c->RunFlag(), kAutomaticMode);
+    QCOMPARE(VisibleBox()->windowModality(), Qt::ApplicationModal);
+    if (alert.isEmpty()) {
+      QVERIFY(Answer(decline ? "Cancel" : "OK").contains("Selected Drive : 50% <b>off"));
+      if (!decline) QCOMPARE(Answer("Finish"), QString("2 files are processed."));
+      if (!decline) QCOMPARE(c->outlets().RunWindow->windowTitle(), QString("100% 50% <b>off"));
+    } else {
+      QCOMPARE(Answer("OK"), alert);
+    }
+    QTRY_COMPARE(quit.count(), 1);
+    QVERIFY(!c->outlets().MainWindow->isVisible());
+    QCOMPARE(d.HasLibrary(), alert.isEmpty() && !decline);
+  }
+};
+
+}  // namespace qv::gui
+
+QTEST_MAIN(qv::gui::MakeStartTest)
+#include "make_start_test.moc"
