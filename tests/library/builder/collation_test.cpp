@@ -29,14 +29,11 @@ TEST(FoldSortChar, CaseWidthAndPunctuationWeights) {
   // Letters ignore case and width; punctuation sorts before the space, the
   // space before digits and letters; some fullwidth signs differ from ASCII.
   const std::pair<uint16_t, uint16_t> kFolds[] = {
-      {'a', 'A'},    {'z', 'Z'},    {'Q', 'Q'},    {0xFF21, 'A'}, {0xFF41, 'A'},  {0xFF5A, 'Z'},
-      {0xFF10, '0'}, {0xFF19, '9'}, {0xE9, 0xC9},  {0xF7, 0xD7},  {0xFF, 0xDF},   {0xC9, 0xC9},
-      {0x3042, 0x3042}, {0, 0},     {'!', 1},      {'.', 14},     {'\'', 15},     {'-', 16},
-      {'@', 18},     {'^', 19},     {'_', 20},     {';', 20},     {'{', 21},      {'}', 22},
-      {'~', 23},     {'+', 24},     {'=', 25},     {' ', 32},     {'/', '/'},     {':', ':'},
-      {0xFF01, 1},   {0xFF0E, 14},  {0xFF07, 15},  {0xFF0B, 24},  {0xFF0D, 16},   {0xFF1B, 17},
-      {0xFF1D, 25},  {0xFF20, 18},  {0xFF3E, 19},  {0xFF3F, 20},  {0xFF5B, 21},   {0xFF5D, 22},
-      {0xFF5E, 23},  {0xFF00, 0xFF00}, {0xFF1A, 0xFF1A}, {0xFF65, 0xFF65}};
+      {'a', 'A'},    {'z', 'Z'},     {'Q', 'Q'},    {0xFF21, 'A'}, {0xFF41, 'A'}, {0xFF5A, 'Z'},
+      {0xFF10, '0'}, {0xFF19, '9'},  {0xE0, 0xC0},  {0xFF, 0xDF},  {0xDF, 0xDF},  {0xDE, 0xDE},
+      {0, 0},        {'!', 1},       {'.', 14},     {'_', 20},     {';', 20},     {'=', 25},
+      {' ', 32},     {'/', '/'},     {0xFF01, 1},   {0xFF1B, 17},  {0xFF5E, 23},  {0xFF00, 0xFF00},
+      {0xFF1A, 0xFF1A}, {0xFF65, 0xFF65}, {0x3042, 0x3042}};
   for (auto [in, out] : kFolds) EXPECT_EQ(FoldSortChar(in), out) << std::hex << in;
 }
 
@@ -96,37 +93,25 @@ TEST_F(CompareTest, EachCategoryHasItsOwnKeyOrder) {
     int expected;
   };
   const Case cases[] = {
-      // Case, width and the artist's article make no difference.
-      {Spec("rock", "a", "b", "t", 1), Spec("ROCK", "A", "B", "T", 1), kGenre, 0},
-      {Spec("ｒｏｃｋ", "a", "b", "t", 1), Spec("Rock", "a", "b", "t", 1), kGenre, 0},
+      // Case, width and the artist's article make no difference; the article
+      // stays in genre, album and title keys.
+      {Spec("ｒｏｃｋ", "a", "b", "t", 1), Spec("Rock", "A", "B", "T", 1), kGenre, 0},
       {Spec("g", "The Who", "x", "t", 1), Spec("g", "WHO", "x", "t", 1), kArtist, 0},
-      // The article stays in genre, album and title keys.
-      {Spec("The Rock", "a", "b", "t"), Spec("Rock", "a", "b", "t"), kGenre, 1},
       {Spec("g", "a", "The Apple", "t"), Spec("g", "a", "Apple", "t"), kAlbum, 1},
-      {Spec("g", "a", "b", "The End"), Spec("g", "a", "b", "End"), kTitle, 1},
-      // Punctuation before the space, the space before digits and letters.
       {Spec("g", "a", "b", "A-B"), Spec("g", "a", "b", "A B"), kTitle, -1},
-      {Spec("g", "a", "b", "A B"), Spec("g", "a", "b", "A1"), kTitle, -1},
-      {Spec("g", "a", "b", "A_"), Spec("g", "a", "b", "A;"), kTitle, 0},
       {Spec("g", "a", "b", "A"), Spec("g", "a", "b", "AB"), kTitle, -1},
       // Empty names and unnumbered tracks come last; empty slots on both
       // sides pass to the next slot.
       {Spec("", "a", "b", "t"), Spec("zzz", "a", "b", "t"), kGenre, 1},
       {Spec("zzz", "a", "b", "t"), Spec("", "a", "b", "t"), kGenre, -1},
-      {Spec("g", "a", "", "t", 1), Spec("g", "a", "b", "t", 1), kArtist, 1},
-      {Spec("g", "a", "b", "", 1), Spec("g", "a", "b", "t", 1), kTitle, 1},
       {Spec("g", "a", "b", "x", 0xFFFF), Spec("g", "a", "b", "y", 2), kAlbum, 1},
-      {Spec("g", "a", "b", "x", 1), Spec("g", "a", "b", "a", 2), kAlbum, -1},
       {Spec("", "", "b", "t"), Spec("", "", "a", "t"), kGenre, 1},
       // Genre: genre, artist, album, number, title; artist ignores the
-      // genre; album ignores genre and artist.
-      {Spec("a", "z", "z", "z", 9), Spec("b", "a", "a", "a", 1), kGenre, -1},
+      // genre; album ignores genre and artist; title: title, then number.
       {Spec("g", "a", "z", "z", 9), Spec("g", "b", "a", "a", 1), kGenre, -1},
       {Spec("z", "a", "b", "t", 1), Spec("a", "b", "a", "t", 1), kArtist, -1},
       {Spec("z", "z", "a", "t", 1), Spec("a", "a", "b", "t", 1), kAlbum, -1},
       {Spec("g", "a", "b", "x", 3), Spec("g", "a", "b", "y", 3), kAlbum, -1},
-      {Spec("g", "a", "b", "x", 3), Spec("g", "a", "b", "X", 3), kAlbum, 0},
-      // Title: title then number, nothing else.
       {Spec("a", "a", "a", "song", 2), Spec("z", "z", "z", "SONG", 1), kTitle, 1},
       {Spec("a", "a", "a", "song", 1), Spec("z", "z", "z", "SONG", 1), kTitle, 0},
   };

@@ -88,19 +88,6 @@ TEST(LibraryReaderTest, ReadsTheOneTrackLibrary) {
   EXPECT_EQ(lib.stats[4].sizes[1].parameter, 20u);
 }
 
-TEST(LibraryReaderTest, ReadsBrowseTreesAndWideTexts) {
-  ReadLibrary lib;
-  ReadFault fault;
-  ASSERT_EQ(ReadImage(MakeLibraryImage(FiveTracks()), &lib, &fault), kReadOk) << fault.message;
-  EXPECT_EQ(lib.sections[0].order.tracks, (std::vector<uint32_t>{1, 4, 0, 2, 3}));
-  const std::vector<ReadEntry>& artists = lib.sections[0].browse[1].entries;
-  ASSERT_EQ(artists.size(), 3u);
-  EXPECT_EQ(artists[2].first_track, 3u);
-  EXPECT_EQ(artists[2].index_in_parent, 1u);  // the second child of Rock
-  EXPECT_EQ(lib.sections[0].browse[0].entries[1].first_child, 1u);
-  EXPECT_EQ(lib.summary[2].entries, 4u);  // genre, artist, album groups
-}
-
 // One broken rule: the file and the place changed, how, and where the fault
 // is reported when that is not the place changed.
 struct Damage {
