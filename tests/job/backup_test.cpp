@@ -92,19 +92,6 @@ TEST_F(BackupTest, CopiesComeBackOnFailureAndGoAwayOnSuccess) {
   }
 }
 
-TEST_F(BackupTest, TwoOfThreeFilesIsNoLibrary) {
-  WriteLibrary(1, 1, 2);
-  ASSERT_TRUE(Backup());
-  EXPECT_STREQ(BackupDir(), "");
-  EXPECT_EQ(BakCount(), 0);
-  // A failed job then leaves the library directory without files.
-  Scribble();
-  fs::create_directory(Lib() / "sub");
-  RestoreLibrary();
-  EXPECT_TRUE(fs::exists(Lib() / "sub"));
-  EXPECT_EQ(std::distance(fs::directory_iterator(Lib()), fs::directory_iterator()), 1);
-}
-
 TEST_F(BackupTest, FailedCopyLeavesTheLibraryUntouchedAndNoCopies) {
   WriteLibrary(4);
   FaultyFileDoor door;

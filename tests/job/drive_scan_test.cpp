@@ -136,7 +136,7 @@ TEST_F(DriveScanTest, PathsTooLongForTheScanBuffersAreSkipped) {
 // A cancel stops the walk at the entry read when it came; a lifted pause
 // lets the walk carry on.
 TEST_F(DriveScanTest, CancelStopsTheWalkAndALiftedPauseCarriesOn) {
-  for (int i = 0; i < 40; ++i) Touch("f" + std::to_string(i) + ".mp3");
+  for (int i = 0; i < 40; ++i) Touch(std::to_string(i) + ".mp3");
   dirs.hook_after = 12;
   dirs.hook = [this] { Store(state.Canceling, true), Store(state.CancelFlag, true); };
   SetDirectoryDoor(&dirs);

@@ -1,7 +1,6 @@
 // Whole libraries built through the create operations. The main property: a
 // build whose batches spill gives the same three files as one batch, and the
 // independent reader accepts them, statistics and collation included.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -20,9 +19,9 @@ using namespace test;
 // title each, some paths ending in a wide unit.
 TrackSpec Distinct(uint32_t i) {
   static const char* const kArtists[] = {"The Band", "band", "９Ｚ", "9z", "ßÀ", "ÿà", "Zoë",
-                                         "ZOË",      "山田", "",   "the band", "Ａ０"};
+                                         "ZOË",      "山田", "",   "the band", "Ａ０", "Ā"};
   TrackSpec t = GeneratedTrack(i);
-  t.artist = U16(kArtists[(i / 3) % 12]);
+  t.artist = U16(kArtists[(i / 3) % 13]);
   t.title += U16(" #" + std::to_string(i));
   if (i % 7 == 3) t.path += u"\u97f3";
   return t;
@@ -32,16 +31,21 @@ TrackSpec Distinct(uint32_t i) {
 // artists under the overflow genre, pages that fill the writer's staging
 // area twice over.
 TrackSpec Big(uint32_t i) {
-  auto wide = [](size_t n) { return std::u16string(n, u'\x3042'); };
-  char genre[8];
-  std::snprintf(genre, sizeof genre, "G%04u", i);
+  // Formatted and appended: GCC 12 warns falsely about joined temporaries.
+  auto text = [](const char* format, uint32_t value, size_t wide, char16_t unit = u'\x3042') {
+    char head[16];
+    std::snprintf(head, sizeof head, format, value);
+    std::u16string s = U16(head);
+    s.append(wide, unit);
+    return s;
+  };
   TrackSpec t;
-  t.genre = U16(i < 1100 ? genre : "Z") + wide(20);
-  t.artist = U16("A" + std::to_string(i)) + wide(36);
-  t.album = U16("B" + std::to_string(i % 301)) + wide(38);
-  t.title = U16("T" + std::to_string(i)) + wide(50);
-  t.path = U16("/M/" + std::to_string(i % 13) + "/") + std::u16string(230, u'\x304A') +
-           U16(std::to_string(i));
+  t.genre = text(i < 1100 ? "G%04u" : "Z", i, 20);
+  t.artist = text("A%u", i, 36);
+  t.album = text("B%u", i % 301, 38);
+  t.title = text("T%u", i, 50);
+  t.path = text("/M/%u/", i % 13, 230, u'\x304A');
+  t.path.append(U16(std::to_string(i)));
   t.track_number = static_cast<uint16_t>(i % 17);
   return t;
 }
@@ -167,13 +171,6 @@ class SpilledBuild : public ::testing::Test {
   void TearDown() override { CloseBuild(); }
   LibraryBuilder* b() { return TheBuildContext().builder; }
   std::string TrackFile() { return LibraryDirectory(drive_.str()) + "QVTL.DB"; }
-  int Read(uint32_t track) {
-    b()->track_file = OpenLibraryFile(b(), kTrackFileName, O_RDWR, 0);
-    int r = ReadTrackKeys(b(), &b()->key_sets[0], track);
-    Files().Close(b()->track_file);
-    b()->track_file = -1;
-    return r;
-  }
   void Damage(size_t at, std::vector<uint8_t> bytes) {
     std::vector<uint8_t> file = ReadFileBytes(TrackFile());
     std::copy(bytes.begin(), bytes.end(), file.begin() + static_cast<std::ptrdiff_t>(at));
@@ -189,41 +186,6 @@ class SpilledBuild : public ::testing::Test {
   TempDir drive_;
   FaultyFileDoor door_;
 };
-
-TEST_F(SpilledBuild, DamagedPagesFailWithTheirStep) {
-  const uint32_t page = b()->track_positions[1], chunk = page + 48;
-  struct Case {
-    uint32_t at;
-    std::vector<uint8_t> bytes;
-    int read;
-    uint32_t detail;
-  } const cases[] = {  // read -1: damage only, detail 0: any
-      {chunk + 8, {0x00, 0xFF, 0xFF, 0x7F}, 0, 6},  // chunk longer than its page
-      {chunk + 8, {28, 0, 0, 0}, -1, 0},
-      {chunk + 4, {40, 0, 0, 0}, 0, 6},             // head beyond the chunk
-      {chunk + 4, {24, 0, 0, 0}, -1, 0},
-      {chunk + 12, {9, 0, 0, 0}, 0, 0},             // no such string kind
-      {chunk + 12, {0, 0, 0, 0}, 1, 0},
-      {page + 4, {0xF0, 0xFF, 0xFF, 0xFF}, 1, 0},   // first chunk past the page: no chunks
-      {page, {'x', 'v', 't', 'i'}, 0, 5},           // not a page
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.at - page);
-    Damage(c.at, c.bytes);
-    if (c.read >= 0) {
-      EXPECT_EQ(Read(1), c.read);
-    }
-    if (c.detail != 0) {
-      EXPECT_EQ(LastDetail(), c.detail);
-    }
-  }
-  EXPECT_EQ(b()->key_sets[0].slot[kGenre][0], 0);
-  std::vector<uint8_t> file = ReadFileBytes(TrackFile());
-  file.resize(b()->track_positions[2] + 40);
-  WriteFileBytes(TrackFile(), file);
-  EXPECT_EQ(Read(2), 0);
-  EXPECT_EQ(LastDetail(), 4u);
-}
 
 TEST_F(SpilledBuild, DamagedPagesFailTheFinalMerge) {
   for (uint32_t t = 0; t < 3; ++t) Damage(b()->track_positions[t] + 48 + 8, {0xFF, 0xFF, 0xFF, 0xFF});
@@ -258,35 +220,6 @@ TEST_F(SpilledBuild, FailedFileCallsFailTheirStep) {
   std::vector<ReadPage> pages = ReadPages(LibraryFile(drive_, "QVTL.DB"));
   ASSERT_EQ(pages.size(), 6u);
   EXPECT_EQ(pages[5].name_ids[kArtist], 2u);  // the empty artist sorts last
-}
-
-// Notes the spill flag at every write, as the progress display would see it.
-class FlagWatchingDoor : public SystemFileDoor {
- public:
-  int64_t Write(int fd, const void* buffer, size_t count) override {
-    (IsFlushInProgress() == 1 ? flagged : unflagged)++;
-    return SystemFileDoor::Write(fd, buffer, count);
-  }
-  int flagged = 0, unflagged = 0;
-};
-
-TEST(SpillFlag, SetWhileAnAddedFileSpillsButNotForTheFinalFlush) {
-  TempDir drive;
-  FlagWatchingDoor door;
-  ScopedFileDoor scoped(&door);
-  BuildOptions options;
-  options.record_buffer_bytes = 4096;
-  ASSERT_EQ(OpenTestBuild(drive.str(), options), 0);
-  AddUntilSpill(2, Distinct);
-  EXPECT_GT(door.flagged, 0);
-  EXPECT_EQ(door.unflagged, 0);
-  EXPECT_EQ(IsFlushInProgress(), 0);
-  TrackTagsStorage storage;
-  FillTrackTags(Distinct(1000), &storage);
-  ASSERT_EQ(AddTagsToBuild(&storage.tags), 0);
-  ASSERT_EQ(FlushBuild(1), 0);
-  EXPECT_GT(door.unflagged, 0);
-  CloseBuild();
 }
 
 }  // namespace

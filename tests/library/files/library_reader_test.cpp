@@ -241,22 +241,6 @@ TEST(LibraryReaderTest, CreateStatisticsFaultsNameTheirField) {
   EXPECT_EQ(fault.offset, 24u);
 }
 
-TEST(LibraryReaderTest, OldTailsAreIgnoredAndAnIndexWithoutChunksIsWhole) {
-  LibraryImage im = MakeLibraryImage(FiveTracks());
-  im.tracks.insert(im.tracks.end(), 3000, 0xAB);
-  im.browse.insert(im.browse.end(), 77, 0x01);
-  im.index.insert(im.index.end(), 100, 0x7F);
-  ReadLibrary lib;
-  ReadFault fault;
-  EXPECT_EQ(ReadImage(im, &lib, &fault), kReadOk) << fault.message;
-  EXPECT_EQ(lib.track_file_size, lib.track_file_length + 3000);
-  im.index[30] = 0;
-  im.index.resize(32);
-  ReadLibrary bare;
-  EXPECT_EQ(ReadImage(im, &bare, &fault), kReadOk) << fault.message;
-  EXPECT_EQ(bare.chunk_count, 0u);
-}
-
 // Every prefix of every file is damaged; the sanitizers catch any read
 // outside the bytes given.
 TEST(LibraryReaderTest, EveryTruncationIsDamaged) {

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <functional>
 #include <tuple>
 
 #include "library/files/writer_fixture.h"
@@ -74,78 +73,50 @@ TEST(TrackListWriter, AppendRefusesAHeaderThatDisagreesWithTheBuild) {
   }
 }
 
-// Runs the finishing pass over a spilled build whose file the test damaged.
-class DamagedTrackList : public ::testing::Test {
- public:
-  void SetUp() override {
-    build_ = std::make_unique<WriterBuild>(drive_.str());
-    ASSERT_TRUE(build_->ok());
-    for (int i = 0; i < 6; ++i) {
-      ASSERT_EQ(build_->Add(Numbered(i)), kEngineOk);
-      if (i == 2) {
-        ASSERT_EQ(build_->Spill(), kEngineOk);
-      }
+// The finishing pass over a spilled build refuses a damaged file without
+// changing a byte, and fails when its rewrite cannot be written.
+TEST(TrackListWriter, FinishingPassRefusesDamagedFiles) {
+  TempDir drive;
+  WriterBuild build(drive.str());
+  ASSERT_TRUE(build.ok());
+  for (int i = 0; i < 6; ++i) {
+    ASSERT_EQ(build.Add(Numbered(i)), kEngineOk);
+    if (i == 2) {
+      ASSERT_EQ(build.Spill(), kEngineOk);
     }
-    ASSERT_EQ(FlushBuild(1), kEngineOk);
-    file_ = build_->LibraryDir() / kTrackFileName;
-    bytes_ = ReadFileBytes(file_);
+  }
+  ASSERT_EQ(FlushBuild(1), kEngineOk);
+  const std::filesystem::path file = build.LibraryDir() / kTrackFileName;
+  const std::vector<uint8_t> good = ReadFileBytes(file);
+  auto page = [&](int t) { return build.b()->track_positions[t]; };
+  const struct {
+    size_t at;  // a word set to value; past the end: the file cut there
+    uint32_t value, step;
+  } cases[] = {{page(5) + 8, 5000, 5},                 // claims more than was read
+               {page(1) + 48 + 8, 0x7FFFFFF0, 5},      // a chunk runs past its page
+               {page(2) + 4, 0xFFFFFFF0, 5},           // chunks start beyond the page
+               {page(3), 0x69747651, 5},               // a foreign page tag
+               {page(1) + 8, Le32(good, page(1) + 8) - 4, 5},  // a gap between pages
+               {0, 0x6C747871, 3},                     // a foreign file tag
+               {good.size() + page(5) + 30, 0, 5}};    // cut short
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.at);
+    std::vector<uint8_t> bytes = good;
+    if (c.at < good.size()) StoreLe32(bytes, c.at, c.value);
+    else bytes.resize(c.at - good.size());
+    WriteFileBytes(file, bytes);
     ResetErrorLog(&TheErrorLog());
+    EXPECT_EQ(FinishTrackList(build.b()), -1);
+    EXPECT_EQ(ReadFileBytes(file), bytes);
+    ExpectOneError(kSiteFinishTrackList, c.step);
   }
-  // Damages the file, runs the pass and expects it to fail at `step` without
-  // changing a byte.
-  void ExpectRefused(uint32_t step) {
-    WriteFileBytes(file_, bytes_);
-    EXPECT_EQ(FinishTrackList(build_->b()), -1);
-    EXPECT_EQ(ReadFileBytes(file_), bytes_);
-    ExpectOneError(kSiteFinishTrackList, step);
-  }
-  size_t Page(int t) const { return build_->b()->track_positions[t]; }
-
-  TempDir drive_;
-  std::unique_ptr<WriterBuild> build_;
-  std::filesystem::path file_;
-  std::vector<uint8_t> bytes_;
-};
-
-TEST_F(DamagedTrackList, DamagedFilesAreRefusedUnchanged) {
-  const std::vector<uint8_t> good = bytes_;
-  struct Case {
-    const char* name;
-    std::function<void(DamagedTrackList*)> damage;
-    uint32_t step;
-  };
-  const Case cases[] = {
-      {"page claims more than was read", [](auto* d) { StoreLe32(d->bytes_, d->Page(5) + 8, 5000); }, 5},
-      {"chunk runs past its page",
-       [](auto* d) { StoreLe32(d->bytes_, d->Page(1) + 48 + 8, 0x7FFFFFF0); }, 5},
-      {"chunk start beyond the page",
-       [](auto* d) { StoreLe32(d->bytes_, d->Page(2) + 4, 0xFFFFFFF0); }, 5},
-      {"foreign page tag", [](auto* d) { d->bytes_[d->Page(3)] = 'Q'; }, 5},
-      {"truncated file", [](auto* d) { d->bytes_.resize(d->Page(5) + 30); }, 5},
-      {"foreign file tag", [](auto* d) { d->bytes_[1] = 'x'; }, 3},
-      // A page size shorter than the page leaves a gap the staged rewrite
-      // would close up, shifting every later page.
-      {"pages that do not follow each other",
-       [](auto* d) { StoreLe32(d->bytes_, d->Page(1) + 8, Le32(d->bytes_, d->Page(1) + 8) - 4); },
-       5},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    bytes_ = good;
-    c.damage(this);
-    ResetErrorLog(&TheErrorLog());
-    ExpectRefused(c.step);
-  }
-}
-
-TEST_F(DamagedTrackList, FailedRewriteFailsThePassAndTheFinish) {
+  WriteFileBytes(file, good);
+  ResetErrorLog(&TheErrorLog());
   FaultyFileDoor door;
   door.FailFrom(FileOp::kWrite, 1);
   ScopedFileDoor scope(&door);
-  EXPECT_EQ(FinishTrackList(build_->b()), -1);
   EXPECT_EQ(FinishBuild(), kEngineBuildFailed);
-  EXPECT_EQ(TheErrorLog().entries[0].site, kSiteFinishTrackList);
-  EXPECT_EQ(TheErrorLog().entries[0].detail, 7u);
+  ExpectOneError(kSiteFinishTrackList, 7u);
 }
 
 struct WriteFault {
