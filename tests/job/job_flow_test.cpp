@@ -346,13 +346,5 @@ TEST_F(JobFlowTest, UpdateEndsFullWithOrWithoutAnAddPass) {
   }
 }
 
-TEST_F(JobFlowTest, UpdateFailsCleanlyUntilTheUpdateFlowExists) {
-  const auto before = MakeOldLibrary();
-  Run(LibraryEngine(), false);
-  EXPECT_FALSE(succeeded);
-  EXPECT_EQ(host->alerts, (std::vector<int>{3}));
-  EXPECT_EQ(Snapshot(), before);
-}
-
 }  // namespace
 }  // namespace qv
