@@ -151,7 +151,9 @@ TEST_P(TrackListFaults, FailedCallFailsTheWrite) {
   }
   EXPECT_TRUE(door.Fired());
   EXPECT_EQ(build.b()->tracks_on_disk, f.later ? 3u : 0u);
-  ExpectOneError(kSiteWriteTrackPages, f.step);
+  if (f.step != 0) {
+    ExpectOneError(kSiteWriteTrackPages, f.step);
+  }
   // Whatever failed, the file was closed again.
   EXPECT_EQ(door.Calls(FileOp::kOpen) - (f.op == FileOp::kOpen), door.Calls(FileOp::kClose));
   // A later batch leaves the header describing the pages written before.
@@ -166,7 +168,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(WriteFault{FileOp::kOpen, 1, 1, false}, WriteFault{FileOp::kWrite, 1, 2, false},
                       WriteFault{FileOp::kWrite, 2, 4, false}, WriteFault{FileOp::kWrite, 3, 5, false},
                       WriteFault{FileOp::kSeek, 1, 5, false}, WriteFault{FileOp::kWrite, 1, 11, true},
-                      WriteFault{FileOp::kWrite, 2, 12, true}));
+                      WriteFault{FileOp::kWrite, 2, 12, true},
+                      WriteFault{FileOp::kOpen, 2, 0, true}));  // the reopen for the header
 
 }  // namespace
 }  // namespace qv::test
