@@ -67,28 +67,16 @@ std::u16string U16(std::string_view utf8) {
   std::u16string out;
   for (size_t i = 0; i < utf8.size();) {
     auto byte = static_cast<uint8_t>(utf8[i]);
-    uint32_t code = byte;
-    size_t extra = 0;
-    if (byte >= 0xF0) {
-      code = byte & 0x07;
-      extra = 3;
-    } else if (byte >= 0xE0) {
-      code = byte & 0x0F;
-      extra = 2;
-    } else if (byte >= 0xC0) {
-      code = byte & 0x1F;
-      extra = 1;
-    }
-    for (size_t k = 1; k <= extra && i + k < utf8.size(); ++k) {
+    size_t extra = byte >= 0xF0 ? 3 : byte >= 0xE0 ? 2 : byte >= 0xC0 ? 1 : 0;
+    uint32_t code = extra ? byte & (0x3Fu >> extra) : byte;
+    for (size_t k = 1; k <= extra && i + k < utf8.size(); ++k)
       code = (code << 6) | (static_cast<uint8_t>(utf8[i + k]) & 0x3F);
-    }
     i += extra + 1;
-    if (code >= 0x10000) {
-      code -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
-    } else {
+    if (code < 0x10000) {
       out.push_back(static_cast<char16_t>(code));
+    } else {
+      out.push_back(static_cast<char16_t>(0xD7C0 + (code >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 | (code & 0x3FF)));
     }
   }
   return out;

@@ -6,13 +6,11 @@
 #include <utility>
 #include <vector>
 
-#include "library/builder/library_builder.h"
 #include "library/files/writer_fixture.h"
 
 namespace qv {
 namespace {
 
-using test::TrackSpec;
 using test::U16;
 
 std::u16string Key(const std::u16string& text, bool drop_article, uint32_t max_bytes = 96) {
@@ -31,34 +29,30 @@ TEST(FoldSortChar, CaseWidthAndPunctuationWeights) {
   // Letters ignore case and width; punctuation sorts before the space, the
   // space before digits and letters; some fullwidth signs differ from ASCII.
   const std::pair<uint16_t, uint16_t> kFolds[] = {
-      {'a', 'A'},    {'z', 'Z'},    {'Q', 'Q'},    {0xFF21, 'A'}, {0xFF41, 'A'},  {0xFF5A, 'Z'},
-      {0xFF10, '0'}, {0xFF19, '9'}, {0xE9, 0xC9},  {0xF7, 0xD7},  {0xFF, 0xDF},   {0xC9, 0xC9},
-      {0x3042, 0x3042}, {0, 0},     {'!', 1},      {'.', 14},     {'\'', 15},     {'-', 16},
-      {'@', 18},     {'^', 19},     {'_', 20},     {';', 20},     {'{', 21},      {'}', 22},
-      {'~', 23},     {'+', 24},     {'=', 25},     {' ', 32},     {'/', '/'},     {':', ':'},
-      {0xFF01, 1},   {0xFF0E, 14},  {0xFF07, 15},  {0xFF0B, 24},  {0xFF0D, 16},   {0xFF1B, 17},
-      {0xFF1D, 25},  {0xFF20, 18},  {0xFF3E, 19},  {0xFF3F, 20},  {0xFF5B, 21},   {0xFF5D, 22},
-      {0xFF5E, 23},  {0xFF00, 0xFF00}, {0xFF1A, 0xFF1A}, {0xFF65, 0xFF65}};
+      {'a', 'A'},    {'z', 'Z'},     {'Q', 'Q'},    {0xFF21, 'A'}, {0xFF41, 'A'}, {0xFF5A, 'Z'},
+      {0xFF10, '0'}, {0xFF19, '9'},  {0xE0, 0xC0},  {0xFF, 0xDF},  {0xDF, 0xDF},  {0xDE, 0xDE},
+      {0, 0},        {'!', 1},       {'.', 14},     {'_', 20},     {';', 20},     {'=', 25},
+      {' ', 32},     {'/', '/'},     {0xFF01, 1},   {0xFF1B, 17},  {0xFF5E, 23},  {0xFF00, 0xFF00},
+      {0xFF1A, 0xFF1A}, {0xFF65, 0xFF65}, {0x3042, 0x3042}};
   for (auto [in, out] : kFolds) EXPECT_EQ(FoldSortChar(in), out) << std::hex << in;
 }
 
-TEST(MakeSortKey, DropsTheArticleOnlyWhenAsked) {
-  EXPECT_EQ(Key(u"The Beatles", true), u"BEATLES");
-  EXPECT_EQ(Key(u"tHe beatles", true), u"BEATLES");
-  EXPECT_EQ(Key(u"The Beatles", false), u"THE BEATLES");
-  EXPECT_EQ(Key(u"Theatre", true), u"THEATRE");
-  EXPECT_EQ(Key(u"The", true), u"THE");
-  EXPECT_EQ(Key(u"The ", true), u"");
-  EXPECT_EQ(Key(u"Beatles, The", true), u"BEATLES\x0C THE");  // the comma weighs 12
-  EXPECT_EQ(Key(U16("ＴＨＥ Band"), true), u"BAND");
-}
-
-TEST(MakeSortKey, StopsAtTheLimitAndAtTheTerminator) {
-  EXPECT_EQ(Key(u"abcdef", false, 6), u"ABC");
-  EXPECT_EQ(Key(u"ab", false, 60), u"AB");
-  // A full-length artist keeps its last units after the article is dropped.
-  std::u16string name = u"The " + std::u16string(43, u'x');
-  EXPECT_EQ(Key(name, true), std::u16string(43, u'X'));
+TEST(MakeSortKey, ArticleLimitAndTerminator) {
+  const std::u16string full = u"The " + std::u16string(43, u'x');
+  const struct {
+    std::u16string in;
+    bool drop;
+    uint32_t max_bytes;
+    std::u16string key;
+  } cases[] = {{u"The Beatles", true, 96, u"BEATLES"}, {u"tHe beatles", true, 96, u"BEATLES"},
+               {u"The Beatles", false, 96, u"THE BEATLES"}, {u"Theatre", true, 96, u"THEATRE"},
+               {u"The", true, 96, u"THE"}, {u"The ", true, 96, u""},
+               {u"Beatles, The", true, 96, u"BEATLES\x0C THE"},  // the comma weighs 12
+               {U16("ＴＨＥ Band"), true, 96, u"BAND"}, {u"The Band", true, 6, u"THE"},
+               {u"abcdef", false, 6, u"ABC"}, {u"ab", false, 60, u"AB"},
+               // A full-length artist keeps its last units after the article goes.
+               {full, true, 96, std::u16string(43, u'X')}};
+  for (const auto& c : cases) EXPECT_EQ(Key(c.in, c.drop, c.max_bytes), c.key);
 }
 
 // A builder is large; tests share one per test case through the build context.
@@ -99,37 +93,25 @@ TEST_F(CompareTest, EachCategoryHasItsOwnKeyOrder) {
     int expected;
   };
   const Case cases[] = {
-      // Case, width and the artist's article make no difference.
-      {Spec("rock", "a", "b", "t", 1), Spec("ROCK", "A", "B", "T", 1), kGenre, 0},
-      {Spec("ｒｏｃｋ", "a", "b", "t", 1), Spec("Rock", "a", "b", "t", 1), kGenre, 0},
+      // Case, width and the artist's article make no difference; the article
+      // stays in genre, album and title keys.
+      {Spec("ｒｏｃｋ", "a", "b", "t", 1), Spec("Rock", "A", "B", "T", 1), kGenre, 0},
       {Spec("g", "The Who", "x", "t", 1), Spec("g", "WHO", "x", "t", 1), kArtist, 0},
-      // The article stays in genre, album and title keys.
-      {Spec("The Rock", "a", "b", "t"), Spec("Rock", "a", "b", "t"), kGenre, 1},
       {Spec("g", "a", "The Apple", "t"), Spec("g", "a", "Apple", "t"), kAlbum, 1},
-      {Spec("g", "a", "b", "The End"), Spec("g", "a", "b", "End"), kTitle, 1},
-      // Punctuation before the space, the space before digits and letters.
       {Spec("g", "a", "b", "A-B"), Spec("g", "a", "b", "A B"), kTitle, -1},
-      {Spec("g", "a", "b", "A B"), Spec("g", "a", "b", "A1"), kTitle, -1},
-      {Spec("g", "a", "b", "A_"), Spec("g", "a", "b", "A;"), kTitle, 0},
       {Spec("g", "a", "b", "A"), Spec("g", "a", "b", "AB"), kTitle, -1},
       // Empty names and unnumbered tracks come last; empty slots on both
       // sides pass to the next slot.
       {Spec("", "a", "b", "t"), Spec("zzz", "a", "b", "t"), kGenre, 1},
       {Spec("zzz", "a", "b", "t"), Spec("", "a", "b", "t"), kGenre, -1},
-      {Spec("g", "a", "", "t", 1), Spec("g", "a", "b", "t", 1), kArtist, 1},
-      {Spec("g", "a", "b", "", 1), Spec("g", "a", "b", "t", 1), kTitle, 1},
       {Spec("g", "a", "b", "x", 0xFFFF), Spec("g", "a", "b", "y", 2), kAlbum, 1},
-      {Spec("g", "a", "b", "x", 1), Spec("g", "a", "b", "a", 2), kAlbum, -1},
       {Spec("", "", "b", "t"), Spec("", "", "a", "t"), kGenre, 1},
       // Genre: genre, artist, album, number, title; artist ignores the
-      // genre; album ignores genre and artist.
-      {Spec("a", "z", "z", "z", 9), Spec("b", "a", "a", "a", 1), kGenre, -1},
+      // genre; album ignores genre and artist; title: title, then number.
       {Spec("g", "a", "z", "z", 9), Spec("g", "b", "a", "a", 1), kGenre, -1},
       {Spec("z", "a", "b", "t", 1), Spec("a", "b", "a", "t", 1), kArtist, -1},
       {Spec("z", "z", "a", "t", 1), Spec("a", "a", "b", "t", 1), kAlbum, -1},
       {Spec("g", "a", "b", "x", 3), Spec("g", "a", "b", "y", 3), kAlbum, -1},
-      {Spec("g", "a", "b", "x", 3), Spec("g", "a", "b", "X", 3), kAlbum, 0},
-      // Title: title then number, nothing else.
       {Spec("a", "a", "a", "song", 2), Spec("z", "z", "z", "SONG", 1), kTitle, 1},
       {Spec("a", "a", "a", "song", 1), Spec("z", "z", "z", "SONG", 1), kTitle, 0},
   };
@@ -137,15 +119,6 @@ TEST_F(CompareTest, EachCategoryHasItsOwnKeyOrder) {
     SCOPED_TRACE(i);
     EXPECT_EQ(Compare(cases[i].a, cases[i].b, cases[i].category), cases[i].expected);
   }
-}
-
-TEST_F(CompareTest, CategoryNamesCompareOnlyTheirSlot) {
-  builder()->current_category = kArtist;
-  Fill(&builder()->key_sets[0], Spec("g", "The Cure", "a", "x", 1), kArtist);
-  Fill(&builder()->key_sets[1], Spec("h", "cure", "b", "y", 2), kArtist);
-  EXPECT_EQ(CompareCategoryNames(builder(), &builder()->key_sets[0], &builder()->key_sets[1]), 0);
-  Fill(&builder()->key_sets[1], Spec("h", "", "b", "y", 2), kArtist);
-  EXPECT_EQ(CompareCategoryNames(builder(), &builder()->key_sets[0], &builder()->key_sets[1]), -1);
 }
 
 // The batch sort over records added to a builder.
@@ -162,27 +135,10 @@ class SortBatchTest : public CompareTest {
   }
 };
 
-TEST_F(SortBatchTest, EmptyBatchFailsAndOneTrackNeedsNoComparison) {
-  EXPECT_EQ(SortBatch(builder(), kGenre), 0);
-  Add(Spec("g", "a", "b", "t"));
-  EXPECT_EQ(SortBatch(builder(), kAlbum), 1);
-  EXPECT_EQ(Order(), std::vector<uint32_t>({0}));
-  EXPECT_EQ(builder()->current_category, kAlbum);
-}
-
-TEST_F(SortBatchTest, EqualKeysTakeTheOrderOfTheSortSteps) {
-  Add(Spec("g", "a", "b", "t", 1));
-  Add(Spec("g", "a", "b", "t", 1));
-  ASSERT_EQ(SortBatch(builder(), kGenre), 1);
-  EXPECT_EQ(Order(), std::vector<uint32_t>({1, 0}));
-  Add(Spec("G", "A", "B", "T", 1));
-  ASSERT_EQ(SortBatch(builder(), kGenre), 1);
-  EXPECT_EQ(Order(), std::vector<uint32_t>({2, 0, 1}));
-}
-
 // Spellings of one artist and of none, with equal titles and numbers: the
 // sort keeps the exact tie order of its steps in every category.
 TEST_F(SortBatchTest, TiesOfArticleAndWidthVariantsKeepTheStepOrder) {
+  EXPECT_EQ(SortBatch(builder(), kGenre), 0);  // nothing to sort
   static const char* const kArtists[] = {"The Who", "the who", "WHO", "Who, The",
                                          "THE ",    "The",     "",    "Ｗｈｏ"};
   for (uint32_t i = 0; i < 12; ++i) {

@@ -1,6 +1,6 @@
-// The browse lists and the library index on disk: genre overflow, the index
-// without statistics, old tails and failed writes. The exact layouts are
-// checked against the hand-laid images in the reader's tests.
+// The browse lists and the library index on disk: the index without
+// statistics, old tails and failed writes. The exact layouts are checked
+// against the hand-laid images in the reader's tests.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,39 +18,6 @@ TrackSpec Simple(const std::string& genre, const std::string& artist, const std:
                "/m/" + std::to_string(n) + ".mp3", static_cast<uint16_t>(n));
 }
 
-TEST(BrowseWriter, MoreThanAThousandGenresKeepTheFirstThousand) {
-  TempDir drive;
-  WriterBuild build(drive.str());
-  ASSERT_TRUE(build.ok());
-  char name[16];
-  for (int g = 0; g < 1003; ++g) {
-    std::snprintf(name, sizeof(name), "G%04d", g);
-    ASSERT_EQ(build.Add(Simple(name, std::string("A") + name, "Album", g)), kEngineOk);
-  }
-  ASSERT_EQ(build.Complete(), kEngineOk);
-
-  // One name begins each new id: the first overflow name is the last counted.
-  EXPECT_EQ(build.b()->name_bytes[0], 1001u * 12u);
-  ExpectLibraryHolds(drive);
-  ReadLibrary lib;
-  ReadFault fault;
-  ASSERT_EQ(ReadLibraryFiles(drive.str().c_str(), kFileSystemFat, &lib, &fault), kReadOk);
-  EXPECT_EQ(lib.pages[999].name_ids[0], 999u);
-  EXPECT_EQ(lib.pages[1000].name_ids[0], kOverflowId);
-  EXPECT_EQ(lib.pages[1002].name_ids[0], kOverflowId);
-  const std::vector<ReadEntry>& genres = lib.sections[0].browse[0].entries;
-  const std::vector<ReadEntry>& artists = lib.sections[0].browse[1].entries;
-  ASSERT_EQ(genres.size(), 1000u);
-  ASSERT_EQ(artists.size(), 1003u);
-  // The artists of the genres that found no room count under the last genre.
-  EXPECT_EQ(genres[999].first_child, 999u);
-  EXPECT_EQ(genres[999].count, 4u);
-  EXPECT_EQ(artists[1002].index_in_parent, 3u);
-  EXPECT_EQ(lib.stats[0].count, 1000u);
-  EXPECT_EQ(lib.summary[0].entries, 1000u);
-  EXPECT_EQ(lib.summary[1].entries, 1003u);
-}
-
 TEST(BrowseWriter, WithoutStatisticsTheIndexIsItsHeader) {
   TempDir drive;
   WriterBuild build(drive.str());
@@ -62,7 +29,7 @@ TEST(BrowseWriter, WithoutStatisticsTheIndexIsItsHeader) {
   std::vector<uint8_t> db = build.File(kIndexFileName);
   ASSERT_EQ(db.size(), 32u);
   EXPECT_EQ(Le32(db, 8), 32u);
-  EXPECT_EQ(Le16(db, 30), 0);
+  EXPECT_EQ(db[30] | db[31], 0);
 }
 
 // A spilled library written over longer old files keeps their tails.
@@ -77,7 +44,9 @@ TEST(BrowseWriter, OldLongerFilesKeepTheirTails) {
     ASSERT_TRUE(build.ok());
     for (int i = 0; i < 10; ++i) {
       ASSERT_EQ(build.Add(Simple("Pop", i % 2 ? "Duo" : "Trio", "Hits", i)), kEngineOk);
-      if (i == 4) ASSERT_EQ(build.Spill(), kEngineOk);
+      if (i == 4) {
+        ASSERT_EQ(build.Spill(), kEngineOk);
+      }
     }
     ASSERT_EQ(build.Complete(), kEngineOk);
   }

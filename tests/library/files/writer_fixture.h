@@ -1,12 +1,10 @@
 // Helpers of the builder and writer tests: a build on a temporary drive whose
-// batches spill where a test wants them, what a finished builder holds, and
-// the track list's pages as the independent reader sees them.
+// batches spill where a test wants them, and the files as the independent
+// reader sees them.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -17,11 +15,8 @@
 #include "platform/byte_order.h"
 #include "support/library_fixture.h"
 #include "support/temp_dir.h"
-#include "tags/track_tags.h"
 
 namespace qv::test {
-
-inline std::u16string Ascii(const std::string& s) { return U16(s); }
 
 // A track of the given texts (UTF-8).
 inline TrackSpec Named(const std::string& genre, const std::string& artist,
@@ -33,8 +28,8 @@ inline TrackSpec Named(const std::string& genre, const std::string& artist,
 // One build through the process's build context, on a drive folder of its own.
 class WriterBuild {
  public:
-  explicit WriterBuild(const std::string& drive, uint32_t kind = kFileSystemFat) : drive_(drive) {
-    ok_ = OpenBuild(drive.c_str(), kind) == kEngineOk;
+  explicit WriterBuild(const std::string& drive) : drive_(drive) {
+    ok_ = OpenBuild(drive.c_str(), kFileSystemFat) == kEngineOk;
   }
   ~WriterBuild() { CloseBuild(); }
   WriterBuild(const WriterBuild&) = delete;
@@ -49,7 +44,6 @@ class WriterBuild {
     FillTrackTags(t, &s);
     return AddTrackRecord(b(), &s.tags) == 1 ? Spill() : kEngineOk;
   }
-
   // Writes the current batch out as if it were full: 0, 3 or 4.
   int Spill() {
     TheBuildContext().spilled = 1;
@@ -61,13 +55,11 @@ class WriterBuild {
     ResetBatch(b());
     return kEngineOk;
   }
-
   // The end of a job: final flush and finish; 0 when both succeed.
   int Complete() {
     int flushed = FlushBuild(1);
     return flushed != kEngineOk ? flushed : FinishBuild();
   }
-
   std::filesystem::path LibraryDir() const {
     return std::filesystem::path(drive_) / "QUORVEN" / "LIBRARY";
   }
@@ -79,7 +71,6 @@ class WriterBuild {
 };
 
 inline uint32_t Le32(const std::vector<uint8_t>& bytes, size_t at) { return LoadLe32(bytes, at); }
-inline uint16_t Le16(const std::vector<uint8_t>& bytes, size_t at) { return LoadLe16(bytes, at); }
 
 // The builder logged exactly one error since its log was last reset.
 inline void ExpectOneError(uint32_t site, uint32_t detail) {
@@ -106,42 +97,15 @@ inline std::vector<ReadPage> ReadPages(const std::vector<uint8_t>& file) {
   return lib.pages;
 }
 
-// The builder's results that the browse files are made from.
-struct BuildSnapshot {
-  uint32_t total = 0;
-  std::array<std::vector<uint32_t>, 4> lists;
-  std::array<std::vector<uint32_t>, 3> ids;
-  std::array<uint32_t, 3> name_bytes{}, stored_name_bytes{}, distinct{};
-  std::array<uint32_t, 2> title_counts{};
-  uint32_t batches_written = 0;
-};
-
-inline BuildSnapshot Snapshot(const LibraryBuilder& b) {
-  BuildSnapshot s;
-  s.total = b.total_tracks;
-  for (int c = 0; c < 4; ++c)
-    s.lists[c].assign(b.category_lists[c], b.category_lists[c] + b.total_tracks);
-  for (int c = 0; c < 3; ++c) {
-    s.ids[c].assign(b.name_ids[c], b.name_ids[c] + b.total_tracks);
-    s.name_bytes[c] = b.name_bytes[c];
-    s.stored_name_bytes[c] = b.stored_name_bytes[c];
-    s.distinct[c] = b.distinct_names[c];
-  }
-  s.title_counts = {b.title_counts[0], b.title_counts[1]};
-  s.batches_written = b.batches_written;
-  return s;
-}
-
-inline std::vector<uint8_t> LibraryFile(const TempDir& drive, const char* name,
-                                        uint32_t kind = kFileSystemFat) {
-  return ReadFileBytes(LibraryDirectory(drive.str(), kind) + name);
+inline std::vector<uint8_t> LibraryFile(const TempDir& drive, const char* name) {
+  return ReadFileBytes(LibraryDirectory(drive.str()) + name);
 }
 
 // The independent reader accepts the library, statistics included.
-inline void ExpectLibraryHolds(const TempDir& drive, uint32_t kind = kFileSystemFat) {
+inline void ExpectLibraryHolds(const TempDir& drive) {
   ReadLibrary lib;
   ReadFault fault;
-  ASSERT_EQ(ReadLibraryFiles(drive.str().c_str(), kind, &lib, &fault), kReadOk)
+  ASSERT_EQ(ReadLibraryFiles(drive.str().c_str(), kFileSystemFat, &lib, &fault), kReadOk)
       << fault.file << " at " << fault.offset << ": " << fault.message;
   EXPECT_EQ(CheckCreateStatistics(lib, &fault), kReadOk)
       << fault.file << " at " << fault.offset << ": " << fault.message;
