@@ -1,35 +1,18 @@
-// Loads damaged libraries for an update: a valid library is made once, and
-// each input patches bytes of its three files before the update opens it,
-// drops the tracks the input calls gone, regroups and finishes.
-//
-// Input layout:
-//
-//   offset  size  field
-//   0       1     bit t % 8 set: track t counts as found on the drive
-//   1 + 4k  4     patch k: file (byte 0 mod 3: QVTL.DB, QVBL.DB, QVDB.DB),
-//                 offset (bytes 1-2, little-endian, mod the file's size),
-//                 new byte value (byte 3)
-//
-// Whatever the files claim, the update must stay inside its buffers and
-// answer with one of its result codes.
-#include <stdlib.h>
-
-#include <cstdint>
+// Damaged libraries through an update: each input patches a valid library's
+// files (4-byte patches: file mod 3, 16-bit offset mod its size, new byte)
+// after byte 0, whose bit t % 8 says track t is on the drive; the update must
+// stay inside its buffers and answer with one of its result codes.
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <string>
-#include <vector>
 
 #include "library/update/update_ops.h"
 #include "support/library_fixture.h"
+#include "support/temp_dir.h"
 
 namespace {
 
 const char* const kNames[3] = {"QVTL.DB", "QVBL.DB", "QVDB.DB"};
 std::string g_root;
-std::string g_dir;
 std::vector<uint8_t> g_files[3];
 
 }  // namespace
@@ -40,11 +23,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   std::vector<qv::test::TrackSpec> tracks;
   for (uint32_t i = 0; i < 24; ++i) tracks.push_back(qv::test::GeneratedTrack(i));
   if (qv::test::BuildLibrary(g_root, tracks) != 0) std::abort();
-  g_dir = qv::test::LibraryDirectory(g_root);
-  for (int f = 0; f < 3; ++f) {
-    std::ifstream in(g_dir + kNames[f], std::ios::binary);
-    g_files[f].assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
+  for (int f = 0; f < 3; ++f)
+    g_files[f] = qv::test::ReadFileBytes(qv::test::LibraryDirectory(g_root) + kNames[f]);
   return 0;
 }
 
@@ -55,23 +35,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t>& file = files[data[at] % 3];
     file[(data[at + 1] | (data[at + 2] << 8)) % file.size()] = data[at + 3];
   }
-  for (int f = 0; f < 3; ++f) {
-    std::ofstream out(g_dir + kNames[f], std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(files[f].data()), static_cast<std::streamsize>(files[f].size()));
-  }
+  for (int f = 0; f < 3; ++f)
+    qv::test::WriteFileBytes(qv::test::LibraryDirectory(g_root) + kNames[f], files[f]);
   int r = qv::OpenLibraryForUpdate(g_root.c_str(), qv::kFileSystemFat);
-  if (r != 0 && r != 3) std::abort();
   if (r == 0) {
     qv::LibraryBuilder* b = qv::TheBuildContext().builder;
     for (uint32_t t = 0; t < b->update.loaded_track_count; ++t) {
-      if (((data[0] >> (t % 8)) & 1) == 0) continue;
-      b->update.presence[t] = 1;
-      ++b->total_tracks;
+      b->update.presence[t] = (data[0] >> (t % 8)) & 1;
+      b->total_tracks += b->update.presence[t];
     }
     r = qv::ApplyRemovals();
     if (r == 0) r = qv::FinishUpdate();
-    if (r != 0 && r != 3 && r != 4) std::abort();
   }
+  if (r != 0 && r != 3 && r != 4) std::abort();
   qv::CloseUpdate();
   return 0;
 }

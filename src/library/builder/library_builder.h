@@ -185,6 +185,10 @@ int InitLibraryBuilderForUpdate(LibraryBuilder* b, uint8_t* record_buffer,
                                 uint8_t* sort_stack, uint32_t sort_stack_size,
                                 uint32_t file_system_kind);
 
+// Gives back whatever an earlier build reserved and reserves the build's
+// memory, the builder not yet initialised: 0 or 3.
+int ReserveBuild(const char* drive_path);
+
 // Create-mode operations called by the job: 0, 2 (AddFileToBuild only), 3, 4.
 int OpenBuild(const char* drive_path, uint32_t file_system_kind);
 int AddFileToBuild(const char* file_path, int tag_language);

@@ -113,8 +113,7 @@ int LoadOrderList(LibraryBuilder* b, int fd, uint32_t c, uint64_t section, uint6
     return damage(section + 8, "section size past the end of the file", 3);
   *next = end;
   for (;;) {
-    if (at + kListHeadBytes > end || !ReadAt(fd, at, head, kListHeadBytes) ||
-        !HasTag(h, 0, "qvba"))
+    if (at + kListHeadBytes > end || !ReadAt(fd, at, head, kListHeadBytes) || !HasTag(h, 0, "qvba"))
       return damage(at, "a section without its order list", 4);
     uint32_t size = LoadLe32(h, 8);
     if (size < kListHeadBytes || at + size > end)
@@ -183,8 +182,8 @@ int LogUpdateFailure(uint32_t site, uint32_t detail) {
   return -1;
 }
 
-int DamagedLibraryFile(const LibraryBuilder* b, const char* name, uint64_t offset,
-                       const char* what, uint32_t site, uint32_t detail) {
+int DamagedLibraryFile(const LibraryBuilder* b, const char* name, uint64_t offset, const char* what,
+                       uint32_t site, uint32_t detail) {
   char path[kDrivePathBytes];
   LibraryPath(path, b->drive_path, b->file_system_kind, name);
   char reason[192];
@@ -246,7 +245,8 @@ int LoadCategoryLists(LibraryBuilder* b) {
   std::span<const uint8_t> h(head, kBrowseHeadBytes);
   int result = 1;
   if (!ReadAt(fd, 0, head, kBrowseHeadBytes) || !HasTag(h, 0, "qvbl")) {
-    result = DamagedLibraryFile(b, kBrowseFileName, 0, "no browse list header", kSiteLoadCategoryLists, 2);
+    result = DamagedLibraryFile(b, kBrowseFileName, 0, "no browse list header",
+                                kSiteLoadCategoryLists, 2);
   } else {
     uint64_t length = LoadLe32(h, 8);
     uint64_t section = LoadLe32(h, 4);

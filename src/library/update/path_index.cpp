@@ -99,8 +99,7 @@ void ClearPathIndex(LibraryBuilder* b) {
   std::memset(Heads(b), 0, kBucketCount * 4);
 }
 
-void IndexTrackPath(LibraryBuilder* b, uint32_t track, const uint16_t* path,
-                    uint32_t page_offset) {
+void IndexTrackPath(LibraryBuilder* b, uint32_t track, const uint16_t* path, uint32_t page_offset) {
   uint16_t key[kPathKeyUnits + 1];
   MakePathKey(key, path);
   uint32_t hash = KeyHash(key);
@@ -125,8 +124,7 @@ int MatchTrackPath(LibraryBuilder* b, const uint16_t* path, uint32_t file_size, 
     int64_t got = -1;
     if (Files().Seek(b->track_file, b->track_positions[node.track], SEEK_SET) >= 0)
       got = Files().Read(b->track_file, b->scratch_page, kScratchPageBytes);
-    if (got < static_cast<int64_t>(kPageHeadBytes))
-      return LogUpdateFailure(kSiteMatchFoundFile, 2);
+    if (got < static_cast<int64_t>(kPageHeadBytes)) return LogUpdateFailure(kSiteMatchFoundFile, 2);
     uint16_t stored[kPathKeyUnits + 1];
     if (!PagePathKey(b->scratch_page, static_cast<uint32_t>(got), node.offset, stored))
       return LogUpdateFailure(kSiteMatchFoundFile, 3);

@@ -76,7 +76,8 @@ int QueuePendingFile(LibraryBuilder* b, const uint16_t* path, uint32_t file_size
   uint32_t at = kEntryHeadBytes + kTextRecordBytes;
   StoreLe32(entry, at, record);
   StoreLe32(entry, at + 4, path_bytes);
-  for (uint32_t i = 0; i < path_bytes / 2; ++i) StoreLe16(entry, at + kPathHeadBytes + 2 * i, path[i]);
+  for (uint32_t i = 0; i < path_bytes / 2; ++i)
+    StoreLe16(entry, at + kPathHeadBytes + 2 * i, path[i]);
   b->update.pending_bytes += size;
   ++b->update.pending_entry_count;
   b->update.change_flags |= kChangeFilesQueued;
@@ -118,7 +119,8 @@ int ReadPendingEntry(LibraryBuilder* b, uint16_t* path) {
   if (path_bytes > kMaxPathBytes || path_bytes % 2 != 0 ||
       path_bytes > room - text - kPathHeadBytes || size < at + kPathHeadBytes + path_bytes)
     return LogUpdateFailure(kSiteReadPending, 4);
-  for (uint32_t i = 0; i < path_bytes / 2; ++i) path[i] = LoadLe16(entry, at + kPathHeadBytes + 2 * i);
+  for (uint32_t i = 0; i < path_bytes / 2; ++i)
+    path[i] = LoadLe16(entry, at + kPathHeadBytes + 2 * i);
   path[path_bytes / 2] = 0;
   b->update.pending_read_offset += size;
   return 1;

@@ -29,8 +29,8 @@ inline constexpr uint32_t kPathKeyUnits = 256;
 int LogUpdateFailure(uint32_t site, uint32_t detail);
 // Logs the failure, notes the library file `name` as damaged at `offset` for
 // `what`, and returns -1.
-int DamagedLibraryFile(const LibraryBuilder* b, const char* name, uint64_t offset,
-                       const char* what, uint32_t site, uint32_t detail);
+int DamagedLibraryFile(const LibraryBuilder* b, const char* name, uint64_t offset, const char* what,
+                       uint32_t site, uint32_t detail);
 
 // A forward-only view of a file through a fixed buffer: Fetch makes at least
 // `want` bytes from `offset` on available when the file holds them.

@@ -32,7 +32,7 @@ uint32_t FoundFileType(const char* path) {
   static const struct {
     const char* ending;
     uint32_t code;
-  } kTypes[] = {{".mp3", 1}, {".m4a", 2}, {".aac", 3}, {".mp4", 4},
+  } kTypes[] = {{".mp3", 1},  {".m4a", 2},  {".aac", 3},  {".mp4", 4},
                 {".wav", 12}, {".aif", 13}, {".aiff", 13}};
   size_t length = std::strlen(path);
   for (const auto& type : kTypes) {
@@ -54,15 +54,17 @@ int64_t FoundFileSize(const char* path) {
 }  // namespace
 
 int OpenLibraryForUpdate(const char* drive_path, uint32_t file_system_kind) {
-  if (OpenBuild(drive_path, file_system_kind) != kEngineOk) return kEngineBuildFailed;
+  if (ReserveBuild(drive_path) != kEngineOk) return kEngineBuildFailed;
   BuildContext& ctx = TheBuildContext();
   LibraryBuilder* b = ctx.builder;
-  RemovePendingFile(b);
   if (InitLibraryBuilderForUpdate(b, ctx.record_buffer, kRecordBufferBytes, ctx.drive_record,
                                   ctx.sort_stack, kSortStackBytes, file_system_kind) != 1) {
     b->magic = 0;
     return kEngineBuildFailed;
   }
+  // The queue of an interrupted job goes first (the library paths need the
+  // live builder).
+  RemovePendingFile(b);
   if (LoadTrackIndex(b) != 1 || CreatePendingFile(b) != 1 || LoadCategoryLists(b) != 1 ||
       LoadIndexStatistics(b) != 1) {
     return kEngineBuildFailed;
