@@ -75,6 +75,13 @@ void ListFiles(const std::string& dir, std::vector<std::string>* out) {
   closedir(d);
 }
 
+// The name that hides a file from the scan: a leading dot.
+fs::path Hidden(const fs::path& p) {
+  std::string name(".");
+  name += p.filename().string();
+  return p.parent_path() / name;
+}
+
 // One qvlib job (create or update) on the drive, in a child process: its
 // wall time, exit status and peak resident memory.
 Run JobOnce(const std::string& qvlib, const std::string& drive, const char* command) {
@@ -140,7 +147,14 @@ int main(int argc, char** argv) {
 
   fs::remove_all(fs::path(drive) / "QUORVEN");
   const Run create = JobOnce(qvlib, drive, "create");
-  const Run same = create.status == 0 ? JobOnce(qvlib, drive, "update") : create;
+  // An update with nothing to change can be repeated: the best of a few, as
+  // for the minimal reader.
+  Run same = create;
+  for (int round = 0; round < kRounds && create.status == 0; ++round) {
+    const Run r = JobOnce(qvlib, drive, "update");
+    if (r.status != 0 || r.seconds < same.seconds || round == 0) same = r;
+    if (r.status != 0) break;
+  }
   // 1% of the files hidden from the scan (a leading dot) and 1% new copies.
   std::vector<std::string> all;
   ListFiles(drive, &all);
@@ -148,14 +162,13 @@ int main(int argc, char** argv) {
   for (size_t i = 0; i < all.size(); i += 100) {
     const fs::path p(all[i]);
     hidden.push_back(all[i]);
-    fs::rename(p, p.parent_path() / ("." + p.filename().string()));
+    fs::rename(p, Hidden(p));
     added.push_back((p.parent_path() / ("new " + p.filename().string())).string());
     fs::copy_file(all[i + 1 < all.size() ? i + 1 : 0], added.back());
   }
   const Run changed = same.status == 0 ? JobOnce(qvlib, drive, "update") : same;
   for (const std::string& path : hidden) {
-    const fs::path p(path);
-    fs::rename(p.parent_path() / ("." + p.filename().string()), p);
+    fs::rename(Hidden(path), path);
   }
   for (const std::string& path : added) fs::remove(path);
   if (changed.status != 0) {
