@@ -127,7 +127,7 @@ int LoadOrderList(LibraryBuilder* b, int fd, uint32_t c, uint64_t section, uint6
     return damage(at + 16, "order list count is not the track count", 5);
   uint32_t* list = b->category_lists[c];
   if (count > 0 && !ReadAt(fd, at + kListHeadBytes, list, 4 * count))
-    return LogUpdateFailure(kSiteLoadCategoryLists, 5);
+    return damage(at + kListHeadBytes, "order list past the end of the file", 5);
   // Each list must hold every track once; the presence bytes, all 0 until the
   // scan, mark the tracks seen meanwhile.
   uint8_t* seen = b->update.presence;

@@ -44,6 +44,16 @@ PathNode* Nodes(LibraryBuilder* b) {
   return reinterpret_cast<PathNode*>(b->record_buffer_base + kBucketCount * 4);
 }
 
+// A path's key: its ASCII letters upper-cased, other units as they are.
+void MakePathKey(uint16_t* key, const uint16_t* path) {
+  uint32_t n = 0;
+  for (; n < kPathKeyUnits && path[n] != 0; ++n) {
+    uint16_t u = path[n];
+    key[n] = (u >= 'a' && u <= 'z') ? static_cast<uint16_t>(u - 32) : u;
+  }
+  key[n] = 0;
+}
+
 uint32_t KeyHash(const uint16_t* key) {
   uint32_t hash = 0;
   for (uint32_t i = 0; i <= kPathKeyUnits && key[i] != 0; ++i) {
@@ -81,19 +91,6 @@ bool SameKey(const uint16_t* a, const uint16_t* b) {
 }
 
 }  // namespace
-
-void MakePathKey(uint16_t* key, const uint16_t* path) {
-  uint32_t n = 0;
-  for (; n < kPathKeyUnits && path[n] != 0; ++n) {
-    uint16_t u = path[n];
-    key[n] = (u >= 'a' && u <= 'z') ? static_cast<uint16_t>(u - 32) : u;
-  }
-  key[n] = 0;
-}
-
-uint32_t PathBucket(const uint16_t* key) {
-  return BucketOf(KeyHash(key));
-}
 
 void ClearPathIndex(LibraryBuilder* b) {
   std::memset(Heads(b), 0, kBucketCount * 4);

@@ -59,9 +59,6 @@ void IndexTrackPath(LibraryBuilder* b, uint32_t track, const uint16_t* path, uin
 int MatchTrackPath(LibraryBuilder* b, const uint16_t* path, uint32_t file_size, uint32_t type);
 // Gives back the QVTL.DB descriptor that matching keeps open.
 void EndMatching(LibraryBuilder* b);
-// Upper-cases ASCII letters of path into key (kPathKeyUnits + 1 units).
-void MakePathKey(uint16_t* key, const uint16_t* path);
-uint32_t PathBucket(const uint16_t* key);
 
 // QVTA.LST.
 int CreatePendingFile(LibraryBuilder* b);
