@@ -1,10 +1,29 @@
 #include "job/job_engine.h"
 
+#include "job/file_list.h"
+
 #include "library/builder/library_builder.h"
 #include "library/files/library_files.h"
 #include "library/update/update_ops.h"
 
 namespace qv {
+
+namespace {
+
+// The engine reads the queued files back; the job keeps them in its file list.
+int LoadPendingIntoFileList(const char* drive_path) {
+  char path[kPendingPathBytes];
+  const int r = LoadPendingAddition(drive_path, path);
+  if (r != kEngineOk) return r;
+  return FileListAdd(path) == 0 ? kEngineOk : kEngineBuildFailed;
+}
+
+int AddFromFileList(const char*, int tag_language, uint32_t index, uint32_t) {
+  if (index >= static_cast<uint32_t>(FileListCount())) return kEngineBuildFailed;
+  return AddPendingFile(FileListGet(static_cast<int32_t>(index)), tag_language);
+}
+
+}  // namespace
 
 JobEngine LibraryEngine() {
   JobEngine e{};
@@ -18,8 +37,8 @@ JobEngine LibraryEngine() {
   e.ApplyRemovals = ApplyRemovals;
   e.UpdateChangeFlags = UpdateChangeFlags;
   e.PendingAdditionCount = PendingAdditionCount;
-  e.LoadPendingAddition = LoadPendingAddition;
-  e.AddPendingFile = AddPendingFile;
+  e.LoadPendingAddition = LoadPendingIntoFileList;
+  e.AddPendingFile = AddFromFileList;
   e.FlushUpdateBuild = FlushUpdateBuild;
   e.FinishUpdate = FinishUpdate;
   e.CloseUpdate = CloseUpdate;

@@ -346,5 +346,13 @@ TEST_F(JobFlowTest, UpdateEndsFullWithOrWithoutAnAddPass) {
   }
 }
 
+TEST_F(JobFlowTest, UpdateWithNothingToChangeLeavesTheLibraryAsItWas) {
+  const auto before = MakeOldLibrary();
+  Run(LibraryEngine(), false);
+  EXPECT_TRUE(succeeded);
+  EXPECT_EQ(host->alerts, std::vector<int>{});
+  EXPECT_EQ(Snapshot(), before);
+}
+
 }  // namespace
 }  // namespace qv

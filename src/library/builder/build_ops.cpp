@@ -34,7 +34,7 @@ int SpillBatch(LibraryBuilder* b, int final_flag) {
 
 }  // namespace
 
-int OpenBuild(const char* drive_path, uint32_t file_system_kind) {
+int ReserveBuild(const char* drive_path) {
   BuildContext& ctx = TheBuildContext();
   // One build at a time: whatever an earlier build left reserved goes back.
   CloseBuild();
@@ -59,6 +59,12 @@ int OpenBuild(const char* drive_path, uint32_t file_system_kind) {
     return kEngineBuildFailed;
   }
   ctx.builder->magic = 0;
+  return kEngineOk;
+}
+
+int OpenBuild(const char* drive_path, uint32_t file_system_kind) {
+  if (ReserveBuild(drive_path) != kEngineOk) return kEngineBuildFailed;
+  BuildContext& ctx = TheBuildContext();
   if (InitLibraryBuilder(ctx.builder, ctx.record_buffer, kRecordBufferBytes, ctx.drive_record,
                          ctx.sort_stack, kSortStackBytes, file_system_kind) != 1) {
     ctx.builder->magic = 0;

@@ -89,6 +89,24 @@ struct DriveRecord {
   uint32_t page_buffer_size;
 };
 
+// The state an update job keeps between its operations; all zero in a create
+// job and after the update variant of the initialisation.
+struct UpdateFields {
+  uint32_t change_flags;         // kChangeTracksGone | kChangeFilesQueued
+  uint32_t pending_read_offset;  // where the next QVTA.LST entry is read
+  uint32_t pending_bytes;        // entries staged in the page buffer, not yet written
+  uint32_t loaded_track_count;   // the QVTL.DB header's count when the library was loaded
+  uint32_t pending_entry_count;  // entries queued in QVTA.LST
+  uint32_t removed_count;        // gone tracks met by the removal pass
+  uint8_t* presence;             // one byte per loaded track: 1 once a found file matched it
+  uint32_t max_track_id;         // the highest track id of the loaded pages
+  uint32_t has_tracks;           // 1 when a loaded page carried a track id
+};
+
+// UpdateChangeFlags bits.
+inline constexpr uint32_t kChangeTracksGone = 1;
+inline constexpr uint32_t kChangeFilesQueued = 2;
+
 // Fields in the order of the data model; see the comments for their use.
 struct LibraryBuilder {
   uint32_t initialised;
@@ -129,8 +147,7 @@ struct LibraryBuilder {
   int32_t track_file;  // QVTL.DB descriptor while a merge reads keys back
   uint32_t* sort_low;
   uint32_t* sort_high;
-  // Update-mode fields (zero in a create job); the update flow defines their use.
-  uint32_t update_fields[16];
+  UpdateFields update;
   uint32_t magic;
 };
 
@@ -159,6 +176,18 @@ int InitLibraryBuilder(LibraryBuilder* b, uint8_t* record_buffer, uint32_t recor
                        DriveRecord* drive, uint8_t* sort_stack, uint32_t sort_stack_size,
                        uint32_t file_system_kind);
 int ReleaseLibraryBuilder(LibraryBuilder* b);
+// The update variant: the first kMaxTracks bytes of the (zeroed) record
+// buffer become the presence bytes and the records follow them; the builder
+// starts in update mode with one batch counted as written, so that the first
+// merge reads the loaded library's keys back from QVTL.DB.
+int InitLibraryBuilderForUpdate(LibraryBuilder* b, uint8_t* record_buffer,
+                                uint32_t record_buffer_size, DriveRecord* drive,
+                                uint8_t* sort_stack, uint32_t sort_stack_size,
+                                uint32_t file_system_kind);
+
+// Gives back whatever an earlier build reserved and reserves the build's
+// memory, the builder not yet initialised: 0 or 3.
+int ReserveBuild(const char* drive_path);
 
 // Create-mode operations called by the job: 0, 2 (AddFileToBuild only), 3, 4.
 int OpenBuild(const char* drive_path, uint32_t file_system_kind);

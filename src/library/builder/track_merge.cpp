@@ -72,14 +72,15 @@ void NumberTrack(LibraryBuilder* b, Numbering* n, const SortKeySet* keys, uint32
   uint16_t c = b->current_category;
   uint32_t units = kSlotMaxBytes[c] / 2;
   SortKeySet* previous = &b->key_sets[2];
+  // Past the capacity every name shares the overflow id, yet each distinct
+  // one still adds its bytes to the totals.
+  bool new_name = !n->started || !SameName(keys->slot[c], previous->slot[c], units);
   uint32_t id = 0;
   if (n->started) {
     id = n->id;
-    if (!SameName(keys->slot[c], previous->slot[c], units)) {
-      id = n->id + 1 >= kNameLimit[c] ? kOverflowId : n->id + 1;
-    }
+    if (new_name) id = n->id + 1 >= kNameLimit[c] ? kOverflowId : n->id + 1;
   }
-  if (!n->started || id != n->id) {
+  if (new_name) {
     uint32_t length = Utf16ByteLength(keys->slot[5], kSlotMaxBytes[c]);
     n->name_bytes += length + 2;
     n->stored_bytes += (narrow ? length / 2 : length) + 2;

@@ -124,6 +124,10 @@ std::string Num(uint32_t v) {
 
 }  // namespace
 
+bool SameReadName(const std::u16string& a, const std::u16string& b, uint32_t c) {
+  return CompareKeys(MakeKey(a, c == 1), MakeKey(b, c == 1), kCompareUnits[c]) == 0;
+}
+
 int CheckCollation(const ReadLibrary& lib, ReadFault* f) {
   std::vector<TrackKeys> keys(lib.pages.size());
   for (size_t t = 0; t < lib.pages.size(); ++t) {

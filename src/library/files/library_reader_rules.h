@@ -36,4 +36,8 @@ int Fail(ReadFault* fault, const char* file, uint32_t offset, int status, std::s
 // against the names.
 int CheckCollation(const ReadLibrary& lib, ReadFault* fault);
 
+// Whether two texts are one name of category c (0 genre, 1 artist, 2 album)
+// by the collation's keys.
+bool SameReadName(const std::u16string& a, const std::u16string& b, uint32_t c);
+
 }  // namespace qv

@@ -42,9 +42,14 @@ DerivedStats DeriveCreateStats(const ReadLibrary& lib) {
   for (uint32_t c = 0; c < 3; ++c) {
     const std::vector<uint32_t>& order = lib.sections[c].order.tracks;
     uint32_t last = kReadNoNameId;
+    const ReadPage* before = nullptr;
     for (uint32_t t : order) {
       const ReadPage& page = lib.pages[t];
-      if (page.name_ids[c] == last) continue;
+      // Past the capacity names share the overflow id, yet each counts.
+      bool same = page.name_ids[c] == last &&
+                  (last != kReadOverflowId || SameReadName(before->texts[c], page.texts[c], c));
+      before = &page;
+      if (same) continue;
       last = page.name_ids[c];
       uint32_t units = static_cast<uint32_t>(page.texts[c].size());
       d.utf16_bytes[c] += 2 * units + 2;
