@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstring>
 
 #include "platform/directory_door.h"
@@ -12,10 +13,10 @@ namespace qv {
 
 bool CopyFileNoOverwrite(const char* source, const char* target) {
   FileDoor& files = Files();
-  int in = files.Open(source, O_RDONLY, 0);
+  int in = OpenRegularFile(source, O_RDONLY | O_NOFOLLOW, 0);
   if (in < 0) return false;
-  // O_EXCL: an existing target, even a stale one, fails the copy.
-  int out = files.Open(target, O_WRONLY | O_CREAT | O_EXCL, 0644);
+  // O_EXCL: an existing target, even a stale one or a link, fails the copy.
+  int out = files.Open(target, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0644);
   if (out < 0) {
     files.Close(in);
     return false;
@@ -61,6 +62,20 @@ bool ListDirectory(const char* path, std::vector<std::string>* names) {
 bool IsRegularFileNoFollow(const char* path) {
   struct stat st {};
   return lstat(path, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool IsDirectoryNoFollow(const char* path) {
+  struct stat st {};
+  return lstat(path, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool SyncDirectory(const char* path) {
+  FileDoor& files = Files();
+  const int fd = files.Open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW, 0);
+  if (fd < 0) return false;
+  const bool ok = files.Fsync(fd) == 0 || errno == EINVAL;
+  files.Close(fd);
+  return ok;
 }
 
 }  // namespace qv

@@ -9,6 +9,7 @@
 
 #include "library/files/library_files.h"
 #include "platform/file_door.h"
+#include "platform/file_ops.h"
 
 namespace qv {
 namespace {
@@ -42,11 +43,25 @@ bool AssemblePath(char* out, const char* drive_path, uint32_t kind, const char* 
   return true;
 }
 
-void MakeDirectoryPrefix(char* path, size_t end) {
+// A crafted drive may hold a link where a library directory belongs; the
+// job would then write, or remove, files wherever it points. Every prefix is
+// made when asked and must then be a directory itself.
+bool RealDirectoryPrefix(char* path, size_t end, bool make) {
   char kept = path[end];
   path[end] = '\0';
-  Files().Mkdir(path, 0777);  // an existing directory is the normal case
+  if (make) Files().Mkdir(path, 0777);  // an existing directory is the normal case
+  const bool real = IsDirectoryNoFollow(path);
   path[end] = kept;
+  return real;
+}
+
+// The path of a library file whose two directories are real ones: 1, or 0.
+int SafeLibraryPath(char* out, const char* drive_path, uint32_t kind, const char* name,
+                    bool make) {
+  size_t top_end = 0;
+  size_t library_end = 0;
+  if (!AssemblePath(out, drive_path, kind, name, &top_end, &library_end)) return 0;
+  return RealDirectoryPrefix(out, top_end, make) && RealDirectoryPrefix(out, library_end, make);
 }
 
 }  // namespace
@@ -64,13 +79,10 @@ int LibraryPath(char* out, const char* drive_path, uint32_t kind, const char* na
 int OpenLibraryFile(LibraryBuilder* b, const char* name, int flags, unsigned mode) {
   RequireLiveBuilder(b);
   char path[kPathArea];
-  size_t top_end = 0;
-  size_t library_end = 0;
-  if (!AssemblePath(path, b->drive_path, b->file_system_kind, name, &top_end, &library_end))
-    return -1;
-  MakeDirectoryPrefix(path, top_end);
-  MakeDirectoryPrefix(path, library_end);
-  int fd = Files().Open(path, flags, mode);
+  if (!SafeLibraryPath(path, b->drive_path, b->file_system_kind, name, true)) return -1;
+  // Neither a link nor anything but a regular file is opened, let alone
+  // given mode 0777.
+  int fd = OpenRegularFile(path, flags | O_NOFOLLOW, mode);
   if (fd < 0) return -1;
   Files().Fchmod(fd, 0777);  // a failed permission change does not stop the job
   return fd;
@@ -80,8 +92,8 @@ int CheckExistingLibrary(const char* drive_path, uint32_t kind) {
   static const char* const kNames[3] = {kIndexFileName, kTrackFileName, kBrowseFileName};
   for (const char* name : kNames) {
     char path[kPathArea];
-    if (LibraryPath(path, drive_path, kind, name) != 1) return -1;
-    int fd = Files().Open(path, O_RDONLY, 0);
+    if (!SafeLibraryPath(path, drive_path, kind, name, false)) return -1;
+    int fd = OpenRegularFile(path, O_RDONLY | O_NOFOLLOW, 0);
     if (fd < 0) return -1;
     Files().Close(fd);
   }
@@ -91,7 +103,7 @@ int CheckExistingLibrary(const char* drive_path, uint32_t kind) {
 int RemoveLibraryFile(LibraryBuilder* b, const char* name) {
   RequireLiveBuilder(b);
   char path[kPathArea];
-  if (LibraryPath(path, b->drive_path, b->file_system_kind, name) != 1) return -1;
+  if (!SafeLibraryPath(path, b->drive_path, b->file_system_kind, name, false)) return -1;
   return Files().Remove(path) == 0 ? 0 : -1;
 }
 
@@ -100,7 +112,7 @@ int RenameLibraryFile(LibraryBuilder* b, int fd, const char* old_name, const cha
   Files().Close(fd);
   char from[kPathArea];
   char to[kPathArea];
-  if (LibraryPath(from, b->drive_path, b->file_system_kind, old_name) != 1 ||
+  if (!SafeLibraryPath(from, b->drive_path, b->file_system_kind, old_name, false) ||
       LibraryPath(to, b->drive_path, b->file_system_kind, new_name) != 1) {
     return -1;
   }
