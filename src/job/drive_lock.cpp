@@ -10,9 +10,16 @@
 #include "platform/file_ops.h"
 
 namespace qv {
+namespace {
+
+std::string TopDirectory(const char* root, uint32_t kind) {
+  return std::string(root) + (kind == 2 ? ".QUORVEN" : "QUORVEN");
+}
+
+}  // namespace
 
 int LockLibraryDrive(const char* root, uint32_t kind) {
-  const std::string top = std::string(root) + (kind == 2 ? ".QUORVEN" : "QUORVEN");
+  const std::string top = TopDirectory(root, kind);
   FileDoor& files = Files();
   files.Mkdir(top.c_str(), 0777);  // the job would make it anyway
   if (!IsDirectoryNoFollow(top.c_str())) {
@@ -33,6 +40,16 @@ int LockLibraryDrive(const char* root, uint32_t kind) {
 
 void UnlockLibraryDrive(int lock) {
   if (lock >= 0) Files().Close(lock);
+}
+
+bool LibraryDriveBusy(const char* root, uint32_t kind) {
+  const std::string top = TopDirectory(root, kind);
+  if (!IsDirectoryNoFollow(top.c_str())) return false;
+  const int fd = Files().Open(top.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW, 0);
+  if (fd < 0) return false;
+  const bool busy = flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  Files().Close(fd);
+  return busy;
 }
 
 }  // namespace qv

@@ -16,4 +16,8 @@ namespace qv {
 int LockLibraryDrive(const char* root, uint32_t kind);
 void UnlockLibraryDrive(int lock);
 
+// Whether a job holds the drive now; makes nothing. A front end asks before
+// its questions, the lock itself still decides.
+bool LibraryDriveBusy(const char* root, uint32_t kind);
+
 }  // namespace qv
