@@ -16,14 +16,16 @@ bool CopyFileNoOverwrite(const char* source, const char* target) {
   int in = OpenRegularFile(source, O_RDONLY | O_NOFOLLOW, 0);
   if (in < 0) return false;
   // O_EXCL: an existing target, even a stale one or a link, fails the copy.
-  int out = files.Open(target, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0644);
+  // Only the owner may read it until it has the source's permissions.
+  int out = files.Open(target, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
   if (out < 0) {
     files.Close(in);
     return false;
   }
-  bool ok = true;
+  struct stat st {};
+  bool ok = fstat(in, &st) == 0 && files.Fchmod(out, st.st_mode & 0777) == 0;
   char buffer[65536];
-  for (;;) {
+  while (ok) {
     int64_t n = files.Read(in, buffer, sizeof buffer);
     if (n < 0) {
       ok = false;
