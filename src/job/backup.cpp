@@ -139,11 +139,14 @@ bool BackupLibrary(const char* root, uint32_t kind,
     return false;
   }
   // An incomplete library is saved too: a failed job must not cost the
-  // owner the files that were there.
-  const bool complete = check_library(root, kind) == 0;
+  // owner the files that were there. Behind a link there is nothing of the
+  // drive's to save.
+  const bool real = IsDirectoryNoFollow(top.c_str()) && IsDirectoryNoFollow(g_library_dir);
+  const bool complete = real && check_library(root, kind) == 0;
   bool any = false;
   for (int i = 0; i < 3; ++i) {
-    g_saved[i] = complete || IsRegularFileNoFollow(InDir(g_library_dir, kSavedFiles[i]).c_str());
+    g_saved[i] = complete ||
+                 (real && IsRegularFileNoFollow(InDir(g_library_dir, kSavedFiles[i]).c_str()));
     any = any || g_saved[i];
   }
   if (!any) {

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string>
 
 #include "platform/directory_door.h"
 #include "platform/file_door.h"
@@ -66,14 +67,27 @@ bool IsRegularFileNoFollow(const char* path) {
   return lstat(path, &st) == 0 && S_ISREG(st.st_mode);
 }
 
+namespace {
+
+// A trailing "/" makes the system resolve a link even where it is asked not
+// to follow one, so the name is looked at without it.
+std::string WithoutTrailingSlash(const char* path) {
+  std::string name = path;
+  while (name.size() > 1 && name.back() == '/') name.pop_back();
+  return name;
+}
+
+}  // namespace
+
 bool IsDirectoryNoFollow(const char* path) {
   struct stat st {};
-  return lstat(path, &st) == 0 && S_ISDIR(st.st_mode);
+  return lstat(WithoutTrailingSlash(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool SyncDirectory(const char* path) {
   FileDoor& files = Files();
-  const int fd = files.Open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW, 0);
+  const int fd =
+      files.Open(WithoutTrailingSlash(path).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW, 0);
   if (fd < 0) return false;
   const bool ok = files.Fsync(fd) == 0 || errno == EINVAL;
   files.Close(fd);

@@ -220,7 +220,7 @@ TEST_F(DriveSafetyTest, CrashSweep) {
 // hang, and leaves the library as it was.
 TEST_F(DriveSafetyTest, CraftedAndHeldDrives) {
   test::TempDir outside;
-  outside.Write("kept", {1, 2, 3});
+  outside.Write("QVTL.DB", {1, 2, 3});
   const char* rows[][2] = {{"QUORVEN", "link"},
                            {"QUORVEN/LIBRARY", "link"},
                            {"QUORVEN/LIBRARY/QVTL.DB", "link"},
@@ -235,7 +235,7 @@ TEST_F(DriveSafetyTest, CraftedAndHeldDrives) {
     const std::string kind = what;
     if (kind != "held" && kind != "file") fs::remove_all(at);
     if (kind == "link")
-      fs::create_symlink(outside.path() / (at.extension() == ".DB" ? "kept" : ""), at);
+      fs::create_symlink(outside.path() / (at.extension() == ".DB" ? "QVTL.DB" : ""), at);
     if (kind == "fifo") mkfifo(at.c_str(), 0644);
     if (kind == "file") drive_.Write(where, {4, 2});
     const int held = kind == "held" ? LockLibraryDrive(slash_.c_str(), kFileSystemFat) : -1;
