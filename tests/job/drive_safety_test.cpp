@@ -35,31 +35,28 @@ enum class Fault { kNone, kNoSpace, kIo, kShortWrite, kKill };
 // the nth, or kills the process there. A killed process leaves the page
 // cache to the kernel, so no flush needs to reach the disk.
 class SweepDoor : public SystemFileDoor {
+  using Door = SystemFileDoor;
+
  public:
   SweepDoor(Fault fault, long nth, bool every = false) : fault_(fault), nth_(nth), every_(every) {}
   std::atomic<long> calls{0};
 
   int Open(const char* p, int f, unsigned m) override {
-    return Hit(f & (O_WRONLY | O_RDWR | O_CREAT)) ? -1 : SystemFileDoor::Open(p, f, m);
+    return Hit(f & (O_WRONLY | O_RDWR | O_CREAT)) ? -1 : Door::Open(p, f, m);
   }
-  int64_t Read(int fd, void* b, size_t n) override {
-    return Hit(0), SystemFileDoor::Read(fd, b, n);
-  }
-  int64_t Seek(int fd, int64_t o, int w) override { return Hit(0), SystemFileDoor::Seek(fd, o, w); }
-  int Close(int fd) override { return Hit(0), SystemFileDoor::Close(fd); }
+  int64_t Read(int fd, void* b, size_t n) override { return Hit(0), Door::Read(fd, b, n); }
+  int64_t Seek(int fd, int64_t o, int w) override { return Hit(0), Door::Seek(fd, o, w); }
+  int Close(int fd) override { return Hit(0), Door::Close(fd); }
   int64_t Write(int fd, const void* b, size_t n) override {
-    if (!Hit(1)) return SystemFileDoor::Write(fd, b, n);
-    return fault_ == Fault::kShortWrite ? SystemFileDoor::Write(fd, b, n / 2) : -1;
+    return !Hit(1)                        ? Door::Write(fd, b, n)
+           : fault_ == Fault::kShortWrite ? Door::Write(fd, b, n / 2)
+                                          : -1;
   }
-  int Fchmod(int fd, unsigned m) override { return Hit(1) ? -1 : SystemFileDoor::Fchmod(fd, m); }
+  int Fchmod(int fd, unsigned m) override { return Hit(1) ? -1 : Door::Fchmod(fd, m); }
   int Fsync(int) override { return Hit(1) ? -1 : 0; }
-  int Mkdir(const char* p, unsigned m) override {
-    return Hit(1) ? -1 : SystemFileDoor::Mkdir(p, m);
-  }
-  int Remove(const char* p) override { return Hit(1) ? -1 : SystemFileDoor::Remove(p); }
-  int Rename(const char* a, const char* b) override {
-    return Hit(1) ? -1 : SystemFileDoor::Rename(a, b);
-  }
+  int Mkdir(const char* p, unsigned m) override { return Hit(1) ? -1 : Door::Mkdir(p, m); }
+  int Remove(const char* p) override { return Hit(1) ? -1 : Door::Remove(p); }
+  int Rename(const char* a, const char* b) override { return Hit(1) ? -1 : Door::Rename(a, b); }
 
  private:
   bool Hit(int changes) {
@@ -190,13 +187,14 @@ TEST_F(DriveSafetyTest, WriteFaultSweep) {
 // restore: the drive keeps a library that passes or the three copies, the
 // lock went with the process, and the next job leaves a good library only.
 TEST_F(DriveSafetyTest, CrashSweep) {
-  long points = 0, recovered = 0;
+  long points = 0, recovered = 0, spread = 0;
   for (const bool failing : {false, true}) {
     SweepDoor counter(Fault::kNone, 0, true);
     RunJob(root_, failing, &counter);
     const long calls = counter.calls, step = calls <= 600 ? 1 : calls / 60;
+    spread += calls;
     for (long n = failing ? std::max(1L, calls - 45) : 1; n <= calls;
-         n += n < 40 || n > calls - 45 ? 1 : step) {
+         n = n < 40 || n >= calls - 45 ? n + 1 : std::min(n + step, calls - 45)) {
       Reset();
       const pid_t child = fork();
       if (child == 0) {
@@ -212,7 +210,8 @@ TEST_F(DriveSafetyTest, CrashSweep) {
       ++points, recovered += ok;
     }
   }
-  std::printf("crash points: %ld, %ld/%ld recoveries\n", points, recovered, points);
+  std::printf("crash points: %ld of %ld calls, %ld/%ld recoveries\n", points, spread, recovered,
+              points);
 }
 
 // Links at each level of the library path, FIFOs, a file of the owner's, a
