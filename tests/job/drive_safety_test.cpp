@@ -72,18 +72,29 @@ class SweepDoor : public SystemFileDoor {
 
 uint32_t g_record_bytes = 0;  // small, so that the batches spill
 
-// One create job with small batches (and a failing last step when asked):
-// 0 done, else the error raised.
-int RunJob(const std::string& root, bool fail_finish = false, FileDoor* door = nullptr) {
+// A job kind of the sweeps; fail_last makes its last engine step fail after
+// everything else was written, so that the restore runs.
+struct Job {
+  const char* name;
+  bool create;
+  bool fail_last;
+};
+constexpr Job kCreate{"create", true, false}, kFailingCreate{"create", true, true};
+// The update joins when its engine does.
+constexpr Job kSweptJobs[] = {kCreate};
+
+// One job with small batches: 0 done, else the error raised.
+int RunJob(const std::string& root, Job job = kCreate, FileDoor* door = nullptr) {
   JobEngine engine = LibraryEngine();
   engine.OpenBuild = [](const char* r, uint32_t k) {
     return test::OpenTestBuild(r, {k, g_record_bytes, {}});
   };
-  if (fail_finish) engine.FinishBuild = [] { return 4; };
+  if (job.fail_last) engine.FinishBuild = engine.FinishUpdate = [] { return 4; };
   FileListInit();
   ClearBackupPaths();
   auto state = std::make_unique<JobState>();
   std::snprintf(state->MakePath, sizeof state->MakePath, "%s", root.c_str());
+  state->CreateMode = job.create;
   test::ScriptedJobHost host;
   JobSettings settings = JobSettings::Immediate();
   settings.kind_override = kFileSystemFat;
@@ -165,53 +176,60 @@ class DriveSafetyTest : public ::testing::Test {
 // Every call that changes the drive fails: the job reports 3 or 4 and the
 // drive is as before, or the job got past it and the library is good.
 TEST_F(DriveSafetyTest, WriteFaultSweep) {
-  SweepDoor counter(Fault::kNone, 0);
-  ASSERT_EQ(RunJob(root_, false, &counter), 0);
-  long injected = 0, intact = 0;
-  for (const Fault fault : {Fault::kNoSpace, Fault::kIo, Fault::kShortWrite}) {
-    for (long n = 1; n <= counter.calls; ++n) {
-      if (!thorough_ && static_cast<long>(fault) % 3 != n % 3) continue;
-      Reset();
-      SweepDoor door(fault, n);
-      const int r = RunJob(root_, false, &door);
-      const bool ok = r == 0 ? GoodLibrary() : (r == 3 || r == 4) && Snapshot(top_) == old_;
-      EXPECT_TRUE(ok) << "fault " << static_cast<int>(fault) << " at " << n << ": " << r;
-      ++injected, intact += ok;
+  for (const Job& job : kSweptJobs) {
+    SweepDoor counter(Fault::kNone, 0);
+    ASSERT_EQ(RunJob(root_, job, &counter), 0);
+    long injected = 0, intact = 0;
+    for (const Fault fault : {Fault::kNoSpace, Fault::kIo, Fault::kShortWrite}) {
+      for (long n = 1; n <= counter.calls; ++n) {
+        if (!thorough_ && static_cast<long>(fault) % 3 != n % 3) continue;
+        Reset();
+        SweepDoor door(fault, n);
+        const int r = RunJob(root_, job, &door);
+        const bool ok = r == 0 ? GoodLibrary() : (r == 3 || r == 4) && Snapshot(top_) == old_;
+        EXPECT_TRUE(ok) << job.name << " fault " << static_cast<int>(fault) << " at " << n << ": "
+                        << r;
+        ++injected, intact += ok;
+      }
     }
+    std::printf("write faults (%s): %ld injected, %ld/%ld drives left intact\n", job.name, injected,
+                intact, injected);
   }
-  std::printf("write faults: %ld injected, %ld/%ld drives left intact\n", injected, intact,
-              injected);
 }
 
 // A job killed at every call (a spread on a big drive), a failing one in its
 // restore: the drive keeps a library that passes or the three copies, the
 // lock went with the process, and the next job leaves a good library only.
 TEST_F(DriveSafetyTest, CrashSweep) {
-  long points = 0, recovered = 0, spread = 0;
-  for (const bool failing : {false, true}) {
-    SweepDoor counter(Fault::kNone, 0, true);
-    RunJob(root_, failing, &counter);
-    const long calls = counter.calls, step = calls <= 600 ? 1 : calls / 60;
-    spread += calls;
-    for (long n = failing ? std::max(1L, calls - 45) : 1; n <= calls;
-         n = n < 40 || n >= calls - 45 ? n + 1 : std::min(n + step, calls - 45)) {
-      Reset();
-      const pid_t child = fork();
-      if (child == 0) {
-        SweepDoor door(Fault::kKill, n, true);
-        _exit(RunJob(root_, failing, &door));
+  for (const Job& job : kSweptJobs) {
+    long points = 0, recovered = 0, spread = 0;
+    for (const bool failing : {false, true}) {
+      const Job run{job.name, job.create, failing};
+      SweepDoor counter(Fault::kNone, 0, true);
+      RunJob(root_, run, &counter);
+      const long calls = counter.calls, step = calls <= 600 ? 1 : calls / 60;
+      spread += calls;
+      for (long n = failing ? std::max(1L, calls - 45) : 1; n <= calls;
+           n = n < 40 || n >= calls - 45 ? n + 1 : std::min(n + step, calls - 45)) {
+        Reset();
+        const pid_t child = fork();
+        if (child == 0) {
+          SweepDoor door(Fault::kKill, n, true);
+          _exit(RunJob(root_, run, &door));
+        }
+        waitpid(child, nullptr, 0);
+        const int lock = LockLibraryDrive(slash_.c_str(), kFileSystemFat);
+        UnlockLibraryDrive(lock);
+        const bool ok = lock >= 0 && (Passes() || InterruptedJobBackup(slash_.c_str(), 1)) &&
+                        RunJob(root_, job) == 0 && GoodLibrary() && Snapshot(top_).size() == 4;
+        EXPECT_TRUE(ok) << (failing ? "failing " : "") << job.name << " crash at " << n << " of "
+                        << calls;
+        ++points, recovered += ok;
       }
-      waitpid(child, nullptr, 0);
-      const int lock = LockLibraryDrive(slash_.c_str(), kFileSystemFat);
-      UnlockLibraryDrive(lock);
-      const bool ok = lock >= 0 && (Passes() || InterruptedJobBackup(slash_.c_str(), 1)) &&
-                      RunJob(root_) == 0 && GoodLibrary() && Snapshot(top_).size() == 4;
-      EXPECT_TRUE(ok) << (failing ? "failing " : "") << "crash at " << n << " of " << calls;
-      ++points, recovered += ok;
     }
+    std::printf("crash points (%s): %ld of %ld calls, %ld/%ld recoveries\n", job.name, points,
+                spread, recovered, points);
   }
-  std::printf("crash points: %ld of %ld calls, %ld/%ld recoveries\n", points, spread, recovered,
-              points);
 }
 
 // Links at each level of the library path, FIFOs, a file of the owner's, a
@@ -239,7 +257,7 @@ TEST_F(DriveSafetyTest, CraftedAndHeldDrives) {
     if (kind == "file") drive_.Write(where, {4, 2});
     const int held = kind == "held" ? LockLibraryDrive(slash_.c_str(), kFileSystemFat) : -1;
     const Tree outside_before = Snapshot(outside.path()), before = Snapshot(top_);
-    EXPECT_EQ(RunJob(root_, true), 4);
+    EXPECT_EQ(RunJob(root_, kFailingCreate), 4);
     EXPECT_TRUE(Snapshot(outside.path()) == outside_before && Snapshot(top_) == before);
     UnlockLibraryDrive(held);
     if (kind != "held") fs::remove_all(at);
