@@ -133,8 +133,8 @@ bool BackupLibrary(const char* root, uint32_t kind,
                    int (*check_library)(const char* root, uint32_t kind)) {
   const std::string top = TopDir(root, kind);
   const int n = std::snprintf(g_library_dir, sizeof g_library_dir, "%sLIBRARY/", top.c_str());
-  if (n < 0 || static_cast<size_t>(n) >= sizeof g_library_dir || top.size() >= sizeof g_backup_dir ||
-      !RecoverInterruptedJob(root, kind)) {
+  if (n < 0 || static_cast<size_t>(n) >= sizeof g_library_dir ||
+      top.size() >= sizeof g_backup_dir || !RecoverInterruptedJob(root, kind)) {
     ClearBackupPaths();
     return false;
   }
@@ -145,8 +145,8 @@ bool BackupLibrary(const char* root, uint32_t kind,
   const bool complete = real && check_library(root, kind) == 0;
   bool any = false;
   for (int i = 0; i < 3; ++i) {
-    g_saved[i] = complete ||
-                 (real && IsRegularFileNoFollow(InDir(g_library_dir, kSavedFiles[i]).c_str()));
+    g_saved[i] =
+        complete || (real && IsRegularFileNoFollow(InDir(g_library_dir, kSavedFiles[i]).c_str()));
     any = any || g_saved[i];
   }
   if (!any) {

@@ -130,6 +130,7 @@ class DriveSafetyTest : public ::testing::Test {
     const char* size = std::getenv("QV_SWEEP_FILES");
     const int files = size != nullptr ? std::atoi(size) : 8;
     thorough_ = size != nullptr;
+    std::vector<fs::path> gone;
     g_record_bytes = 930 * (files / 3 + 1);
     for (int i = 0; i < files + files / 4; ++i) {
       const std::string n = std::to_string(i), song = "Music/" + std::to_string(i % 5) + "/" + n;
@@ -138,9 +139,9 @@ class DriveSafetyTest : public ::testing::Test {
       if (i + 1 == files) {
         ASSERT_EQ(RunJob(root_), 0);
       }
-      if (i < files / 4) old_songs_.push_back(drive_.path() / (song + ".mp3"));
+      if (i < files / 4) gone.push_back(drive_.path() / (song + ".mp3"));
     }
-    for (const fs::path& song : old_songs_) fs::remove(song);
+    for (const fs::path& song : gone) fs::remove(song);
     fs::copy(top_, pristine_.path(), fs::copy_options::recursive);
     old_ = Snapshot(top_);
     audio_ = Snapshot(drive_.path() / "Music", true);
@@ -160,7 +161,9 @@ class DriveSafetyTest : public ::testing::Test {
     std::set<std::string> listed, present;
     for (const ReadPage& page : library_.pages)
       listed.insert(root_ + LibraryTextToUtf8(page.texts[4]));
-    for (const auto& [path, v] : audio_) path.ends_with(".mp3") && present.insert(path).second;
+    for (const auto& [path, v] : audio_) {
+      if (path.ends_with(".mp3")) present.insert(path);
+    }
     return listed == present;
   }
 
@@ -168,7 +171,6 @@ class DriveSafetyTest : public ::testing::Test {
   const std::string root_ = drive_.str(), slash_ = root_ + "/";
   const fs::path top_ = drive_.path() / "QUORVEN";
   bool thorough_ = false;  // every fault at every call; else one fault per call, in turn
-  std::vector<fs::path> old_songs_;
   Tree old_, audio_;
   mutable ReadLibrary library_;
 };
