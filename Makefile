@@ -3,16 +3,19 @@
 # make bench - build release benchmarks and run them
 # make gui   - start the desktop application with the demo drive in its drive list
 # make screenshots - run the application under Xvfb and save pictures of a job
+# make reliability - write-fault and crash sweeps on a drive of SWEEP_FILES songs, then each fuzzer
 
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 RELEASE := build/release
 ASAN := build/asan
 FUZZ := build/fuzz
+RELIABILITY := build/reliability
+SWEEP_FILES ?= 3000
 DEMO := build/demo-drive
 SHOTS := build/screenshots
 
-.PHONY: all deps release asan test unit fuzz run demo gui screenshots bench clean
+.PHONY: all deps release asan test unit fuzz run demo gui screenshots bench reliability clean
 
 all: release
 
@@ -75,6 +78,24 @@ screenshots: release
 
 bench: release
 	@for b in $(RELEASE)/bench/*_bench; do [ -x "$$b" ] && "$$b"; done
+
+# One line per sweep and per fuzzer: faults injected and drives left intact,
+# crash points and recoveries, executions and crashes.
+reliability: deps
+	cmake -S . -B $(RELIABILITY) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake --build $(RELIABILITY) -j $(JOBS) --target job_drive_safety_test
+	@QV_SWEEP_FILES=$(SWEEP_FILES) $(RELIABILITY)/tests/job_drive_safety_test --gtest_filter='*Sweep*' \
+		>$(RELIABILITY)/sweeps.log 2>&1; status=$$?; \
+		grep -E '^(write faults|crash points)' $(RELIABILITY)/sweeps.log; \
+		[ $$status -eq 0 ] || { tail -n 40 $(RELIABILITY)/sweeps.log; exit 1; }
+	@$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=60 >$(RELIABILITY)/fuzz.log 2>&1; status=$$?; \
+		for f in tests/fuzz/*_fuzz.cpp; do \
+			name=$$(basename $$f .cpp); \
+			runs=$$(sed -n 's/^stat::number_of_executed_units: *//p' $(FUZZ)/$$name.log 2>/dev/null); \
+			crashes=$$(grep -c -E '^==[0-9]+==ERROR|deadly signal' $(FUZZ)/$$name.log 2>/dev/null); \
+			echo "fuzz $$name: $${runs:-0} executions, $${crashes:-0} crashes over 60 s"; \
+		done; \
+		[ $$status -eq 0 ] || { tail -n 40 $(RELIABILITY)/fuzz.log; exit 1; }
 
 clean:
 	rm -rf build

@@ -6,6 +6,7 @@
 
 #include "cli/command.h"
 #include "cli/library_drive.h"
+#include "job/backup.h"
 #include "library/files/library_reader.h"
 
 namespace qv::cli {
@@ -22,9 +23,17 @@ int RunCheck(const CheckOptions& options) {
   ReadFault fault;
   uint32_t kind = LibraryKindForDrive(options.drive, options.fs);
   int r = ReadLibraryFiles(options.drive.c_str(), kind, &lib, &fault);
+  // The next job puts the copies back exactly when the structure is broken.
+  const bool whole = r == kReadOk;
   if (r == kReadOk && options.created) r = CheckCreateStatistics(lib, &fault);
+  const bool interrupted = InterruptedJobBackup((options.drive + "/").c_str(), kind);
   if (r != kReadOk) {
     std::printf("fault: %s\n", DescribeReadFault(fault).c_str());
+    if (interrupted && !whole) {
+      std::printf(
+          "note: an interrupted job left a backup of the library (QVDB.DB.bak, QVTL.DB.bak, "
+          "QVBL.DB.bak); the next create or update recovers it\n");
+    }
     return kExitFailed;
   }
   std::printf(
@@ -33,6 +42,11 @@ int RunCheck(const CheckOptions& options) {
       lib.track_count, lib.sections[0].browse[0].entries.size(),
       lib.sections[1].browse[0].entries.size(), lib.sections[2].browse[0].entries.size(),
       lib.track_file_length, lib.browse_file_length, lib.chunk_count == 2 ? 664u : 32u);
+  if (interrupted) {
+    std::printf(
+        "note: an interrupted job left a backup older than this library; the next create or "
+        "update replaces it\n");
+  }
   return kExitOk;
 }
 

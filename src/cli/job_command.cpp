@@ -19,6 +19,7 @@
 #include "cli/terminal_host.h"
 #include "job/backup.h"
 #include "job/drive_check.h"
+#include "job/drive_lock.h"
 #include "job/error_codes.h"
 #include "job/file_list.h"
 #include "job/job_driver.h"
@@ -47,10 +48,19 @@ void OnInterrupt(int) {
   g_interrupts.fetch_add(1, std::memory_order_relaxed);
 }
 
-// The cancel question is over without an answer: a second Ctrl-C (yes), or
-// the job ended meanwhile (it could not be paused in its last steps).
+// A logout, a closed terminal or a kill: the signal to stop with, 0 none.
+std::atomic<int> g_terminate{0};
+
+void OnTerminate(int signal) {
+  g_terminate.store(signal, std::memory_order_relaxed);
+}
+
+// The cancel question is over without an answer: a second Ctrl-C or a
+// termination (yes), or the job ended meanwhile (it could not be paused in
+// its last steps).
 bool GiveUpQuestion(void* driver) {
   return g_interrupts.load(std::memory_order_relaxed) > 0 ||
+         g_terminate.load(std::memory_order_relaxed) != 0 ||
          static_cast<JobDriver*>(driver)->Finished();
 }
 
@@ -96,19 +106,34 @@ UnreadableAnswer ParseUnreadable(const std::string& choice) {
 }
 
 // Runs the job, asking the cancel question on Ctrl-C, until it has ended.
+// SIGTERM and SIGHUP cancel it as a confirmed Ctrl-C does, so the old
+// library is back before the process goes.
 void RunWithCancelQuestion(JobDriver& driver, JobState& state, TerminalHost& host) {
   struct sigaction action {
-  }, previous{};
+  }, previous{}, stop{}, previous_term{}, previous_hup{};
   action.sa_handler = OnInterrupt;
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, &previous);
+  stop.sa_handler = OnTerminate;
+  sigemptyset(&stop.sa_mask);
+  sigaction(SIGTERM, &stop, &previous_term);
+  sigaction(SIGHUP, &stop, &previous_hup);
   g_interrupts.store(0);
   const bool can_ask = isatty(STDIN_FILENO);
   bool noted = false;
+  bool stopped = false;
   host.PauseWhenCancelEnabled(&g_interrupts, &driver);
+  host.GiveUpQuestionsOn(&g_terminate);
   driver.Start();
   while (!driver.Finished()) {
-    const bool pending = g_interrupts.load() > 0;
+    if (g_terminate.load() != 0 && !stopped && host.CancelEnabled() &&
+        !Load(state.ErrorOutputing)) {
+      // In the finishing steps Cancel is not offered: the job ends by itself.
+      driver.AskCancel();
+      driver.AnswerCancel(true);
+      stopped = true;
+    }
+    const bool pending = g_interrupts.load() > 0 && !stopped;
     const bool host_paused = pending && !Load(state.ErrorOutputing) && host.TakeHostPause();
     if (pending && (host_paused || (host.CancelEnabled() && !Load(state.ErrorOutputing)))) {
       g_interrupts.store(0);
@@ -132,6 +157,8 @@ void RunWithCancelQuestion(JobDriver& driver, JobState& state, TerminalHost& hos
   }
   driver.Wait();
   sigaction(SIGINT, &previous, nullptr);
+  sigaction(SIGTERM, &previous_term, nullptr);
+  sigaction(SIGHUP, &previous_hup, nullptr);
 }
 
 // What became of the library after a job that did not succeed: back as it
@@ -227,6 +254,12 @@ int RunJobCommand(const JobOptions& options, bool create) {
   char question[512];
   std::snprintf(question, sizeof question, format, EscapeControls(name).c_str(),
                 kLanguageNames[language >= 0 && language < 9 ? language : 2]);
+  const std::string root = drive + "/";
+  const char* busy = "qvlib: another job is running on %s; nothing was changed\n";
+  if (LibraryDriveBusy(root.c_str(), CheckFileSystem(check.file_system))) {
+    std::fprintf(stderr, busy, drive.c_str());
+    return kErrorWritingFile;
+  }
   int refusal = kExitOk;
   if (!AskStartQuestion(question, options.yes, &refusal)) return refusal;
 
@@ -245,11 +278,14 @@ int RunJobCommand(const JobOptions& options, bool create) {
   TerminalHost host(stdout, stderr, STDIN_FILENO, isatty(STDERR_FILENO) != 0,
                     ParseUnreadable(options.on_unreadable));
   JobDriver driver(*state, host, LibraryEngine(), settings);
+  g_terminate.store(0);
   RunWithCancelQuestion(driver, *state, host);
   host.PrintSkippedFolders();
   FileListClear();
+  if (driver.DriveBusy()) std::fprintf(stderr, busy, drive.c_str());
   if (driver.Succeeded()) return kExitOk;
-  ReportLibraryAfterFailure(command, name, driver.UserCancelled());
+  ReportLibraryAfterFailure(command, name, driver.UserCancelled() || g_terminate.load() != 0);
+  if (g_terminate.load() != 0) return 128 + g_terminate.load();
   if (driver.UserCancelled()) return kExitCancelled;
   return driver.RaisedError() != 0 ? driver.RaisedError() : kExitFailed;
 }

@@ -135,8 +135,12 @@ void TerminalHost::OpenAlert(int code, const char* text, const char* raw_file,
       }
       std::string line;
       how = UnreadableAnswer::kSkip;
-      if (ReadAnswer(&line, nullptr, nullptr) && !line.empty() &&
-          std::tolower(static_cast<unsigned char>(line[0])) == 'a') {
+      auto stopping = [](void* stop) {
+        return stop != nullptr && static_cast<const std::atomic<int>*>(stop)->load() != 0;
+      };
+      const bool answered = ReadAnswer(&line, stopping, const_cast<std::atomic<int>*>(stop_));
+      if ((answered && !line.empty() && std::tolower(static_cast<unsigned char>(line[0])) == 'a') ||
+          stopping(const_cast<std::atomic<int>*>(stop_))) {
         how = UnreadableAnswer::kAbort;
       }
     } else {

@@ -46,6 +46,9 @@ class TerminalHost : public JobHost {
   // True once after the host paused the job that way; the question is then
   // the front end's to ask.
   bool TakeHostPause() { return host_paused_.exchange(false, std::memory_order_acq_rel); }
+  // The Skip or Abort question is answered Abort once stop is not 0 (the
+  // process was told to end).
+  void GiveUpQuestionsOn(const std::atomic<int>* stop) { stop_ = stop; }
   // Prints a question and clears the progress line first.
   void PrintQuestion(const char* text, const char* choices);
   // One line of information, on a line of its own.
@@ -74,6 +77,7 @@ class TerminalHost : public JobHost {
   std::atomic<bool> question_open_{false};
   const std::atomic<int>* pending_interrupts_ = nullptr;
   JobDriver* driver_ = nullptr;
+  const std::atomic<int>* stop_ = nullptr;
   std::atomic<bool> host_paused_{false};
   bool line_shown_ = false;
   bool ended_ = false;  // the finish line is out; the display is done

@@ -85,7 +85,7 @@ int32_t WindowsTrasheChecker(const char* path) {
   std::memcpy(ini, path, a);
   std::memcpy(ini + a, kName, sizeof kName);
   FileDoor& files = Files();
-  const int fd = files.Open(ini, O_RDONLY, 0);
+  const int fd = OpenRegularFile(ini, O_RDONLY, 0);
   if (fd < 0) return 1;
   // Only the marker's length matters, so only that much is read.
   char head[kRecycleMarkerBytes];

@@ -1,10 +1,12 @@
 #include "job/job_driver.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "job/backup.h"
 #include "job/drive_check.h"
+#include "job/drive_lock.h"
 #include "job/drive_scan.h"
 #include "job/error_codes.h"
 #include "job/file_list.h"
@@ -44,6 +46,7 @@ void JobDriver::Start() {
   Store(finished_, false);
   Store(user_cancelled_, false);
   Store(view_ended_, false);
+  Store(drive_busy_, false);
   raised_.store(0, std::memory_order_release);
   engine_.SetFlushInProgress(0);
   FileListClear();
@@ -211,14 +214,18 @@ bool JobDriver::DBMake() {
   auto add = [this, language](const char* path) { return engine_.AddFileToBuild(path, language); };
   if (!MainPass(add, close, root)) return false;
   host_.SetCancelEnabled(false);
-  if (Load(s_.MakeCount) > 0) {
-    r = engine_.FlushBuild(1);
-    if (r == 0) r = engine_.FinishBuild();
-    if (r != 0) {
-      OutputError(r, "");
-      engine_.CloseBuild();
-      return false;
-    }
+  // A drive without audio files gets an empty library, not the old one
+  // listing files that are gone; a drive that went away gets nothing.
+  if (Load(s_.MakeCount) == 0 && !RemovedDriveCheck()) {
+    engine_.CloseBuild();
+    return false;
+  }
+  r = engine_.FlushBuild(1);
+  if (r == 0) r = engine_.FinishBuild();
+  if (r != 0) {
+    OutputError(r, "");
+    engine_.CloseBuild();
+    return false;
   }
   engine_.CloseBuild();
   if (!RemovedDriveCheck()) return false;
@@ -324,16 +331,30 @@ void JobDriver::DBMakeThread() {
   char root[1100];
   std::snprintf(root, sizeof root, "%s/", s_.MakePath);
   bool ok = false;
-  if (!BackupLibrary(root, kind, engine_.CheckExistingLibrary)) {
+  const int lock = LockLibraryDrive(root, kind);
+  if (lock < 0) {
+    // Another job owns the drive (or its top directory is not a real one):
+    // nothing here may touch its files, not even a restore.
+    const int error = errno;
+    Store(drive_busy_, error == EWOULDBLOCK);
+    NoteFileFailure(root, error, -1, error == EWOULDBLOCK ? "another job is running on this drive" : "");
+    OutputError(kErrorWritingFile, "");
+    Store(s_.Canceling, true);
+    Store(s_.CancelFlag, true);
+  } else if (!BackupLibrary(root, kind, engine_.CheckExistingLibrary)) {
     OutputError(kErrorWritingFile, "");
     Store(s_.Canceling, true);
     Store(s_.CancelFlag, true);
   } else {
     ok = s_.CreateMode ? DBMake() : DBUpdate();
+    // The new library counts only once it is on the drive for good.
+    if (ok && DiscardBackup() != 1) {
+      OutputError(kErrorWritingFile, "");
+      ok = false;
+    }
     Store(s_.Canceling, true);
     Store(s_.CancelFlag, true);
     if (ok) {
-      DiscardBackup();
       SleepMicroseconds(settings_.finish_pause_us);
       char text[64];
       std::snprintf(text, sizeof text, "%d files are processed.",
@@ -347,6 +368,7 @@ void JobDriver::DBMakeThread() {
       RestoreLibrary();
     }
   }
+  UnlockLibraryDrive(lock);
   host_.EndJob(ok);
   Store(finished_, true);
 }

@@ -67,6 +67,8 @@ class JobDriver : public AlertAnswer {
   int RaisedError() const { return raised_.load(std::memory_order_acquire); }
   // Whether the user confirmed the cancel question.
   bool UserCancelled() const { return Load(user_cancelled_); }
+  // Whether the job was refused because another job holds the drive.
+  bool DriveBusy() const { return Load(drive_busy_); }
 
   // Thread bodies and the steps they share, open for tests.
   void FileSearch();
@@ -97,6 +99,7 @@ class JobDriver : public AlertAnswer {
   std::atomic<bool> finished_{false};
   std::atomic<bool> user_cancelled_{false};
   std::atomic<bool> view_ended_{false};
+  std::atomic<bool> drive_busy_{false};
   std::atomic<int> raised_{0};
 };
 

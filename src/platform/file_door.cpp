@@ -76,4 +76,18 @@ int64_t WriteFully(int fd, const void* buffer, size_t count) {
   return static_cast<int64_t>(done);
 }
 
+int OpenRegularFile(const char* path, int flags, unsigned mode) {
+  const int fd = Files().Open(path, flags | O_NONBLOCK, mode);
+  if (fd < 0) return -1;
+  // A query of the descriptor just opened changes nothing on the drive, so
+  // it needs no door of its own.
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    Files().Close(fd);
+    errno = EINVAL;
+    return -1;
+  }
+  return fd;
+}
+
 }  // namespace qv

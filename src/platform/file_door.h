@@ -57,4 +57,9 @@ int64_t ReadFully(int fd, void* buffer, size_t count);
 // Writes all count bytes; the number written, or -1 when a call failed.
 int64_t WriteFully(int fd, const void* buffer, size_t count);
 
+// Opens a file that a drive supplies. The open never waits (a FIFO or a
+// device would block a reader forever) and only a regular file is kept:
+// anything else is closed again and fails with EINVAL, as unreadable.
+int OpenRegularFile(const char* path, int flags, unsigned mode);
+
 }  // namespace qv

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string>
 
 #include "platform/directory_door.h"
 #include "platform/file_door.h"
@@ -16,21 +17,25 @@ namespace qv {
 // can change it, so that the user learns which side of the copy failed.
 bool CopyFileNoOverwrite(const char* source, const char* target) {
   FileDoor& files = Files();
-  int in = files.Open(source, O_RDONLY, 0);
+  int in = OpenRegularFile(source, O_RDONLY | O_NOFOLLOW, 0);
   if (in < 0) {
     NoteFileFailure(source, errno, -1, "");
     return false;
   }
-  // O_EXCL: an existing target, even a stale one, fails the copy.
-  int out = files.Open(target, O_WRONLY | O_CREAT | O_EXCL, 0644);
+  // O_EXCL: an existing target, even a stale one or a link, fails the copy.
+  // Only the owner may read it until it has the source's permissions.
+  int out = files.Open(target, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
   if (out < 0) {
     NoteFileFailure(target, errno, -1, "");
     files.Close(in);
     return false;
   }
   const char* failed = nullptr;
+  struct stat st {};
+  errno = 0;
+  if (fstat(in, &st) != 0 || files.Fchmod(out, st.st_mode & 0777) != 0) failed = target;
   char buffer[65536];
-  for (;;) {
+  while (failed == nullptr) {
     errno = 0;
     int64_t n = files.Read(in, buffer, sizeof buffer);
     if (n < 0) {
@@ -78,6 +83,33 @@ bool ListDirectory(const char* path, std::vector<std::string>* names) {
 bool IsRegularFileNoFollow(const char* path) {
   struct stat st {};
   return lstat(path, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+namespace {
+
+// A trailing "/" makes the system resolve a link even where it is asked not
+// to follow one, so the name is looked at without it.
+std::string WithoutTrailingSlash(const char* path) {
+  std::string name = path;
+  while (name.size() > 1 && name.back() == '/') name.pop_back();
+  return name;
+}
+
+}  // namespace
+
+bool IsDirectoryNoFollow(const char* path) {
+  struct stat st {};
+  return lstat(WithoutTrailingSlash(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool SyncDirectory(const char* path) {
+  FileDoor& files = Files();
+  const int fd =
+      files.Open(WithoutTrailingSlash(path).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW, 0);
+  if (fd < 0) return false;
+  const bool ok = files.Fsync(fd) == 0 || errno == EINVAL;
+  files.Close(fd);
+  return ok;
 }
 
 }  // namespace qv

@@ -8,9 +8,10 @@
 
 namespace qv {
 
-// Copies source to target: true on success. Fails when the source is missing
-// or the target already exists (it is never overwritten); a partial target
-// left by a failed copy is removed.
+// Copies source to target and flushes the copy: true on success. Fails when
+// the source is missing or is not a regular file (a link is not followed),
+// or when the target already exists (it is never overwritten); a partial
+// target left by a failed copy is removed.
 bool CopyFileNoOverwrite(const char* source, const char* target);
 
 // Deletes a path: true on success.
@@ -22,5 +23,14 @@ bool ListDirectory(const char* path, std::vector<std::string>* names);
 
 // Whether the entry itself (a link is not followed) is a regular file.
 bool IsRegularFileNoFollow(const char* path);
+
+// Whether the entry itself is a directory: a link to one is not, so a
+// crafted drive cannot send a write or a removal elsewhere.
+bool IsDirectoryNoFollow(const char* path);
+
+// Flushes a directory's entries (files created, renamed or removed in it) to
+// the drive: true on success, also on a file system that has nothing to
+// flush for directories.
+bool SyncDirectory(const char* path);
 
 }  // namespace qv

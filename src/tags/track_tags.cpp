@@ -126,7 +126,7 @@ int ReadTrackTags(const char* path, TrackTags* record, const char* code_page) {
   // The type needs no I/O: a name we do not read is not opened at all.
   uint8_t type = ClassifyPath(path, path_len);
   if (type == kFileTypeNone) return -1;
-  int fd = Files().Open(path, O_RDONLY, 0);
+  int fd = OpenRegularFile(path, O_RDONLY, 0);
   if (fd < 0) return -1;
   record->SetFileType(type);
   if (type == kFileTypeAiff) {

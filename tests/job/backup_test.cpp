@@ -63,16 +63,15 @@ class BackupTest : public ::testing::Test {
   test::TempDir drive;
 };
 
-// Stale copies from an earlier job are replaced; a failed job gets the old
-// library back byte for byte, a successful one keeps the new library; either
-// way no copy remains. The HFS library lives in the hidden top directory.
+// A failed job gets the old library back byte for byte, a successful one
+// keeps the new library; either way no copy remains. The HFS library lives
+// in the hidden top directory.
 TEST_F(BackupTest, CopiesComeBackOnFailureAndGoAwayOnSuccess) {
   for (const uint32_t kind : {2u, 1u}) {
     for (const bool failed : {true, false}) {
       SCOPED_TRACE(std::to_string(kind) + (failed ? " failed" : " succeeded"));
       fs::remove_all(Top(kind));
       WriteLibrary(2, kind);
-      for (const char* name : kNames) drive.Write(TopName(kind) + name + ".bak", Content(name, 5));
       ASSERT_TRUE(Backup(kind));
       EXPECT_EQ(std::string(LibraryDir()), Root() + TopName(kind) + "LIBRARY/");
       EXPECT_EQ(std::string(BackupDir()), Root() + TopName(kind));
@@ -92,6 +91,23 @@ TEST_F(BackupTest, CopiesComeBackOnFailureAndGoAwayOnSuccess) {
       EXPECT_STREQ(BackupDir(), "");
     }
   }
+}
+
+// Two of three files are no library, but a failed job still puts them back
+// and removes only its own files.
+TEST_F(BackupTest, IncompleteLibraryAndTheOwnersFilesSurviveAFailedJob) {
+  WriteLibrary(1, 1, 2);
+  ASSERT_TRUE(Backup());
+  EXPECT_EQ(BakCount(), 2);
+  Scribble();
+  fs::create_directory(Lib() / "sub");
+  drive.Write("QUORVEN/LIBRARY/mine.txt", {7});
+  RestoreLibrary();
+  EXPECT_EQ(ReadFileBytes(Lib() / "QVDB.DB"), Content("QVDB.DB", 1));
+  EXPECT_EQ(ReadFileBytes(Lib() / "QVTL.DB"), Content("QVTL.DB", 1));
+  EXPECT_EQ(ReadFileBytes(Lib() / "mine.txt"), std::vector<uint8_t>{7});
+  EXPECT_EQ(std::distance(fs::directory_iterator(Lib()), fs::directory_iterator()), 4);
+  EXPECT_EQ(BakCount(), 0);
 }
 
 TEST_F(BackupTest, FailedCopyLeavesTheLibraryUntouchedAndNoCopies) {

@@ -150,7 +150,7 @@ class JobFlowTest : public ::testing::Test {
   int raised = 0;
 };
 
-TEST_F(JobFlowTest, NothingAddedEndsInSuccessWithNothingWritten) {
+TEST_F(JobFlowTest, NothingAddedEndsInAnEmptyLibrary) {
   for (int files : {3, 0}) {  // every file skipped, and an empty drive
     SCOPED_TRACE(files);
     g = Script{};
@@ -161,8 +161,9 @@ TEST_F(JobFlowTest, NothingAddedEndsInSuccessWithNothingWritten) {
     EXPECT_TRUE(succeeded);
     EXPECT_EQ(host->alerts, std::vector<int>(files, 2));
     EXPECT_EQ(host->finish_text, "0 files are processed.");
-    EXPECT_EQ(g.flushes + g.finishes, 0);
-    EXPECT_EQ(Snapshot().size(), 0u);
+    EXPECT_EQ(Load(state->ErrorCount), files);
+    EXPECT_EQ(g.flushes + g.finishes, 2);
+    EXPECT_EQ(Snapshot().size(), 3u);
   }
 }
 

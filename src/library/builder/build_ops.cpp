@@ -24,7 +24,9 @@ LibraryBuilder* LiveBuilder() {
 // list and starts the next batch: 0, 3 or 4.
 int SpillBatch(LibraryBuilder* b, int final_flag) {
   for (uint16_t c = kGenre; c <= kTitle; ++c) {
-    if (SortBatch(b, c) != 1) return kEngineBuildFailed;
+    // An empty batch has nothing to sort: a create on a drive without audio
+    // files still writes its empty library.
+    if (b->batch_tracks > 0 && SortBatch(b, c) != 1) return kEngineBuildFailed;
     if (MergeBatch(b, b->batch_tracks, final_flag) != 1) return kEngineBuildFailed;
   }
   if (WriteTrackPages(b) != 1) return kEngineWriteFailed;

@@ -46,7 +46,7 @@ constexpr const char* kKindName[5] = {"genre", "artist", "album", "title", "path
 int LoadFile(const std::string& path, std::vector<uint8_t>* bytes, ReadFault* fault,
              const char* name) {
   FileDoor& files = Files();
-  int fd = files.Open(path.c_str(), O_RDONLY, 0);
+  int fd = OpenRegularFile(path.c_str(), O_RDONLY | O_NOFOLLOW, 0);
   if (fd < 0)
     return Fail(fault, name, 0, kReadUnavailable,
                 "cannot open " + path + ": " + std::strerror(errno));
