@@ -7,12 +7,10 @@
 //                 tag language = (selector / 8) % 9
 //   1       rest  the file's content
 //
-// tools/make-fuzz-seeds writes real files in this layout. Every text the
-// reader leaves in the record must end within its buffer, whatever the file
-// claims; a text that runs off its buffer would be copied past it by the
-// library build. Each input is then read once more with one open, read or
-// seek failing, chosen by the input, and the file must be closed on every
-// path: a job reads 150,000 files and would run out of descriptors.
+// tools/make-fuzz-seeds writes real files in this layout. Every text left in
+// the record must end within its buffer (the library build copies up to the
+// end). A second read, with one open, read or seek failing, must close the
+// file on every path: a job reads 150,000 files.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -35,10 +33,7 @@ std::string& Folder() {
   return folder;
 }
 
-void RemoveFolder() {
-  for (const char* ext : kExtensions) unlink((Folder() + "/track" + ext).c_str());
-  rmdir(Folder().c_str());
-}
+void RemoveFolder() { rmdir(Folder().c_str()); }
 
 const std::string& FuzzFolder() {
   if (Folder().empty()) {
@@ -72,13 +67,11 @@ int LowestFreeDescriptor() {
   return fd;
 }
 
-void CheckRecord(const qv::TrackTagsStorage& storage, size_t file_size) {
-  CheckTerminated(storage.genre, qv::kGenreBytes);
-  CheckTerminated(storage.artist, qv::kArtistBytes);
-  CheckTerminated(storage.album, qv::kAlbumBytes);
-  CheckTerminated(storage.title, qv::kTitleBytes);
-  CheckTerminated(storage.path, qv::kPathBytes);
-  if (storage.tags.FileSize != file_size) std::abort();
+void CheckRecord(const qv::TrackTagsStorage& s, size_t file_size) {
+  CheckTerminated(s.genre, qv::kGenreBytes), CheckTerminated(s.artist, qv::kArtistBytes);
+  CheckTerminated(s.album, qv::kAlbumBytes), CheckTerminated(s.title, qv::kTitleBytes);
+  CheckTerminated(s.path, qv::kPathBytes);
+  if (s.tags.FileSize != file_size) std::abort();
 }
 
 int ReadOnce(const std::string& path, int language, qv::TrackTagsStorage* storage) {

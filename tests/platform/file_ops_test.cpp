@@ -8,56 +8,38 @@
 #include "support/faulty_file_door.h"
 #include "support/temp_dir.h"
 
-namespace qv {
+namespace qv::test {
 namespace {
 
 namespace fs = std::filesystem;
-using test::FaultyFileDoor;
-using test::FileOp;
-using test::ReadFileBytes;
-using test::ScopedFileDoor;
-using test::TempDir;
 
-std::vector<uint8_t> Pattern(size_t n) {
-  std::vector<uint8_t> bytes(n);
-  for (size_t i = 0; i < n; ++i) bytes[i] = static_cast<uint8_t>(i * 31 + 7);
-  return bytes;
-}
-
-TEST(CopyFile, CopiesEveryByteAndNeverOverwrites) {
+TEST(FileOps, CopyNeverOverwritesAndLeavesNoPartialTarget) {
   TempDir dir;
-  const std::string a = dir.Write("a", Pattern(200000));
-  const std::string b = (dir.path() / "b").string();
+  std::vector<uint8_t> big(200000);
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<uint8_t>(i * 31 + 7);
+  const std::string a = dir.Write("a", big), b = dir.str(true) + "b", c = dir.Write("c", {1});
   ASSERT_TRUE(CopyFileNoOverwrite(a.c_str(), b.c_str()));
-  EXPECT_EQ(ReadFileBytes(b), Pattern(200000));
-  const std::string c = dir.Write("c", {1, 2, 3});
+  EXPECT_EQ(ReadFileBytes(b), big);
   EXPECT_FALSE(CopyFileNoOverwrite(a.c_str(), c.c_str()));
-  EXPECT_EQ(ReadFileBytes(c), (std::vector<uint8_t>{1, 2, 3}));
-  EXPECT_FALSE(CopyFileNoOverwrite((dir.path() / "missing").c_str(), (dir.path() / "d").c_str()));
-  EXPECT_FALSE(fs::exists(dir.path() / "d"));
-  // An empty file copies as an empty file.
-  const std::string e = dir.Write("e", {});
-  EXPECT_TRUE(CopyFileNoOverwrite(e.c_str(), (dir.path() / "f").c_str()));
+  EXPECT_EQ(ReadFileBytes(c), std::vector<uint8_t>{1});
+  EXPECT_FALSE(
+      CopyFileNoOverwrite((dir.str(true) + "none").c_str(), (dir.str(true) + "d").c_str()));
+  EXPECT_TRUE(CopyFileNoOverwrite(dir.Write("e", {}).c_str(), (dir.str(true) + "f").c_str()));
   EXPECT_EQ(fs::file_size(dir.path() / "f"), 0u);
-}
-
-TEST(CopyFile, FailedCopyLeavesNoPartialTarget) {
-  TempDir dir;
-  const std::string a = dir.Write("a", Pattern(200000));
   for (FileOp op : {FileOp::kRead, FileOp::kWrite, FileOp::kFsync, FileOp::kClose}) {
     FaultyFileDoor door;
     door.FailNth(op, op == FileOp::kRead || op == FileOp::kWrite ? 2 : 1);
-    const fs::path target = dir.path() / "target";
     {
       ScopedFileDoor scoped(&door);
-      EXPECT_FALSE(CopyFileNoOverwrite(a.c_str(), target.c_str()));
+      EXPECT_FALSE(CopyFileNoOverwrite(a.c_str(), (dir.str(true) + "t").c_str()));
     }
     EXPECT_TRUE(door.Fired());
-    EXPECT_FALSE(fs::exists(target)) << static_cast<int>(op);
+    EXPECT_FALSE(fs::exists(dir.path() / "t")) << static_cast<int>(op);
   }
+  EXPECT_FALSE(fs::exists(dir.path() / "d"));
 }
 
-TEST(Entries, ListAndRegularFileTest) {
+TEST(FileOps, ListRegularFilesAndRemove) {
   TempDir dir;
   dir.Write("x", {1});
   dir.Write("sub/y", {2});
@@ -75,4 +57,4 @@ TEST(Entries, ListAndRegularFileTest) {
 }
 
 }  // namespace
-}  // namespace qv
+}  // namespace qv::test
