@@ -25,18 +25,18 @@ bool Has(const std::string& text, const std::string& part) {
 
 class QvlibJobTest : public ::testing::Test {
  protected:
-  void MakeDrive(int artists, int albums, int songs) {
-    for (int a = 0; a < artists; ++a)
-      for (int b = 0; b < albums; ++b)
-        for (int s = 0; s < songs; ++s) {
-          std::string artist = "Artist " + std::to_string(a), album = "Album " + std::to_string(b);
-          drive.Write(artist + "/" + album + "/" + std::to_string(s) + ".mp3",
-                      Id3Join({AudioFiller(2000), Id3v1Tag({.title = "Song " + std::to_string(s),
-                                                            .artist = artist,
-                                                            .album = album,
-                                                            .track = s + 1,
-                                                            .genre = 17})}));
-        }
+  // Songs 0 to n - 1, in folders of four by artist and album.
+  void MakeDrive(int n) {
+    for (int s = 0; s < n; ++s) {
+      std::string artist = "Artist " + std::to_string(s / 8),
+                  album = "Album " + std::to_string(s / 4);
+      drive.Write(
+          artist + "/" + album + "/" + std::to_string(s) + ".mp3",
+          Id3Join(
+              {AudioFiller(2000),
+               Id3v1Tag(
+                   {.title = "Song", .artist = artist, .album = album, .track = s, .genre = 17})}));
+    }
   }
   ProgramResult Run(const std::string& command,
                     std::vector<std::string> options = {"--fs", "fat", "--yes"}) {
@@ -56,7 +56,7 @@ class QvlibJobTest : public ::testing::Test {
 // Refusals, create, check, an aborted and a skipping create, then update:
 // what the drive holds at each step.
 TEST_F(QvlibJobTest, CreateCheckUpdateRoundTrip) {
-  MakeDrive(3, 2, 4);
+  MakeDrive(24);
   // Without a terminal and --yes, or without a file system kind, nothing starts.
   ProgramResult r = Run("create", {"--fs", "fat"});
   EXPECT_EQ(r.status, 64);
@@ -99,18 +99,14 @@ TEST_F(QvlibJobTest, CreateCheckUpdateRoundTrip) {
 }
 
 TEST_F(QvlibJobTest, HfsAndUsage) {
-  MakeDrive(1, 1, 3);
+  MakeDrive(3);
   EXPECT_EQ(Run("create", {"--fs", "hfs", "--yes"}).status, 0);
   EXPECT_TRUE(fs::exists(drive.path() / ".QUORVEN/LIBRARY/QVTL.DB"));
   EXPECT_FALSE(fs::exists(drive.path() / "QUORVEN"));
-  for (std::vector<std::string> args : {std::vector<std::string>{"create"},
-                                        {"create", "/x", "--lang", "xx", "--yes"},
-                                        {"create", "/x", "--fs", "ntfs", "--yes"},
-                                        {"create", "/x", "--on-unreadable", "maybe", "--yes"}})
-    EXPECT_EQ(RunQvlib(args).status, 64) << args.size();
-  ProgramResult help = RunQvlib({"--help"});
-  EXPECT_EQ(help.status, 0);
-  EXPECT_TRUE(Has(help.output, "drives") && Has(help.output, "update"));
+  EXPECT_EQ(RunQvlib({"create"}).status, 64);
+  for (auto [option, bad] :
+       {std::pair{"--lang", "xx"}, {"--fs", "ntfs"}, {"--on-unreadable", "maybe"}})
+    EXPECT_EQ(Run("create", {option, bad, "--yes"}).status, 64) << option;
   ProgramResult drives = RunQvlib({"drives"});
   EXPECT_EQ(drives.status, 0);
   EXPECT_TRUE(Has(drives.output, "\t/\t") && Has(drives.output, "\t3\tnot usable"))
@@ -130,11 +126,11 @@ bool ReadUntil(int fd, std::string* seen, const std::string& text, int tenths) {
 }
 
 TEST_F(QvlibJobTest, OnATerminalTheQuestionsAreAskedAndTwoInterruptsCancel) {
-  MakeDrive(1, 1, 3);
+  MakeDrive(3);
   ASSERT_EQ(Run("create").status, 0);
   const auto before = Snapshot();
   // Two unreadable files: the first one's question holds the main pass.
-  MakeDrive(2, 2, 3);
+  MakeDrive(12);
   drive.Write("Broken/a.mp3", {});
   drive.Write("Broken/b.mp3", {});
   int terminal = -1;

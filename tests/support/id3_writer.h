@@ -23,7 +23,7 @@ struct Id3v1Fields {
   std::string title = {}, artist = {}, album = {}, year = {}, comment = {};
   int track = -1;  // >= 0: byte 125 zero and byte 126 the track
   uint8_t genre = 255;
-  char pad = 0;
+  char pad = 0;  // fills the rest of each text
 };
 Bytes Id3v1Tag(const Id3v1Fields& fields);
 

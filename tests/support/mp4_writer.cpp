@@ -3,6 +3,7 @@
 #include <span>
 
 #include "platform/byte_order.h"
+#include "support/id3_writer.h"
 
 namespace qv::test {
 namespace {
@@ -14,15 +15,13 @@ Bytes Be32(uint32_t v) {
 }
 
 Bytes Text(std::string_view s) {
-  return Bytes(s.begin(), s.end());
+  return RawBytes(s);
 }
 
 }  // namespace
 
 Bytes JoinBytes(std::initializer_list<Bytes> parts) {
-  Bytes out;
-  for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
-  return out;
+  return Id3Join(parts);
 }
 
 Bytes Mp4AtomClaiming(std::string_view type, uint32_t size, const Bytes& body) {

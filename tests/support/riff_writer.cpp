@@ -3,6 +3,7 @@
 #include <span>
 
 #include "platform/byte_order.h"
+#include "support/id3_writer.h"
 
 namespace qv::test {
 namespace {
@@ -14,7 +15,9 @@ Bytes Le32(uint32_t v) {
 }
 
 Bytes Id(std::string_view id) {
-  return Bytes(id.begin(), id.begin() + 4);
+  Bytes out;
+  for (char c : id.substr(0, 4)) out.push_back(static_cast<uint8_t>(c));
+  return out;
 }
 
 }  // namespace
@@ -45,7 +48,7 @@ Bytes RiffData(uint32_t length) {
 }
 
 Bytes RiffText(std::string_view id, std::string_view text) {
-  return RiffChunk(id, JoinBytes({Bytes(text.begin(), text.end()), {0}}));
+  return RiffChunk(id, JoinBytes({RawBytes(text), {0}}));
 }
 
 Bytes RiffList(const Bytes& sub_chunks) {

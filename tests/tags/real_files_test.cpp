@@ -65,12 +65,10 @@ TEST_F(RealFilesTest, HandMadeTagsAroundRealAudio) {
                {}));
   EXPECT_EQ(Read(v22).Fields(), "Früh|Alte Band|Archiv|Pop|5");
   // "テスト" / "さくら" / "季節" in Shift-JIS; other code pages pair the bytes otherwise.
-  ASSERT_TRUE(Surround(sjis, {},
-                       Id3v1Tag({.title = "\x83\x65\x83\x58\x83\x67",
-                                 .artist = "\x82\xB3\x82\xAD\x82\xE7",
-                                 .album = "\x8B\x47\x90\xDF",
-                                 .track = 7,
-                                 .genre = 146})));
+  // clang-format off
+  ASSERT_TRUE(Surround(sjis, {}, Id3v1Tag({.title = "\x83\x65\x83\x58\x83\x67", .artist = "\x82\xB3\x82\xAD\x82\xE7",
+                                           .album = "\x8B\x47\x90\xDF", .track = 7, .genre = 146})));
+  // clang-format on
   EXPECT_EQ(Read(sjis, kJa).Fields(), "テスト|さくら|季節|JPop|7");
   EXPECT_EQ(Read(sjis, kEn).title, "ƒeƒXƒg");
   EXPECT_EQ(Read(sjis, kRu).title, "ѓeѓXѓg");
@@ -80,11 +78,11 @@ TEST_F(RealFilesTest, HandMadeTagsAroundRealAudio) {
 }
 
 TEST_F(RealFilesTest, Mp4AndM4aInEveryLayout) {
+  // clang-format off
   const std::tuple<const char*, bool, bool, int> cases[] = {
-      {"plain.m4a", false, false, kFileTypeM4a},
-      {"fast.M4A", true, false, kFileTypeM4a},
-      {"cover.mp4", false, true, kFileTypeMp4},
-      {"cover.m4a", true, true, kFileTypeM4a}};
+      {"plain.m4a", false, false, kFileTypeM4a}, {"fast.M4A", true, false, kFileTypeM4a},
+      {"cover.mp4", false, true, kFileTypeMp4}, {"cover.m4a", true, true, kFileTypeM4a}};
+  // clang-format on
   for (const auto& [name, faststart, cover, type] : cases) {
     auto options = Metadata("Harbour", "The Quiet Hours", "(17)", "11/12");
     if (faststart) options.insert(options.end(), {"-movflags", "+faststart"});

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "support/faulty_file_door.h"
 #include "support/id3_writer.h"
@@ -73,6 +74,13 @@ TEST(TrackTagsFile, TypesNamesAndPathLimits) {
   std::string cyrillic;
   for (int i = 0; i < 70; ++i) cyrillic += "Ж";
   EXPECT_EQ(read(cyrillic + ".mp3").title, cyrillic.substr(0, 2 * 63));
+  // A record with a title buffer alone, on the heap where the address
+  // sanitizer sees its end, is filled there and no further.
+  std::vector<uint16_t> title(kTitleBytes / 2, 0);
+  TrackTags bare{0, 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, title.data(), nullptr};
+  std::string long_name = drive.Write(std::string(70, 'n') + ".mp3", AudioFiller(300));
+  ASSERT_EQ(GetTrackTags(long_name.c_str(), &bare, 2, root.c_str()), 0);
+  EXPECT_EQ(Utf8Of(title.data()), std::string(63, 'n'));
   EXPECT_EQ(read("x.mp3", {}).status, 2);
   EXPECT_EQ(read("y.mp3", {'I', 'D', '3'}).status, 2);
   // A relative path of 255 units is read; longer ones, roots over 1023

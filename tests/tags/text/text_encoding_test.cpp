@@ -19,17 +19,13 @@ using test::Utf8Of;
 TEST(TextEncoding, CodePagesOfEachLanguageAndIconv) {
   // SJIS, GB18030 (two and four bytes), CP1251, CP1252; undefined in CP1252;
   // an SJIS lead byte cut off by the end.
+  // clang-format off
   const std::tuple<std::string, const char*, const char*> cases[] = {
-      {"\x83\x65", "SJIS", "テ"},
-      {"\x82\xA0\x41", "SJIS", "あA"},
-      {"\xD6\xD0\xCE\xC4", "GB18030", "中文"},
-      {"\x95\x32\x82\x36", "GB18030", "\U00020000"},
-      {"\xC0\xE1", "CP1251", "Аб"},
-      {"caf\xE9 \x80", "CP1252", "café €"},
-      {"ab\x81xy", "CP1252", "?"},
-      {"abc\x83", "SJIS", "?"},
-      {"abc", "NO-SUCH-CODE-PAGE", ""},
-      {"", "NO-SUCH-CODE-PAGE", ""}};
+      {"\x83\x65", "SJIS", "テ"}, {"\x82\xA0\x41", "SJIS", "あA"}, {"\xD6\xD0\xCE\xC4", "GB18030", "中文"},
+      {"\x95\x32\x82\x36", "GB18030", "\U00020000"}, {"\xC0\xE1", "CP1251", "Аб"},
+      {"caf\xE9 \x80", "CP1252", "café €"}, {"ab\x81xy", "CP1252", "?"}, {"abc\x83", "SJIS", "?"},
+      {"abc", "NO-SUCH-CODE-PAGE", ""}, {"", "NO-SUCH-CODE-PAGE", ""}};
+  // clang-format on
   for (const auto& [bytes, page, expected] : cases) {
     int32_t length = -1;
     Utf16String s = CodePageToUtf16(bytes.c_str(), &length, page);
@@ -72,23 +68,15 @@ TEST(TextEncoding, DecodeUtf8ReplacesBrokenSequencesWithinTheLength) {
   // Stray or missing continuations, overlong forms, a surrogate, beyond
   // U+10FFFF, a byte never used, a cut sequence; then sequences whose rest
   // lies just past n in a heap block the address sanitizer guards.
+  // clang-format off
   const std::pair<std::string, std::string> cases[] = {
-      {"A\xC3\xA9\xE3\x81\x82", "Aéあ"},
-      {"\xF0\x9F\x8E\xB5!", "\U0001F3B5!"},
-      {"\xF4\x8F\xBF\xBF", "\U0010FFFF"},
-      {"", ""},
-      {"\x80z", "\uFFFDz"},
-      {"\xC3z", "\uFFFDz"},
-      {"\xC0\x80", "\uFFFD\uFFFD"},
-      {"\xE0\x80\xAF", "\uFFFD\uFFFD\uFFFD"},
-      {"\xED\xA0\x80", "\uFFFD\uFFFD\uFFFD"},
-      {"\xF4\x90\x80\x80", "\uFFFD\uFFFD\uFFFD\uFFFD"},
-      {"\xFF", "\uFFFD"},
-      {"\xE3\x81z", "\uFFFDz"},
-      {"\xE3\x81", "\uFFFD"},
-      {"\xF0\x9F\x8E", "\uFFFD"},
-      {"\xC3", "\uFFFD"},
-      {"\xF0", "\uFFFD"}};
+      {"A\xC3\xA9\xE3\x81\x82", "Aéあ"}, {"\xF0\x9F\x8E\xB5!", "\U0001F3B5!"},
+      {"\xF4\x8F\xBF\xBF", "\U0010FFFF"}, {"", ""}, {"\x80z", "\uFFFDz"}, {"\xC3z", "\uFFFDz"},
+      {"\xC0\x80", "\uFFFD\uFFFD"}, {"\xE0\x80\xAF", "\uFFFD\uFFFD\uFFFD"},
+      {"\xED\xA0\x80", "\uFFFD\uFFFD\uFFFD"}, {"\xF4\x90\x80\x80", "\uFFFD\uFFFD\uFFFD\uFFFD"},
+      {"\xFF", "\uFFFD"}, {"\xE3\x81z", "\uFFFDz"}, {"\xE3\x81", "\uFFFD"}, {"\xF0\x9F\x8E", "\uFFFD"},
+      {"\xC3", "\uFFFD"}, {"\xF0", "\uFFFD"}};
+  // clang-format on
   for (const auto& [bytes, expected] : cases) {
     std::vector<char> exact(bytes.begin(), bytes.end());
     std::vector<uint16_t> out(2 * bytes.size() + 1, 0xAAAA);
