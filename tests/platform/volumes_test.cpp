@@ -72,7 +72,9 @@ TEST(Volumes, ThisMachineAndItsDriveChecks) {
   EXPECT_EQ(r.check, kDriveNotUsable);
   EXPECT_TRUE(r.problem == DriveProblem::kStartupVolume || r.problem == DriveProblem::kReadOnly);
   r = MakeCheck(dir.str().c_str(), 0, HasLibrary);  // whatever the test machine runs on
-  if (CheckFileSystem(r.file_system) == 0) EXPECT_EQ(r.problem, DriveProblem::kNotFatOrHfs);
+  if (CheckFileSystem(r.file_system) == 0) {
+    EXPECT_EQ(r.problem, DriveProblem::kNotFatOrHfs);
+  }
   EXPECT_EQ(CheckPath(dir.str().c_str()), -1);
 }
 

@@ -112,8 +112,9 @@ TEST_F(Mp4ReaderTest, LayoutsSizesAndItems) {
   // clang-format on
   for (size_t i = 0; i < std::size(cases); ++i) {
     const auto& [file, fields, walk] = cases[i];
-    if (walk)
+    if (walk) {
       EXPECT_EQ(Walk(file, file[0] == 'I' ? static_cast<int64_t>(id3.size()) : 0), *walk) << i;
+    }
     TagRead r = ReadTags(dir_.Write("Music/a.m4a", file), dir_.str(true));
     EXPECT_EQ(r.status, fields.empty() ? 2 : 0) << i;
     if (fields.empty()) continue;
