@@ -173,6 +173,12 @@ TEST_F(TagReaderTest, TagEndsAndLyingLengthsStayInsideTheTag) {
   Bytes lying = Id3v2Tag(3, {Id3v2Frame(3, "TIT2", Id3Latin("x"))}, {.claimed_size = 0x0FFFFFFF});
   EXPECT_EQ(TagEnd(Id3Join({lying, Bytes(50, 1)})), static_cast<int64_t>(lying.size() + 50));
   EXPECT_EQ(TagEnd(AudioFiller(100)), 0);
+  for (FileOp op : {FileOp::kSeek, FileOp::kRead}) {  // a failed call is no tag
+    FaultyFileDoor door;
+    door.FailNth(op, 1);
+    ScopedFileDoor scoped(&door);
+    EXPECT_EQ(TagEnd(lying), -1);
+  }
   // Every cut of a full tag, and odd header bytes, under the address sanitizer.
   Bytes tag =
       Id3v2Tag(4,
@@ -241,7 +247,7 @@ TEST_F(TagReaderTest, LayoutsSizesAndItems) {
       // A name item of 10 payload bytes and a trkn of 18 have no value.
       {items({Mp4TextItem("\xA9\x64\x61\x79", "1999"), Mp4Atom("covr", Mp4Data(14, Bytes(200000, 0x89))),
           Mp4Atom("gnre", Mp4Data(0, Bytes{0, 18})), Mp4Atom(kNam, Bytes(10, 'x')), Mp4Atom("trkn",
-          Bytes(18, 9)), Mp4TextItem(kArt, "After")}), "a.m4a|After|||65535", {}},
+          Bytes(18, 9)), Mp4Atom("free", {}), Mp4TextItem(kArt, "After")}), "a.m4a|After|||65535", {}},
       {items({Mp4TextItem(kNam, "Trimmed  "), Mp4TextItem(kGen, "(17)")}), "Trimmed|||Rock|65535",
           R::kCompleted},
       // A stopped walk leaves its texts untidied.
