@@ -27,9 +27,9 @@ bool Succeeded(const std::vector<std::string>& argv, const ProgramResult& result
 std::vector<std::string> CodecOptions(const std::string& path) {
   std::string ext = std::filesystem::path(path).extension().string();
   for (auto& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  if (ext == ".mp3")
-    return {"-ar", "22050",          "-c:a", "libmp3lame",  "-b:a",
-            "32k", "-id3v2_version", "0",    "-write_xing", "0"};
+  // clang-format off
+  if (ext == ".mp3") return {"-ar", "22050", "-c:a", "libmp3lame", "-b:a", "32k", "-id3v2_version", "0", "-write_xing", "0"};
+  // clang-format on
   if (ext == ".m4a" || ext == ".mp4") return {"-ar", "22050", "-c:a", "aac", "-b:a", "24k"};
   return {"-ar", "8000", "-c:a", ext == ".wav" ? "pcm_u8" : "pcm_s16be"};
 }
@@ -81,13 +81,11 @@ std::vector<std::string> SplitLines(const std::string& text) {
 bool MakeAudio(const std::string& path, const std::vector<std::string>& options, bool cover) {
   std::vector<std::string> argv = {"ffmpeg", "-hide_banner", "-loglevel", "error", "-nostdin",
                                    "-y",     "-f",           "lavfi",     "-i",    "sine=d=0.5"};
-  if (cover) {
-    argv.insert(argv.end(),
-                {"-f", "lavfi", "-i", "testsrc=s=64x64:d=0.04", "-frames:v", "1", "-map", "0:a",
-                 "-map", "1:v", "-c:v", "png", "-disposition:v", "attached_pic"});
-  }
+  if (cover)
+    argv.insert(argv.end(), {"-f", "lavfi", "-i", "testsrc=s=64x64:d=0.04", "-frames:v", "1", "-map", "0:a",
+                             "-map", "1:v", "-c:v", "png", "-disposition:v", "attached_pic"});
   auto codec = CodecOptions(path);
-  argv.push_back("-ac"), argv.push_back("1");
+  argv.insert(argv.end(), {"-ac", "1"});
   argv.insert(argv.end(), codec.begin(), codec.end());
   argv.insert(argv.end(), options.begin(), options.end());
   argv.push_back(path);

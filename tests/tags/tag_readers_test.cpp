@@ -112,9 +112,8 @@ TEST_F(TagReaderTest, FramesOfEachVersionAreCutToTheirFields) {
                                      f(v22 ? "TAL" : "TALB", Id3Utf16(std::u16string(47, u'b'))),
                                      f(v22 ? "TCO" : "TCON", Id3Latin(std::string(40, 'g'))),
                                      f(v22 ? "TRK" : "TRCK", Id3Latin("3/12"))}));
-    EXPECT_EQ(r.Fields(), std::string(63, 't') + "|" + std::string(47, 'a') + "|" +
-                              std::string(47, 'b') + "|" + std::string(29, 'g') + "|3")
-        << major;
+    EXPECT_EQ(r.Fields(), std::string(63, 't') + "|" + std::string(47, 'a') + "|" + std::string(47, 'b') + "|" +
+                              std::string(29, 'g') + "|3") << major;
   }
 }
 
@@ -369,10 +368,9 @@ TEST(RiffReaderTest, FailedReadEndsTheReadingButKeepsEarlierTexts) {
     TrackTagsStorage store;
     FaultyFileDoor door;
     door.FailNth(FileOp::kRead, nth);
-    {
-      ScopedFileDoor scoped(&door);
-      ReadRiffTags(fd, static_cast<uint32_t>(file.size()), &store.tags, "CP1252");
-    }
+    std::optional<ScopedFileDoor> scoped(std::in_place, &door);
+    ReadRiffTags(fd, static_cast<uint32_t>(file.size()), &store.tags, "CP1252");
+    scoped.reset();
     Files().Close(fd);
     EXPECT_TRUE(door.Fired()) << nth;
     EXPECT_EQ(Utf8Of(store.title) + "|" + Utf8Of(store.artist), nth > 7 ? "First|" : "|") << nth;
