@@ -1,18 +1,12 @@
 // Feeds arbitrary bytes to the per-file tag reader as a file on disk.
 //
-// Input layout:
+// Input layout: byte 0 selects the extension (kExtensions[byte % 8]) and the
+// tag language ((byte / 8) % 9); the rest is the file's content.
 //
-//   offset  size  field
-//   0       1     selector: extension = kExtensions[selector % 8],
-//                 tag language = (selector / 8) % 9
-//   1       rest  the file's content
-//
-// tools/make-fuzz-seeds writes real files in this layout. Every text the
-// reader leaves in the record must end within its buffer, whatever the file
-// claims; a text that runs off its buffer would be copied past it by the
-// library build. Each input is then read once more with one open, read or
-// seek failing, chosen by the input, and the file must be closed on every
-// path: a job reads 150,000 files and would run out of descriptors.
+// tools/make-fuzz-seeds writes real files in this layout. Every text left in
+// the record must end within its buffer (the library build copies up to the
+// end). A second read, with one open, read or seek failing, must close the
+// file on every path: a job reads 150,000 files.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -27,36 +21,10 @@
 
 namespace {
 
-constexpr const char* kExtensions[8] = {".mp3", ".m4a",  ".mp4", ".wav",
-                                        ".aac", ".aiff", ".Mp3", ".ogg"};
+constexpr const char* kExtensions[8] = {".mp3", ".m4a", ".mp4", ".wav", ".aac", ".aiff", ".Mp3", ".ogg"};
 
-std::string& Folder() {
-  static std::string folder;
-  return folder;
-}
-
-void RemoveFolder() {
-  for (const char* ext : kExtensions) unlink((Folder() + "/track" + ext).c_str());
-  rmdir(Folder().c_str());
-}
-
-const std::string& FuzzFolder() {
-  if (Folder().empty()) {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/qvfuzz-XXXXXX";
-    if (!mkdtemp(pattern.data())) std::abort();
-    Folder() = pattern;
-    std::atexit(RemoveFolder);
-  }
-  return Folder();
-}
-
-bool WriteWhole(const std::string& path, const uint8_t* data, size_t size) {
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) return false;
-  bool written = std::fwrite(data, 1, size, file) == size;
-  return std::fclose(file) == 0 && written;
-}
+std::string folder;
+void RemoveFolder() { rmdir(folder.c_str()); }
 
 void CheckTerminated(const uint16_t* text, size_t bytes) {
   for (size_t i = 0; i < bytes / 2; ++i)
@@ -72,46 +40,45 @@ int LowestFreeDescriptor() {
   return fd;
 }
 
-void CheckRecord(const qv::TrackTagsStorage& storage, size_t file_size) {
-  CheckTerminated(storage.genre, qv::kGenreBytes);
-  CheckTerminated(storage.artist, qv::kArtistBytes);
-  CheckTerminated(storage.album, qv::kAlbumBytes);
-  CheckTerminated(storage.title, qv::kTitleBytes);
-  CheckTerminated(storage.path, qv::kPathBytes);
-  if (storage.tags.FileSize != file_size) std::abort();
-}
-
-int ReadOnce(const std::string& path, int language, qv::TrackTagsStorage* storage) {
+void ReadOnce(const std::string& path, int language, size_t file_size) {
+  qv::TrackTagsStorage s;
   int before = LowestFreeDescriptor();
-  int status = qv::GetTrackTags(path.c_str(), &storage->tags, language, (Folder() + "/").c_str());
+  int status = qv::GetTrackTags(path.c_str(), &s.tags, language, (folder + "/").c_str());
   if (status != 0 && status != 2) std::abort();
   if (LowestFreeDescriptor() != before) {
     std::fprintf(stderr, "a descriptor was left open\n");
     std::abort();
   }
-  return status;
+  if (status != 0) return;
+  CheckTerminated(s.genre, qv::kGenreBytes), CheckTerminated(s.artist, qv::kArtistBytes);
+  CheckTerminated(s.album, qv::kAlbumBytes), CheckTerminated(s.title, qv::kTitleBytes);
+  CheckTerminated(s.path, qv::kPathBytes);
+  if (s.tags.FileSize != file_size) std::abort();
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
-  const std::string& folder = FuzzFolder();
-  const char* extension = kExtensions[data[0] % 8];
+  if (folder.empty()) {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/qvfuzz-XXXXXX";
+    if (!mkdtemp(pattern.data())) std::abort();
+    folder = pattern;
+    std::atexit(RemoveFolder);
+  }
   int language = (data[0] / 8) % qv::kTagLanguageCount;
-  std::string path = folder + "/track" + extension;
-  if (!WriteWhole(path, data + 1, size - 1)) std::abort();
-
-  qv::TrackTagsStorage storage;
-  if (ReadOnce(path, language, &storage) == 0) CheckRecord(storage, size - 1);
+  std::string path = folder + "/track" + kExtensions[data[0] % 8];
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file || std::fwrite(data + 1, 1, size - 1, file) != size - 1 || std::fclose(file) != 0) std::abort();
+  ReadOnce(path, language, size - 1);
 
   static qv::test::FaultyFileDoor door;
-  const qv::test::FileOp ops[3] = {qv::test::FileOp::kOpen, qv::test::FileOp::kRead,
-                                   qv::test::FileOp::kSeek};
+  using qv::test::FileOp;
+  const FileOp ops[3] = {FileOp::kOpen, FileOp::kRead, FileOp::kSeek};
   door.FailNth(ops[size % 3], 1 + static_cast<int>((size / 3) % 6));
   qv::SetFileDoor(&door);
-  qv::TrackTagsStorage failed;
-  if (ReadOnce(path, language, &failed) == 0) CheckRecord(failed, size - 1);
+  ReadOnce(path, language, size - 1);
   qv::SetFileDoor(nullptr);
   unlink(path.c_str());
   return 0;

@@ -3,6 +3,7 @@
 #include <span>
 
 #include "platform/byte_order.h"
+#include "support/id3_writer.h"
 
 namespace qv::test {
 namespace {
@@ -13,43 +14,27 @@ Bytes Be32(uint32_t v) {
   return b;
 }
 
-Bytes Type(std::string_view type) {
-  Bytes b(4, ' ');
-  for (size_t i = 0; i < 4 && i < type.size(); ++i) b[i] = static_cast<uint8_t>(type[i]);
-  return b;
-}
-
 Bytes Text(std::string_view s) {
-  return Bytes(s.begin(), s.end());
+  return RawBytes(s);
 }
 
 }  // namespace
 
-void AppendBytes(Bytes* out, const Bytes& more) {
-  out->insert(out->end(), more.begin(), more.end());
-}
-
 Bytes JoinBytes(std::initializer_list<Bytes> parts) {
-  Bytes out;
-  for (const Bytes& p : parts) AppendBytes(&out, p);
-  return out;
+  return Id3Join(parts);
 }
 
 Bytes Mp4AtomClaiming(std::string_view type, uint32_t size, const Bytes& body) {
-  return JoinBytes({Be32(size), Type(type), body});
+  return JoinBytes({Be32(size), Text(type.substr(0, 4)), body});
 }
 
 Bytes Mp4Atom(std::string_view type, const Bytes& body) {
   return Mp4AtomClaiming(type, static_cast<uint32_t>(8 + body.size()), body);
 }
 
-Bytes Mp4AtomSize0(std::string_view type, const Bytes& body) {
-  return Mp4AtomClaiming(type, 0, body);
-}
-
 Bytes Mp4AtomSize1(std::string_view type, const Bytes& body, uint64_t size) {
   if (size == 0) size = 16 + body.size();
-  return JoinBytes({Be32(1), Type(type), Be32(static_cast<uint32_t>(size >> 32)),
+  return JoinBytes({Mp4AtomClaiming(type, 1, Be32(static_cast<uint32_t>(size >> 32))),
                     Be32(static_cast<uint32_t>(size)), body});
 }
 
@@ -64,15 +49,11 @@ Bytes Mp4Mdat(uint32_t length) {
 }
 
 Bytes Mp4Hdlr() {
-  return Mp4Atom("hdlr", JoinBytes({Be32(0), Be32(0), Text("mdir"), Text("appl"), Be32(0), Be32(0),
-                                    Bytes{0}}));
+  return Mp4Atom("hdlr", JoinBytes({Bytes(8, 0), Text("mdirappl"), Bytes(9, 0)}));
 }
 
 Bytes Mp4Meta(const Bytes& children, bool with_version) {
-  Bytes body = with_version ? Be32(0) : Bytes{};
-  AppendBytes(&body, Mp4Hdlr());
-  AppendBytes(&body, children);
-  return Mp4Atom("meta", body);
+  return Mp4Atom("meta", JoinBytes({with_version ? Be32(0) : Bytes{}, Mp4Hdlr(), children}));
 }
 
 Bytes Mp4Data(uint32_t type_indicator, const Bytes& value) {
@@ -91,9 +72,8 @@ Bytes Mp4TrknItem(uint16_t track, uint16_t total) {
 }
 
 Bytes Mp4MoovWithItems(const Bytes& items, bool meta_version) {
-  Bytes mvhd = Mp4Atom("mvhd", Bytes(100, 0));
   Bytes udta = Mp4Atom("udta", Mp4Meta(Mp4Atom("ilst", items), meta_version));
-  return Mp4Atom("moov", JoinBytes({mvhd, udta}));
+  return Mp4Atom("moov", JoinBytes({Mp4Atom("mvhd", Bytes(100, 0)), udta}));
 }
 
 Bytes Mp4FileMoovFirst(const Bytes& items) {

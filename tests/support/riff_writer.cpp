@@ -3,6 +3,7 @@
 #include <span>
 
 #include "platform/byte_order.h"
+#include "support/id3_writer.h"
 
 namespace qv::test {
 namespace {
@@ -14,9 +15,9 @@ Bytes Le32(uint32_t v) {
 }
 
 Bytes Id(std::string_view id) {
-  Bytes b(4, ' ');
-  for (size_t i = 0; i < 4 && i < id.size(); ++i) b[i] = static_cast<uint8_t>(id[i]);
-  return b;
+  Bytes out;
+  for (char c : id.substr(0, 4)) out.push_back(static_cast<uint8_t>(c));
+  return out;
 }
 
 }  // namespace
@@ -36,15 +37,8 @@ Bytes RiffFile(std::string_view form, const Bytes& chunks) {
 }
 
 Bytes RiffFmt() {
-  Bytes body(16, 0);
-  std::span<uint8_t> b(body);
-  StoreLe16(b, 0, 1);      // PCM
-  StoreLe16(b, 2, 1);      // channels
-  StoreLe32(b, 4, 8000);   // sample rate
-  StoreLe32(b, 8, 16000);  // bytes per second
-  StoreLe16(b, 12, 2);     // block align
-  StoreLe16(b, 14, 16);    // bits per sample
-  return RiffChunk("fmt ", body);
+  // PCM, mono, 8000 Hz, 16000 bytes a second, 2-byte blocks of 16 bits.
+  return RiffChunk("fmt ", {1, 0, 1, 0, 0x40, 0x1F, 0, 0, 0x80, 0x3E, 0, 0, 2, 0, 16, 0});
 }
 
 Bytes RiffData(uint32_t length) {
@@ -54,17 +48,15 @@ Bytes RiffData(uint32_t length) {
 }
 
 Bytes RiffText(std::string_view id, std::string_view text) {
-  Bytes body(text.begin(), text.end());
-  body.push_back(0);
-  return RiffChunk(id, body);
+  return RiffChunk(id, JoinBytes({RawBytes(text), {0}}));
 }
 
-Bytes RiffList(const Bytes& sub_chunks, std::string_view list_type) {
-  return RiffChunk("LIST", JoinBytes({Id(list_type), sub_chunks}));
+Bytes RiffList(const Bytes& sub_chunks) {
+  return RiffChunk("LIST", JoinBytes({Id("INFO"), sub_chunks}));
 }
 
-Bytes WaveFileWithInfo(const Bytes& sub_chunks, uint32_t data_length) {
-  return RiffFile("WAVE", JoinBytes({RiffFmt(), RiffData(data_length), RiffList(sub_chunks)}));
+Bytes WaveFileWithInfo(const Bytes& sub_chunks) {
+  return RiffFile("WAVE", JoinBytes({RiffFmt(), RiffData(100), RiffList(sub_chunks)}));
 }
 
 }  // namespace qv::test

@@ -1,5 +1,5 @@
-// A fresh directory under the system's temporary folder, removed with all its
-// contents when the object goes away, and small helpers to put files in it.
+// A fresh folder under the system's temporary folder, removed with all its
+// contents when the object goes away.
 #pragma once
 
 #include <cstdint>
@@ -15,12 +15,11 @@ class TempDir {
   ~TempDir();
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
-
   const std::filesystem::path& path() const { return path_; }
-  // The path as a string, with a trailing "/" when with_slash is set.
-  std::string str(bool with_slash = false) const;
-  // Writes bytes to a file below the directory, creating folders on the way;
-  // returns its full path.
+  std::string str(bool with_slash = false) const {
+    return path_.string() + (with_slash ? "/" : "");
+  }
+  // Writes a file below the folder, making folders on the way; its full path.
   std::string Write(const std::string& relative, const std::vector<uint8_t>& bytes) const;
 
  private:
