@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/file_door.h"
+#include "platform/file_failure.h"
 #include "platform/file_ops.h"
 
 namespace qv {
@@ -22,20 +23,20 @@ int LockLibraryDrive(const char* root, uint32_t kind) {
   const std::string top = TopDirectory(root, kind);
   FileDoor& files = Files();
   files.Mkdir(top.c_str(), 0777);  // the job would make it anyway
+  int fd = -1;
   if (!IsDirectoryNoFollow(top.c_str())) {
     errno = ENOTDIR;
-    return -1;
+  } else {
+    fd = files.Open(top.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW, 0);
+    // The lock is the kernel's, not the door's: it changes nothing on the drive.
+    if (fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0) return fd;
   }
-  const int fd = files.Open(top.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW, 0);
-  if (fd < 0) return -1;
-  // The lock is the kernel's, not the door's: it changes nothing on the drive.
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    const int error = errno;
-    files.Close(fd);
-    errno = error;
-    return -1;
-  }
-  return fd;
+  const int error = errno;
+  if (fd >= 0) files.Close(fd);
+  NoteFileFailure(top.c_str(), error, -1,
+                  error == EWOULDBLOCK ? "another job is running on this drive" : "");
+  errno = error;
+  return -1;
 }
 
 void UnlockLibraryDrive(int lock) {

@@ -12,7 +12,8 @@ namespace qv {
 // Locks the top directory of the drive (root with trailing "/"), making it
 // when missing: a descriptor that holds the lock, or -1 with errno
 // EWOULDBLOCK when another job holds it, or another errno when the top
-// directory cannot be made or is not a directory itself.
+// directory cannot be made or is not a directory itself; the failure is
+// noted for the message after the alert.
 int LockLibraryDrive(const char* root, uint32_t kind);
 void UnlockLibraryDrive(int lock);
 

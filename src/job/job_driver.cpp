@@ -337,7 +337,6 @@ void JobDriver::DBMakeThread() {
     // nothing here may touch its files, not even a restore.
     const int error = errno;
     Store(drive_busy_, error == EWOULDBLOCK);
-    NoteFileFailure(root, error, -1, error == EWOULDBLOCK ? "another job is running on this drive" : "");
     OutputError(kErrorWritingFile, "");
     Store(s_.Canceling, true);
     Store(s_.CancelFlag, true);

@@ -53,10 +53,10 @@ bool AssemblePath(char* out, const char* drive_path, uint32_t kind, const char* 
 int RealDirectoryPrefix(char* path, size_t end, bool make) {
   char kept = path[end];
   path[end] = '\0';
-  int error_number = 0;
+  int make_error = 0;
   // An existing directory is the normal case.
-  if (make && Files().Mkdir(path, 0777) != 0 && errno != EEXIST) error_number = errno;
-  if (error_number == 0 && !IsDirectoryNoFollow(path)) error_number = ENOTDIR;
+  if (make && Files().Mkdir(path, 0777) != 0 && errno != EEXIST) make_error = errno;
+  const int error_number = IsDirectoryNoFollow(path) ? 0 : make_error != 0 ? make_error : ENOTDIR;
   path[end] = kept;
   return error_number;
 }
