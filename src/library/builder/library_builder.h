@@ -164,7 +164,8 @@ int ReleaseLibraryBuilder(LibraryBuilder* b);
 int OpenBuild(const char* drive_path, uint32_t file_system_kind);
 int AddFileToBuild(const char* file_path, int tag_language);
 // The insertion steps of AddFileToBuild after the tags were read (spilling a
-// full batch): 0, 3 or 4. Benchmarks and tests feed generated tags here.
+// full batch): 0, 2 when the library is full, 3 or 4. Benchmarks and tests
+// feed generated tags here.
 int AddTagsToBuild(const TrackTags* tags);
 int FlushBuild(int final_flag);
 int FinishBuild();
