@@ -238,7 +238,8 @@ bool JobDriver::DBMake() {
 }
 
 // The main pass of a create with the tags read ahead by a pool of readers;
-// the records still go in one by one in FileList order.
+// the records still go in one by one in FileList order. The FileList holds
+// no more files than a library takes, so no file meets a full library.
 bool JobDriver::ReadAheadPass(const char* root, int language) {
   // The drive path as the engine keeps it, so that stored paths are the same.
   char drive_root[1100];

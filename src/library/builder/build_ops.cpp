@@ -69,8 +69,6 @@ int OpenBuild(const char* drive_path, uint32_t file_system_kind) {
 
 int AddTagsToBuild(const TrackTags* tags) {
   LibraryBuilder* b = LiveBuilder();
-  // A full library takes no more tracks; the file counts as skipped.
-  if (b->total_tracks >= kMaxTracks) return kEngineUnreadable;
   int added = AddTrackRecord(b, tags);
   if (added == 0 || added == 2) return kEngineOk;
   TheBuildContext().spilled = 1;

@@ -1,6 +1,10 @@
 // The one collation of every browse list: sort weights of UTF-16 units, the
 // sort key of a name, the comparison of two tracks for a category, and the
-// batch quicksort whose exact steps decide the order of equal keys.
+// batch quicksort whose exact steps decide the order of equal keys. The
+// quicksort compares ranks worked out once per batch rather than names: a
+// comparison of ranks gives the same answer as one of the keys, so the order,
+// ties included, is the same.
+#include <algorithm>
 #include <cstring>
 
 #include "library/builder/library_builder.h"
@@ -184,10 +188,6 @@ int CompareCategoryNames(const LibraryBuilder* b, const SortKeySet* a, const Sor
 
 namespace {
 
-void BuildPositionKey(LibraryBuilder* b, uint32_t position, SortKeySet* keys) {
-  BuildRecordKeys(b, b->batch_records[b->batch_order[position]], b->current_category, keys);
-}
-
 // The units of one record string's sort key, folded as they are asked for.
 // Callers ask in order and stop at the first zero, so no unit past the
 // string's terminator is read.
@@ -215,37 +215,81 @@ class RecordKeyUnits {
   uint32_t skip_ = 0;
 };
 
-// CompareSlot (a, sort key of the record's string), folding the record's
-// string only as far as the comparison reaches.
-int CompareSlotWithRecord(const uint16_t* a, const uint8_t* record, int slot) {
-  RecordKeyUnits probe(record, slot);
-  uint16_t first = probe.Unit(0);
-  if (a[0] == 0 && first == 0) return 0;
-  if (a[0] == 0) return 1;
-  if (first == 0) return -1;
-  uint32_t max_units = SlotUnits(slot);
-  for (uint32_t i = 0; i < max_units; ++i) {
-    uint16_t u = probe.Unit(i);
-    if (a[i] != u) return a[i] < u ? -1 : 1;
-    if (u == 0) break;
+// Ranking sorts the batch's keys eight units at a time, packed into two
+// integers; only tracks whose keys agree so far are packed again further on.
+constexpr uint32_t kPrefixUnits = 8;
+
+// Packs units [from, from + 8) of the key; the units before `from` are known
+// not to hold its end.
+void PackKeyPrefix(const uint8_t* record, int slot, uint32_t from, KeyPrefix* prefix) {
+  RecordKeyUnits key(record, slot);
+  uint16_t units[kPrefixUnits] = {};
+  for (uint32_t i = 0; i < kPrefixUnits; ++i) {
+    units[i] = key.Unit(from + i);
+    if (units[i] == 0) break;
   }
-  return 0;
+  prefix->high = prefix->low = 0;
+  for (uint32_t i = 0; i < 4; ++i) {
+    prefix->high = prefix->high << 16 | units[i];
+    prefix->low = prefix->low << 16 | units[4 + i];
+  }
+  prefix->empty = from == 0 && units[0] == 0 ? 1 : 0;
 }
 
-// CompareSortKeys (pivot, key of the track at position) without building the
-// probe's key set.
-int ComparePivot(LibraryBuilder* b, const SortKeySet* pivot, uint32_t position) {
-  const uint8_t* record = b->batch_records[b->batch_order[position]];
-  uint16_t category = b->current_category;
+bool PrefixLess(const KeyPrefix& x, const KeyPrefix& y) {
+  if (x.empty != y.empty) return x.empty < y.empty;
+  if (x.high != y.high) return x.high < y.high;
+  return x.low < y.low;
+}
+
+bool SamePrefix(const KeyPrefix& x, const KeyPrefix& y) {
+  return x.empty == y.empty && x.high == y.high && x.low == y.low;
+}
+
+// Sorts `count` tracks whose keys agree on their first `from` units and
+// gives them ranks from *rank on, equal keys one rank.
+void RankRun(LibraryBuilder* b, int slot, KeyPrefix* run, uint32_t count, uint32_t from,
+             uint32_t* rank) {
+  for (uint32_t i = 0; i < count; ++i)
+    PackKeyPrefix(b->batch_records[run[i].track], slot, from, &run[i]);
+  std::sort(run, run + count, PrefixLess);
+  for (uint32_t first = 0, end = 0; first < count; first = end) {
+    end = first + 1;
+    while (end < count && SamePrefix(run[first], run[end])) ++end;
+    // A key that ends among these units (its last one is zero) is whole.
+    bool whole = run[first].empty != 0 || (run[first].low & 0xFFFF) == 0;
+    if (end - first > 1 && !whole) {
+      RankRun(b, slot, run + first, end - first, from + kPrefixUnits, rank);
+      continue;
+    }
+    for (uint32_t i = first; i < end; ++i) b->batch_ranks[run[i].track].name[slot] = *rank;
+    ++*rank;
+  }
+}
+
+// Ranks every slot once per batch: the four sorts of a spill share them.
+void RankBatch(LibraryBuilder* b, uint16_t category) {
+  uint32_t stamp[2] = {b->batch_tracks, b->batches_written + 1};
+  if (category != kGenre && std::memcmp(stamp, b->ranked_batch, sizeof stamp) == 0) return;
+  for (int s = kGenre; s <= kTitle; ++s) {
+    for (uint32_t i = 0; i < b->batch_tracks; ++i) b->key_prefixes[i].track = i;
+    uint32_t rank = 0;
+    RankRun(b, s, b->key_prefixes, b->batch_tracks, 0, &rank);
+  }
+  for (uint32_t i = 0; i < b->batch_tracks; ++i)
+    b->batch_ranks[i].track_number = LoadLe16(b->batch_records[i], 16);
+  std::memcpy(b->ranked_batch, stamp, sizeof stamp);
+}
+
+// CompareSortKeys of two batch tracks, from their ranks.
+int CompareRanks(const BatchRanks& a, const BatchRanks& c, uint16_t category) {
   int last = category == kTitle ? kTitle : kAlbum;
   for (int k = category; k <= last; ++k) {
-    int r = CompareSlotWithRecord(pivot->slot[k], record, k);
-    if (r != 0) return r;
+    if (a.name[k] != c.name[k]) return a.name[k] < c.name[k] ? -1 : 1;
   }
-  uint16_t number = LoadLe16(record, 16);
-  if (pivot->track_number != number) return pivot->track_number < number ? -1 : 1;
-  if (category == kTitle) return 0;
-  return CompareSlotWithRecord(pivot->slot[kTitle], record, kTitle);
+  if (a.track_number != c.track_number) return a.track_number < c.track_number ? -1 : 1;
+  if (category == kTitle || a.name[kTitle] == c.name[kTitle]) return 0;
+  return a.name[kTitle] < c.name[kTitle] ? -1 : 1;
 }
 
 }  // namespace
@@ -253,9 +297,10 @@ int ComparePivot(LibraryBuilder* b, const SortKeySet* pivot, uint32_t position) 
 int SortBatch(LibraryBuilder* b, uint16_t category) {
   RequireLiveBuilder(b);
   if (b->batch_tracks == 0) return 0;
+  RankBatch(b, category);
   for (uint32_t i = 0; i < kMaxTracks; ++i) b->batch_order[i] = i;
   b->current_category = category;
-  SortKeySet* pivot = &b->key_sets[0];
+  const BatchRanks* ranks = b->batch_ranks;
   uint32_t* order = b->batch_order;
   uint32_t lo = 0;
   uint32_t hi = b->batch_tracks - 1;
@@ -268,12 +313,12 @@ int SortBatch(LibraryBuilder* b, uint16_t category) {
       hi = b->sort_high[depth];
     }
     // The pivot is the entry one past the middle.
-    BuildPositionKey(b, (lo + hi) / 2 + 1, pivot);
+    const BatchRanks pivot = ranks[order[(lo + hi) / 2 + 1]];
     uint32_t i = lo;
     uint32_t j = hi;
     while (i <= j && j != 0) {
-      while (i < hi && ComparePivot(b, pivot, i) == 1) ++i;
-      while (j > lo && ComparePivot(b, pivot, j) == -1) --j;
+      while (i < hi && CompareRanks(pivot, ranks[order[i]], category) == 1) ++i;
+      while (j > lo && CompareRanks(pivot, ranks[order[j]], category) == -1) --j;
       if (i >= j) break;
       uint32_t t = order[i];
       order[i] = order[j];

@@ -89,6 +89,22 @@ struct DriveRecord {
   uint32_t page_buffer_size;
 };
 
+// What the batch sort compares in place of names: per batch track, the rank
+// of each of its four sort keys among the batch's keys of that slot (equal
+// keys share a rank, empty ones rank last), and its track number.
+struct BatchRanks {
+  uint32_t name[kCategoryCount];
+  uint32_t track_number;
+};
+// Eight folded units of a batch track's key, packed so that comparing the
+// integers compares the units; `empty` sorts empty keys after all others.
+struct KeyPrefix {
+  uint64_t high;
+  uint64_t low;
+  uint32_t track;
+  uint32_t empty;
+};
+
 // Fields in the order of the data model; see the comments for their use.
 struct LibraryBuilder {
   uint32_t initialised;
@@ -131,6 +147,12 @@ struct LibraryBuilder {
   uint32_t* sort_high;
   // Update-mode fields (zero in a create job); the update flow defines their use.
   uint32_t update_fields[16];
+  // Derived by the batch sort from the records and rebuilt for every batch:
+  // the ranks, eight units of one slot's keys at a time while ranking it, and
+  // which batch the ranks belong to (batch tracks, batches written + 1).
+  BatchRanks batch_ranks[kMaxTracks];
+  KeyPrefix key_prefixes[kMaxTracks];
+  uint32_t ranked_batch[2];
   uint32_t magic;
 };
 
@@ -164,8 +186,7 @@ int ReleaseLibraryBuilder(LibraryBuilder* b);
 int OpenBuild(const char* drive_path, uint32_t file_system_kind);
 int AddFileToBuild(const char* file_path, int tag_language);
 // The insertion steps of AddFileToBuild after the tags were read (spilling a
-// full batch): 0, 2 when the library is full, 3 or 4. Benchmarks and tests
-// feed generated tags here.
+// full batch): 0, 3 or 4. Benchmarks and tests feed generated tags here.
 int AddTagsToBuild(const TrackTags* tags);
 int FlushBuild(int final_flag);
 int FinishBuild();

@@ -138,9 +138,18 @@ int TakeBatchAsList(LibraryBuilder* b, uint32_t count, int final_flag) {
 int ReadTrackKeys(LibraryBuilder* b, SortKeySet* keys, uint32_t global_index) {
   RequireLiveBuilder(b);
   if (global_index >= kMaxTracks) return FailRead(kReadShort);
+  // Pages lie back to back in index order, so the next page's position ends
+  // this one: reading no further saves copying most of the scratch page for
+  // every key of a merge.
+  uint32_t want = kScratchPageBytes;
+  uint32_t at_page = b->track_positions[global_index];
+  if (global_index + 1 < b->tracks_on_disk) {
+    uint32_t next = b->track_positions[global_index + 1];
+    if (next > at_page && next - at_page < want) want = next - at_page;
+  }
   int64_t got = -1;
-  if (Files().Seek(b->track_file, b->track_positions[global_index], SEEK_SET) >= 0) {
-    got = Files().Read(b->track_file, b->scratch_page, kScratchPageBytes);
+  if (Files().Seek(b->track_file, at_page, SEEK_SET) >= 0) {
+    got = Files().Read(b->track_file, b->scratch_page, want);
   }
   if (got < static_cast<int64_t>(kPageHeadBytes)) return FailRead(kReadShort);
   std::span<const uint8_t> page(b->scratch_page, static_cast<size_t>(got));
