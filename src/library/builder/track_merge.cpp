@@ -135,8 +135,12 @@ int TakeBatchAsList(LibraryBuilder* b, uint32_t count, int final_flag) {
 
 }  // namespace
 
-int ReadTrackKeys(LibraryBuilder* b, SortKeySet* keys, uint32_t global_index) {
-  RequireLiveBuilder(b);
+namespace {
+
+// ReadTrackKeys; a merge asks for the slots it compares only (the current
+// category's up to the title), which spares folding the path and the names
+// before the category for every key read back.
+int ReadPageKeys(LibraryBuilder* b, SortKeySet* keys, uint32_t global_index, bool compared_only) {
   if (global_index >= kMaxTracks) return FailRead(kReadShort);
   // Pages lie back to back in index order, so the next page's position ends
   // this one: reading no further saves copying most of the scratch page for
@@ -170,6 +174,10 @@ int ReadTrackKeys(LibraryBuilder* b, SortKeySet* keys, uint32_t global_index) {
     if (head < kChunkHeadBytes || total < head || total > limit - at || slot > kPathSlot) {
       return FailRead(kReadDamaged);
     }
+    if (compared_only && (slot < b->current_category || slot == kPathSlot)) {
+      at += total;
+      continue;
+    }
     // A text longer than its slot keeps its first slot-size - 1 units.
     uint32_t text_bytes = total - head;
     uint32_t max_bytes = kSlotMaxBytes[slot];
@@ -184,6 +192,13 @@ int ReadTrackKeys(LibraryBuilder* b, SortKeySet* keys, uint32_t global_index) {
     at += total;
   }
   return 1;
+}
+
+}  // namespace
+
+int ReadTrackKeys(LibraryBuilder* b, SortKeySet* keys, uint32_t global_index) {
+  RequireLiveBuilder(b);
+  return ReadPageKeys(b, keys, global_index, false);
 }
 
 int MergeBatch(LibraryBuilder* b, uint32_t batch_count, int final_flag) {
@@ -205,7 +220,7 @@ int MergeBatch(LibraryBuilder* b, uint32_t batch_count, int final_flag) {
   uint32_t ni = 0;
   uint32_t emitted = 0;
   bool ok = true;
-  if (on_disk > 0) ok = ReadTrackKeys(b, old_keys, old_list[0]) == 1;
+  if (on_disk > 0) ok = ReadPageKeys(b, old_keys, old_list[0], true) == 1;
   if (batch_count > 0) BuildRecordKeys(b, b->batch_records[new_list[0]], c, new_keys);
   // Equal keys place the newer track first.
   while (ok && oi < on_disk && ni < batch_count) {
@@ -217,13 +232,13 @@ int MergeBatch(LibraryBuilder* b, uint32_t batch_count, int final_flag) {
     } else {
       out[emitted++] = old_list[oi];
       if (numbering) NumberTrack(b, &n, old_keys, old_list[oi], ReadNameIsNarrow(b, old_keys));
-      if (++oi < on_disk) ok = ReadTrackKeys(b, old_keys, old_list[oi]) == 1;
+      if (++oi < on_disk) ok = ReadPageKeys(b, old_keys, old_list[oi], true) == 1;
     }
   }
   // The side left over already holds its first key; later keys are needed
   // only to number names.
   for (bool first = true; ok && oi < on_disk; first = false) {
-    if (numbering && !first) ok = ReadTrackKeys(b, old_keys, old_list[oi]) == 1;
+    if (numbering && !first) ok = ReadPageKeys(b, old_keys, old_list[oi], true) == 1;
     if (!ok) break;
     out[emitted++] = old_list[oi];
     if (numbering) NumberTrack(b, &n, old_keys, old_list[oi], ReadNameIsNarrow(b, old_keys));
