@@ -1,12 +1,9 @@
-// Tags read ahead by several threads make the same library, with the same
-// alerts in the same order, as tags read one file at a time; a cancelled or
-// aborted job puts the old library back either way.
+// Tags read ahead by several threads make the library and alerts of one file
+// at a time; a cancelled or aborted job puts the old library back either way.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <filesystem>
 #include <map>
-#include <string>
 
 #include "job/backup.h"
 #include "job/file_list.h"
@@ -19,31 +16,24 @@
 namespace qv {
 namespace {
 
-namespace fs = std::filesystem;
-
 std::atomic<int> g_inserts{0};
 int g_cancel_at = -1;
-bool g_small_batches = false;
 JobDriver* g_driver = nullptr;
 
 void CountInsert() {
   if (g_inserts++ == g_cancel_at) g_driver->AskCancel(), g_driver->AnswerCancel(true);
 }
 
-// The library engine, with batches that spill every few dozen tracks when
-// asked, and a cancel at the chosen insert.
+// The library engine, with batches that spill every few dozen tracks, and a
+// cancel at the chosen insert.
 JobEngine TestEngine() {
   JobEngine e = LibraryEngine();
   e.OpenBuild = [](const char* root, uint32_t kind) {
-    test::BuildOptions options;
-    options.file_system_kind = kind;
-    options.record_buffer_bytes = g_small_batches ? 6000 : 0;
-    return test::OpenTestBuild(root, options);
+    return test::OpenTestBuild(root, {kind, 6000, {}});
   };
   e.AddFileToBuild = [](const char* path, int language) {
     const int r = AddFileToBuild(path, language);
-    if (r == 0) CountInsert();
-    return r;
+    return r == 0 ? (CountInsert(), r) : r;
   };
   e.AddTagsToBuild = [](const TrackTags* tags) { return CountInsert(), AddTagsToBuild(tags); };
   return e;
@@ -57,11 +47,9 @@ struct Outcome {
 };
 
 Outcome Create(const test::TempDir& drive, int readers, int cancel_at, std::deque<int> answers) {
-  FileListInit();
-  ClearBackupPaths();
-  g_inserts = 0;
-  g_cancel_at = cancel_at;
-  JobState state;
+  FileListInit(), ClearBackupPaths();
+  g_inserts = 0, g_cancel_at = cancel_at;
+  JobState state;  // on a FAT drive
   std::snprintf(state.MakePath, sizeof state.MakePath, "%s", drive.str().c_str());
   std::snprintf(state.FileSystem, sizeof state.FileSystem, "msdos");
   test::ScriptedJobHost host;
@@ -75,7 +63,7 @@ Outcome Create(const test::TempDir& drive, int readers, int cancel_at, std::dequ
   driver.Wait();
   Outcome out{{},        host.alert_files,    Load(state.MakeCount), Load(state.ErrorCount),
               g_inserts, driver.RaisedError()};
-  for (const auto& e : fs::recursive_directory_iterator(drive.path() / "QUORVEN"))
+  for (const auto& e : std::filesystem::recursive_directory_iterator(drive.path() / "QUORVEN"))
     if (e.is_regular_file()) out.files[e.path().string()] = test::ReadFileBytes(e.path());
   FileListClear();
   return out;
@@ -84,29 +72,26 @@ Outcome Create(const test::TempDir& drive, int readers, int cancel_at, std::dequ
 TEST(TagReaderPool, SeveralReadersMakeTheLibraryOfOne) {
   struct Case {
     const char* name;
-    int songs;
-    bool small_batches;
-    int cancel_at;
+    int songs, cancel_at;
     std::deque<int> answers;
   };
   // More songs than the read-ahead window, so that its slots are reused.
-  const Case cases[] = {{"skip", 40, false, -1, {kAnswerDefault}},
-                        {"abort", 40, false, -1, {kAnswerDefault, kAnswerAlternate}},
-                        {"spill", 700, true, -1, {}},
-                        {"cancel", 700, true, 400, {}}};
+  const Case cases[] = {{"skip", 40, -1, {kAnswerDefault}},
+                        {"many", 700, -1, {}},
+                        {"abort", 40, -1, {kAnswerDefault, kAnswerAlternate}},
+                        {"cancel", 700, 400, {}}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     test::TempDir drive;
-    for (int i = 0; i < c.songs; ++i) {
-      // Names repeat, so that the order of equal keys shows in the files.
-      test::Id3v1Fields tag{"Song " + std::to_string(i % 30), "Artist " + std::to_string(i % 7),
-                            "Album " + std::to_string(i % 11)};
-      tag.track = i % 4;
+    for (int i = 0; i < c.songs; ++i) {  // names repeat: equal keys show their order
+      const test::Id3v1Fields tag{.title = "Song " + std::to_string(i % 30),
+                                  .artist = "Artist " + std::to_string(i % 7),
+                                  .album = "Album " + std::to_string(i % 11),
+                                  .track = i % 4};
       drive.Write("M" + std::to_string(i % 5) + "/s" + std::to_string(i) + ".mp3",
                   test::Id3Join({test::AudioFiller(300), test::Id3v1Tag(tag)}));
     }
     for (const char* broken : {"M1/broken.mp3", "M3/broken.mp3"}) drive.Write(broken, {});
-    g_small_batches = c.small_batches;
     // One reader, not stopped: the library any run must leave behind.
     const Outcome old = Create(drive, 1, -1, {});
     ASSERT_EQ(old.files.size(), 3u);

@@ -151,7 +151,7 @@ struct LibraryBuilder {
   // the ranks, eight units of one slot's keys at a time while ranking it, and
   // which batch the ranks belong to (batch tracks, batches written + 1).
   BatchRanks batch_ranks[kMaxTracks];
-  KeyPrefix key_prefixes[kMaxTracks];
+  KeyPrefix key_prefixes[2][kMaxTracks];  // one per ranking thread
   uint32_t ranked_batch[2];
   uint32_t magic;
 };

@@ -31,16 +31,14 @@ TEST(FoldSortChar, CaseWidthAndPunctuationWeights) {
   // Letters ignore case and width; punctuation sorts before the space, the
   // space before digits and letters; some fullwidth signs differ from ASCII.
   const std::pair<uint16_t, uint16_t> kFolds[] = {
-      {'a', 'A'},      {'z', 'Z'},    {'Q', 'Q'},       {0xFF21, 'A'},    {0xFF41, 'A'},
-      {0xFF5A, 'Z'},   {0xFF10, '0'}, {0xFF19, '9'},    {0xE9, 0xC9},     {0xF7, 0xD7},
-      {0xFF, 0xDF},    {0xC9, 0xC9},  {0x3042, 0x3042}, {0, 0},           {'!', 1},
-      {'.', 14},       {'\'', 15},    {'-', 16},        {'@', 18},        {'^', 19},
-      {'_', 20},       {';', 20},     {'{', 21},        {'}', 22},        {'~', 23},
-      {'+', 24},       {'=', 25},     {' ', 32},        {'/', '/'},       {':', ':'},
-      {0xFF01, 1},     {0xFF0E, 14},  {0xFF07, 15},     {0xFF0B, 24},     {0xFF0D, 16},
-      {0xFF1B, 17},    {0xFF1D, 25},  {0xFF20, 18},     {0xFF3E, 19},     {0xFF3F, 20},
-      {0xFF5B, 21},    {0xFF5D, 22},  {0xFF5E, 23},     {0xFF00, 0xFF00}, {0xFF1A, 0xFF1A},
-      {0xFF65, 0xFF65}};
+      {'a', 'A'},    {'z', 'Z'},    {'Q', 'Q'},    {0xFF21, 'A'}, {0xFF41, 'A'},  {0xFF5A, 'Z'},
+      {0xFF10, '0'}, {0xFF19, '9'}, {0xE9, 0xC9},  {0xF7, 0xD7},  {0xFF, 0xDF},   {0xC9, 0xC9},
+      {0x3042, 0x3042}, {0, 0},     {'!', 1},      {'.', 14},     {'\'', 15},     {'-', 16},
+      {'@', 18},     {'^', 19},     {'_', 20},     {';', 20},     {'{', 21},      {'}', 22},
+      {'~', 23},     {'+', 24},     {'=', 25},     {' ', 32},     {'/', '/'},     {':', ':'},
+      {0xFF01, 1},   {0xFF0E, 14},  {0xFF07, 15},  {0xFF0B, 24},  {0xFF0D, 16},   {0xFF1B, 17},
+      {0xFF1D, 25},  {0xFF20, 18},  {0xFF3E, 19},  {0xFF3F, 20},  {0xFF5B, 21},   {0xFF5D, 22},
+      {0xFF5E, 23},  {0xFF00, 0xFF00}, {0xFF1A, 0xFF1A}, {0xFF65, 0xFF65}};
   for (auto [in, out] : kFolds) EXPECT_EQ(FoldSortChar(in), out) << std::hex << in;
 }
 
@@ -201,21 +199,13 @@ TEST_F(SortBatchTest, TiesOfArticleAndWidthVariantsKeepTheStepOrder) {
   }
 }
 
-// The sort compares ranks in place of keys: they must order like the keys,
-// also for names that agree past their first eight units, names cut at the
-// slot's limit, and the heaviest units against the empty name.
+// Ranks stand in for keys: they order like them, also past eight equal units,
+// at the slot's limit and for the heaviest units against the empty name.
 TEST_F(SortBatchTest, RanksOrderLikeTheKeys) {
-  const std::u16string names[] = {u"",
-                                  u"Album number 12",
-                                  u"ALBUM NUMBER 13",
-                                  u"album number 1",
-                                  u"Album numbe",
-                                  u"The Album number 12",
-                                  u"ＡＬＢＵＭ number 12",
-                                  std::u16string(8, u'\xFFFF'),
-                                  std::u16string(9, u'\xFFFF'),
-                                  std::u16string(70, u'x'),
-                                  std::u16string(69, u'x') + u"y"};
+  const std::u16string names[] = {
+      u"", u"Album number 12", u"ALBUM NUMBER 13", u"album number 1", u"Album numbe",
+      u"The Album number 12", u"ＡＬＢＵＭ number 12", std::u16string(8, u'\xFFFF'),
+      std::u16string(9, u'\xFFFF'), std::u16string(70, u'x'), std::u16string(69, u'x') + u"y"};
   const uint32_t n = std::size(names);
   for (uint32_t i = 0; i < 3 * n; ++i)
     Add(TrackSpec{names[i % n], names[(i + 1) % n], names[i * 5 % n], names[i * 7 % n], u"/a"});
