@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "library/builder/library_builder.h"
 #include "library/builder/utf16_text.h"
@@ -307,15 +308,24 @@ void RankBatch(LibraryBuilder* b, uint16_t category) {
   std::memcpy(b->ranked_batch, stamp, sizeof stamp);
 }
 
-// CompareSortKeys of two batch tracks, from their ranks.
-int CompareRanks(const BatchRanks& a, const BatchRanks& c, uint16_t category) {
+// The comparison of two batch tracks for a category as one pair of integers:
+// the ranks of the compared names, 18 bits each (a batch holds fewer than
+// 2^18 tracks), then the track number and, before a title, its rank. Two
+// tracks compare as their packed keys do, and the keys lie in sort order in
+// memory rather than scattered over the ranks.
+constexpr int kRankBits = 18;
+static_assert(kMaxTracks < (1u << kRankBits));
+
+SortKey PackSortKey(const BatchRanks& r, uint16_t category) {
+  SortKey key{0, r.track_number};
   int last = category == kTitle ? kTitle : kAlbum;
-  for (int k = category; k <= last; ++k) {
-    if (a.name[k] != c.name[k]) return a.name[k] < c.name[k] ? -1 : 1;
-  }
-  if (a.track_number != c.track_number) return a.track_number < c.track_number ? -1 : 1;
-  if (category == kTitle || a.name[kTitle] == c.name[kTitle]) return 0;
-  return a.name[kTitle] < c.name[kTitle] ? -1 : 1;
+  for (int k = category; k <= last; ++k) key.high = key.high << kRankBits | r.name[k];
+  if (category != kTitle) key.low = key.low << kRankBits | r.name[kTitle];
+  return key;
+}
+
+bool KeyLess(const SortKey& x, const SortKey& y) {
+  return x.high != y.high ? x.high < y.high : x.low < y.low;
 }
 
 }  // namespace
@@ -326,7 +336,9 @@ int SortBatch(LibraryBuilder* b, uint16_t category) {
   RankBatch(b, category);
   for (uint32_t i = 0; i < kMaxTracks; ++i) b->batch_order[i] = i;
   b->current_category = category;
-  const BatchRanks* ranks = b->batch_ranks;
+  // keys[p] is the key of the track at position p and moves with it.
+  SortKey* keys = b->sort_keys;
+  for (uint32_t i = 0; i < b->batch_tracks; ++i) keys[i] = PackSortKey(b->batch_ranks[i], category);
   uint32_t* order = b->batch_order;
   uint32_t lo = 0;
   uint32_t hi = b->batch_tracks - 1;
@@ -339,16 +351,15 @@ int SortBatch(LibraryBuilder* b, uint16_t category) {
       hi = b->sort_high[depth];
     }
     // The pivot is the entry one past the middle.
-    const BatchRanks pivot = ranks[order[(lo + hi) / 2 + 1]];
+    const SortKey pivot = keys[(lo + hi) / 2 + 1];
     uint32_t i = lo;
     uint32_t j = hi;
     while (i <= j && j != 0) {
-      while (i < hi && CompareRanks(pivot, ranks[order[i]], category) == 1) ++i;
-      while (j > lo && CompareRanks(pivot, ranks[order[j]], category) == -1) --j;
+      while (i < hi && KeyLess(keys[i], pivot)) ++i;
+      while (j > lo && KeyLess(pivot, keys[j])) --j;
       if (i >= j) break;
-      uint32_t t = order[i];
-      order[i] = order[j];
-      order[j] = t;
+      std::swap(order[i], order[j]);
+      std::swap(keys[i], keys[j]);
       ++i;
       --j;
     }

@@ -96,6 +96,11 @@ struct BatchRanks {
   uint32_t name[kCategoryCount];
   uint32_t track_number;
 };
+// A batch track's ranks for one category's comparison, packed (collation).
+struct SortKey {
+  uint64_t high;
+  uint64_t low;
+};
 // Eight folded units of a batch track's key, packed so that comparing the
 // integers compares the units; `empty` sorts empty keys after all others.
 struct KeyPrefix {
@@ -148,10 +153,12 @@ struct LibraryBuilder {
   // Update-mode fields (zero in a create job); the update flow defines their use.
   uint32_t update_fields[16];
   // Derived by the batch sort from the records and rebuilt for every batch:
-  // the ranks, eight units of one slot's keys at a time while ranking it, and
-  // which batch the ranks belong to (batch tracks, batches written + 1).
+  // the ranks, eight units of one slot's keys at a time while ranking it, the
+  // packed keys of the sort under way, and which batch the ranks belong to
+  // (batch tracks, batches written + 1).
   BatchRanks batch_ranks[kMaxTracks];
   KeyPrefix key_prefixes[2][kMaxTracks];  // one per ranking thread
+  SortKey sort_keys[kMaxTracks];
   uint32_t ranked_batch[2];
   uint32_t magic;
 };
