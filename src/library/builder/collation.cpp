@@ -172,6 +172,11 @@ void BuildRecordKeys(LibraryBuilder* /*b*/, const uint8_t* record, uint16_t cate
   keys->track_number = LoadLe16(record, 16);
 }
 
+void BuildRecordNameKey(const uint8_t* record, uint16_t category, SortKeySet* keys) {
+  MakeRecordSortKey(record, category, keys->slot[category]);
+  CopyRecordString(record, category, keys->slot[5]);
+}
+
 int CompareSortKeys(const LibraryBuilder* b, const SortKeySet* a, const SortKeySet* c) {
   uint16_t category = b->current_category;
   int last = category == kTitle ? kTitle : kAlbum;

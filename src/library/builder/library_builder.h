@@ -213,6 +213,8 @@ uint32_t CopyRecordString(const uint8_t* record, int slot, uint16_t* dst);
 uint16_t FoldSortChar(uint16_t unit);
 void MakeSortKey(uint16_t* key, const uint16_t* text, uint32_t max_bytes, bool drop_article);
 void BuildRecordKeys(LibraryBuilder* b, const uint8_t* record, uint16_t category, SortKeySet* keys);
+// Only what numbering a name needs: the category's own key and display name.
+void BuildRecordNameKey(const uint8_t* record, uint16_t category, SortKeySet* keys);
 int CompareSortKeys(const LibraryBuilder* b, const SortKeySet* a, const SortKeySet* c);
 int CompareCategoryNames(const LibraryBuilder* b, const SortKeySet* a, const SortKeySet* c);
 

@@ -125,7 +125,7 @@ int TakeBatchAsList(LibraryBuilder* b, uint32_t count, int final_flag) {
   if (c != kTitle) {
     for (uint32_t i = 0; i < count; ++i) {
       uint32_t index = b->batch_order[i];
-      BuildRecordKeys(b, b->batch_records[index], c, &b->key_sets[1]);
+      BuildRecordNameKey(b->batch_records[index], c, &b->key_sets[1]);
       NumberTrack(b, &n, &b->key_sets[1], index, BatchNameIsNarrow(b, index));
     }
   }
@@ -246,7 +246,7 @@ int MergeBatch(LibraryBuilder* b, uint32_t batch_count, int final_flag) {
   }
   for (bool first = true; ok && ni < batch_count; first = false) {
     uint32_t index = new_list[ni];
-    if (numbering && !first) BuildRecordKeys(b, b->batch_records[index], c, new_keys);
+    if (numbering && !first) BuildRecordNameKey(b->batch_records[index], c, new_keys);
     out[emitted++] = index + on_disk;
     if (numbering) NumberTrack(b, &n, new_keys, index + on_disk, BatchNameIsNarrow(b, index));
     ++ni;
