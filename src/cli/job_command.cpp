@@ -23,6 +23,7 @@
 #include "job/error_codes.h"
 #include "job/file_list.h"
 #include "job/job_driver.h"
+#include "job/tag_reader_pool.h"
 #include "library/files/library_files.h"
 #include "platform/clock.h"
 #include "platform/file_failure.h"
@@ -196,6 +197,11 @@ void AddJobOptions(CLI::App* sub, JobOptions* options) {
                   "Answer to a file that cannot be read: ask, skip or abort (default: ask on "
                   "a terminal, else skip; skipped files are listed at the end)")
       ->check(CLI::IsMember({"ask", "skip", "abort"}));
+  sub->add_option("--readers", options->readers,
+                  "Files whose tags are read at once, ahead of the library build (default " +
+                      std::to_string(kDefaultTagReaders) +
+                      "); 1 reads one file at a time, as each is added")
+      ->check(CLI::Range(1, kMaxTagReaders));
   sub->footer(
       "The start question comes first; without a terminal only --yes answers it. While the\n"
       "job runs, standard error shows its progress. Ctrl-C asks whether to stop: y stops, and\n"
@@ -275,6 +281,7 @@ int RunJobCommand(const JobOptions& options, bool create) {
   JobSettings settings = JobSettings::Immediate();
   settings.kind_override = kind_override;
   settings.yield_each_file = false;
+  settings.tag_readers = options.readers > 0 ? options.readers : kDefaultTagReaders;
   TerminalHost host(stdout, stderr, STDIN_FILENO, isatty(STDERR_FILENO) != 0,
                     ParseUnreadable(options.on_unreadable));
   JobDriver driver(*state, host, LibraryEngine(), settings);

@@ -13,6 +13,7 @@ struct JobOptions {
   std::string fs;
   std::string on_unreadable;
   bool yes = false;
+  int readers = 0;  // 0: the job's default
 };
 
 // Adds the options of a job command to sub.

@@ -10,6 +10,7 @@
 #include "job/drive_scan.h"
 #include "job/error_codes.h"
 #include "job/file_list.h"
+#include "job/tag_reader_pool.h"
 #include "platform/file_failure.h"
 
 namespace qv {
@@ -19,6 +20,7 @@ constexpr uint32_t kPauseStepUs = 100000;   // pause points while the cancel que
 constexpr uint32_t kAlertPollUs = 1000000;  // while an error alert is open
 constexpr uint32_t kHandOverPollUs = 10;    // update hand-over
 constexpr uint32_t kRefreshUs = 25000;      // progress refresh
+constexpr uint32_t kTagWaitUs = 50;         // for a file the readers have not finished
 
 }  // namespace
 
@@ -160,8 +162,10 @@ bool JobDriver::RemovedDriveCheck() {
 }
 
 // The main pass over the FileList, shared by both bodies. The scan may still
-// be appending; entries below FindCount are ready. false: the job failed or
-// was cancelled, and clean_up has run.
+// be appending; entries below FindCount are ready. per_file (index, path)
+// returns an engine result, or kTagsNotReady to be asked again after the
+// next pause point. false: the job failed or was cancelled, and clean_up has
+// run.
 template <typename PerFile, typename CleanUp>
 bool JobDriver::MainPass(PerFile per_file, CleanUp clean_up, const char* root) {
   int32_t i = Load(s_.MakeCount) + Load(s_.ErrorCount);
@@ -176,7 +180,11 @@ bool JobDriver::MainPass(PerFile per_file, CleanUp clean_up, const char* root) {
     }
     if (i < Load(s_.FindCount)) {
       current_file_ = FileListGet(i);
-      const int r = per_file(current_file_);
+      const int r = per_file(i, current_file_);
+      if (r == kTagsNotReady) {
+        SleepMicroseconds(kTagWaitUs);
+        continue;
+      }
       if (r == 0) {
         AddOne(s_.MakeCount);
       } else if (r == 2) {
@@ -211,8 +219,14 @@ bool JobDriver::DBMake() {
     return false;
   }
   auto close = [this] { engine_.CloseBuild(); };
-  auto add = [this, language](const char* path) { return engine_.AddFileToBuild(path, language); };
-  if (!MainPass(add, close, root)) return false;
+  if (settings_.tag_readers <= 1) {
+    auto add = [this, language](int32_t, const char* path) {
+      return engine_.AddFileToBuild(path, language);
+    };
+    if (!MainPass(add, close, root)) return false;
+  } else if (!ReadAheadPass(root, language)) {
+    return false;
+  }
   host_.SetCancelEnabled(false);
   // A drive without audio files gets an empty library, not the old one
   // listing files that are gone; a drive that went away gets nothing.
@@ -231,6 +245,38 @@ bool JobDriver::DBMake() {
   if (!RemovedDriveCheck()) return false;
   Store(s_.MakeFin, true);
   return true;
+}
+
+// The main pass of a create with the tags read ahead by a pool of readers;
+// the records still go in one by one in FileList order. The FileList holds
+// no more files than a library takes, so no file meets a full library.
+bool JobDriver::ReadAheadPass(const char* root, int language) {
+  // The drive path as the engine keeps it, so that stored paths are the same.
+  char drive_root[1100];
+  const size_t n = std::strlen(root);
+  std::snprintf(drive_root, sizeof drive_root, "%s%s", root,
+                n > 0 && root[n - 1] == '/' ? "" : "/");
+  TagSource source;
+  source.ready = &s_.FindCount;
+  source.path_of = FileListGet;
+  source.read = engine_.ReadTags;
+  source.language = language;
+  source.drive_root = drive_root;
+  source.hold = &s_.Canceling;
+  TagReaderPool pool(source, settings_.tag_readers, Load(s_.MakeCount) + Load(s_.ErrorCount));
+  auto add = [this, &pool](int32_t index, const char*) {
+    const TrackTags* tags = nullptr;
+    int r = pool.Take(index, &tags);
+    if (r == kTagsNotReady) return r;
+    if (r == 0) r = engine_.AddTagsToBuild(tags);
+    pool.Done(index);
+    return r;
+  };
+  auto close = [this, &pool] {
+    pool.Stop();
+    engine_.CloseBuild();
+  };
+  return MainPass(add, close, root);
 }
 
 // The add pass of an update: the queued files replace the found ones in the
@@ -299,7 +345,9 @@ bool JobDriver::DBUpdate() {
     return false;
   }
   auto close = [this] { engine_.CloseUpdate(); };
-  auto match = [this, &root](const char* path) { return engine_.MatchFoundFile(path, root); };
+  auto match = [this, &root](int32_t, const char* path) {
+    return engine_.MatchFoundFile(path, root);
+  };
   if (!MainPass(match, close, root)) return false;
   host_.SetCancelEnabled(false);
   if (PausePoint()) {

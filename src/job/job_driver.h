@@ -28,6 +28,9 @@ struct JobSettings {
   // and file. It keeps both running on one core; on several cores, and on a
   // busy machine, each yield only hands time to other processes.
   bool yield_each_file = true;
+  // Threads reading tags ahead of a create's inserts; 1 reads each file on
+  // the job thread as it is inserted, one at a time.
+  int tag_readers = 1;
   // FileSystemKind of a drive that is a plain folder (a staging copy); 0 asks
   // the mounted volume.
   uint32_t kind_override = 0;
@@ -85,6 +88,7 @@ class JobDriver : public AlertAnswer {
   bool RemovedDriveCheck();
   template <typename PerFile, typename CleanUp>
   bool MainPass(PerFile per_file, CleanUp clean_up, const char* root);
+  bool ReadAheadPass(const char* root, int language);
   bool AddPass(const char* root, uint32_t kind);
   ProgressInputs ReadProgress(bool add_pass);
 

@@ -29,6 +29,8 @@ JobEngine LibraryEngine() {
   JobEngine e{};
   e.OpenBuild = OpenBuild;
   e.AddFileToBuild = AddFileToBuild;
+  e.ReadTags = GetTrackTags;
+  e.AddTagsToBuild = AddTagsToBuild;
   e.FlushBuild = FlushBuild;
   e.FinishBuild = FinishBuild;
   e.CloseBuild = CloseBuild;

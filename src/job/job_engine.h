@@ -4,12 +4,17 @@
 
 #include <cstdint>
 
+#include "tags/track_tags.h"
+
 namespace qv {
 
 struct JobEngine {
   // Create.
   int (*OpenBuild)(const char* drive_path, uint32_t file_system_kind);
   int (*AddFileToBuild)(const char* file_path, int tag_language);
+  // The two halves of AddFileToBuild, for tags read on other threads.
+  int (*ReadTags)(const char* file_path, TrackTags* tags, int tag_language, const char* drive_root);
+  int (*AddTagsToBuild)(const TrackTags* tags);
   int (*FlushBuild)(int final_flag);
   int (*FinishBuild)();
   void (*CloseBuild)();

@@ -1,7 +1,14 @@
 // The one collation of every browse list: sort weights of UTF-16 units, the
 // sort key of a name, the comparison of two tracks for a category, and the
-// batch quicksort whose exact steps decide the order of equal keys.
+// batch quicksort whose exact steps decide the order of equal keys. The
+// quicksort compares ranks worked out once per batch rather than names: a
+// comparison of ranks gives the same answer as one of the keys, so the order,
+// ties included, is the same.
+#include <pthread.h>
+
+#include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "library/builder/library_builder.h"
 #include "library/builder/utf16_text.h"
@@ -165,6 +172,11 @@ void BuildRecordKeys(LibraryBuilder* /*b*/, const uint8_t* record, uint16_t cate
   keys->track_number = LoadLe16(record, 16);
 }
 
+void BuildRecordNameKey(const uint8_t* record, uint16_t category, SortKeySet* keys) {
+  MakeRecordSortKey(record, category, keys->slot[category]);
+  CopyRecordString(record, category, keys->slot[5]);
+}
+
 int CompareSortKeys(const LibraryBuilder* b, const SortKeySet* a, const SortKeySet* c) {
   uint16_t category = b->current_category;
   int last = category == kTitle ? kTitle : kAlbum;
@@ -183,10 +195,6 @@ int CompareCategoryNames(const LibraryBuilder* b, const SortKeySet* a, const Sor
 }
 
 namespace {
-
-void BuildPositionKey(LibraryBuilder* b, uint32_t position, SortKeySet* keys) {
-  BuildRecordKeys(b, b->batch_records[b->batch_order[position]], b->current_category, keys);
-}
 
 // The units of one record string's sort key, folded as they are asked for.
 // Callers ask in order and stop at the first zero, so no unit past the
@@ -215,37 +223,114 @@ class RecordKeyUnits {
   uint32_t skip_ = 0;
 };
 
-// CompareSlot (a, sort key of the record's string), folding the record's
-// string only as far as the comparison reaches.
-int CompareSlotWithRecord(const uint16_t* a, const uint8_t* record, int slot) {
-  RecordKeyUnits probe(record, slot);
-  uint16_t first = probe.Unit(0);
-  if (a[0] == 0 && first == 0) return 0;
-  if (a[0] == 0) return 1;
-  if (first == 0) return -1;
-  uint32_t max_units = SlotUnits(slot);
-  for (uint32_t i = 0; i < max_units; ++i) {
-    uint16_t u = probe.Unit(i);
-    if (a[i] != u) return a[i] < u ? -1 : 1;
-    if (u == 0) break;
+// Ranking sorts the batch's keys eight units at a time, packed into two
+// integers; only tracks whose keys agree so far are packed again further on.
+constexpr uint32_t kPrefixUnits = 8;
+
+// Packs units [from, from + 8) of the key; the units before `from` are known
+// not to hold its end.
+void PackKeyPrefix(const uint8_t* record, int slot, uint32_t from, KeyPrefix* prefix) {
+  RecordKeyUnits key(record, slot);
+  uint16_t units[kPrefixUnits] = {};
+  for (uint32_t i = 0; i < kPrefixUnits; ++i) {
+    units[i] = key.Unit(from + i);
+    if (units[i] == 0) break;
   }
-  return 0;
+  prefix->high = prefix->low = 0;
+  for (uint32_t i = 0; i < 4; ++i) {
+    prefix->high = prefix->high << 16 | units[i];
+    prefix->low = prefix->low << 16 | units[4 + i];
+  }
+  prefix->empty = from == 0 && units[0] == 0 ? 1 : 0;
 }
 
-// CompareSortKeys (pivot, key of the track at position) without building the
-// probe's key set.
-int ComparePivot(LibraryBuilder* b, const SortKeySet* pivot, uint32_t position) {
-  const uint8_t* record = b->batch_records[b->batch_order[position]];
-  uint16_t category = b->current_category;
-  int last = category == kTitle ? kTitle : kAlbum;
-  for (int k = category; k <= last; ++k) {
-    int r = CompareSlotWithRecord(pivot->slot[k], record, k);
-    if (r != 0) return r;
+bool PrefixLess(const KeyPrefix& x, const KeyPrefix& y) {
+  if (x.empty != y.empty) return x.empty < y.empty;
+  if (x.high != y.high) return x.high < y.high;
+  return x.low < y.low;
+}
+
+bool SamePrefix(const KeyPrefix& x, const KeyPrefix& y) {
+  return x.empty == y.empty && x.high == y.high && x.low == y.low;
+}
+
+// Sorts `count` tracks whose keys agree on their first `from` units and
+// gives them ranks from *rank on, equal keys one rank.
+void RankRun(LibraryBuilder* b, int slot, KeyPrefix* run, uint32_t count, uint32_t from,
+             uint32_t* rank) {
+  for (uint32_t i = 0; i < count; ++i)
+    PackKeyPrefix(b->batch_records[run[i].track], slot, from, &run[i]);
+  std::sort(run, run + count, PrefixLess);
+  for (uint32_t first = 0, end = 0; first < count; first = end) {
+    end = first + 1;
+    while (end < count && SamePrefix(run[first], run[end])) ++end;
+    // A key that ends among these units (its last one is zero) is whole.
+    bool whole = run[first].empty != 0 || (run[first].low & 0xFFFF) == 0;
+    if (end - first > 1 && !whole) {
+      RankRun(b, slot, run + first, end - first, from + kPrefixUnits, rank);
+      continue;
+    }
+    for (uint32_t i = first; i < end; ++i) b->batch_ranks[run[i].track].name[slot] = *rank;
+    ++*rank;
   }
-  uint16_t number = LoadLe16(record, 16);
-  if (pivot->track_number != number) return pivot->track_number < number ? -1 : 1;
-  if (category == kTitle) return 0;
-  return CompareSlotWithRecord(pivot->slot[kTitle], record, kTitle);
+}
+
+// Ranks slots `first` and `first` + 2: genre with album, artist with title,
+// each pair about half the work.
+struct RankPair {
+  LibraryBuilder* b;
+  int first;
+  KeyPrefix* scratch;
+};
+
+void* RankSlotPair(void* arg) {
+  const RankPair* pair = static_cast<const RankPair*>(arg);
+  for (int s = pair->first; s <= kTitle; s += 2) {
+    for (uint32_t i = 0; i < pair->b->batch_tracks; ++i) pair->scratch[i].track = i;
+    uint32_t rank = 0;
+    RankRun(pair->b, s, pair->scratch, pair->b->batch_tracks, 0, &rank);
+  }
+  return nullptr;
+}
+
+// Ranks every slot once per batch: the four sorts of a spill share them.
+// Slots are ranked apart from each other, each writing only its own rank
+// field, so two run side by side on a second thread; without one, in turn.
+void RankBatch(LibraryBuilder* b, uint16_t category) {
+  uint32_t stamp[2] = {b->batch_tracks, b->batches_written + 1};
+  if (category != kGenre && std::memcmp(stamp, b->ranked_batch, sizeof stamp) == 0) return;
+  RankPair pairs[2] = {{b, kGenre, b->key_prefixes[0]}, {b, kArtist, b->key_prefixes[1]}};
+  pthread_t helper;
+  const bool side_by_side = pthread_create(&helper, nullptr, RankSlotPair, &pairs[1]) == 0;
+  RankSlotPair(&pairs[0]);
+  if (side_by_side) {
+    pthread_join(helper, nullptr);
+  } else {
+    RankSlotPair(&pairs[1]);
+  }
+  for (uint32_t i = 0; i < b->batch_tracks; ++i)
+    b->batch_ranks[i].track_number = LoadLe16(b->batch_records[i], 16);
+  std::memcpy(b->ranked_batch, stamp, sizeof stamp);
+}
+
+// The comparison of two batch tracks for a category as one pair of integers:
+// the ranks of the compared names, 18 bits each (a batch holds fewer than
+// 2^18 tracks), then the track number and, before a title, its rank. Two
+// tracks compare as their packed keys do, and the keys lie in sort order in
+// memory rather than scattered over the ranks.
+constexpr int kRankBits = 18;
+static_assert(kMaxTracks < (1u << kRankBits));
+
+SortKey PackSortKey(const BatchRanks& r, uint16_t category) {
+  SortKey key{0, r.track_number};
+  int last = category == kTitle ? kTitle : kAlbum;
+  for (int k = category; k <= last; ++k) key.high = key.high << kRankBits | r.name[k];
+  if (category != kTitle) key.low = key.low << kRankBits | r.name[kTitle];
+  return key;
+}
+
+bool KeyLess(const SortKey& x, const SortKey& y) {
+  return x.high != y.high ? x.high < y.high : x.low < y.low;
 }
 
 }  // namespace
@@ -253,9 +338,12 @@ int ComparePivot(LibraryBuilder* b, const SortKeySet* pivot, uint32_t position) 
 int SortBatch(LibraryBuilder* b, uint16_t category) {
   RequireLiveBuilder(b);
   if (b->batch_tracks == 0) return 0;
+  RankBatch(b, category);
   for (uint32_t i = 0; i < kMaxTracks; ++i) b->batch_order[i] = i;
   b->current_category = category;
-  SortKeySet* pivot = &b->key_sets[0];
+  // keys[p] is the key of the track at position p and moves with it.
+  SortKey* keys = b->sort_keys;
+  for (uint32_t i = 0; i < b->batch_tracks; ++i) keys[i] = PackSortKey(b->batch_ranks[i], category);
   uint32_t* order = b->batch_order;
   uint32_t lo = 0;
   uint32_t hi = b->batch_tracks - 1;
@@ -268,16 +356,15 @@ int SortBatch(LibraryBuilder* b, uint16_t category) {
       hi = b->sort_high[depth];
     }
     // The pivot is the entry one past the middle.
-    BuildPositionKey(b, (lo + hi) / 2 + 1, pivot);
+    const SortKey pivot = keys[(lo + hi) / 2 + 1];
     uint32_t i = lo;
     uint32_t j = hi;
     while (i <= j && j != 0) {
-      while (i < hi && ComparePivot(b, pivot, i) == 1) ++i;
-      while (j > lo && ComparePivot(b, pivot, j) == -1) --j;
+      while (i < hi && KeyLess(keys[i], pivot)) ++i;
+      while (j > lo && KeyLess(pivot, keys[j])) --j;
       if (i >= j) break;
-      uint32_t t = order[i];
-      order[i] = order[j];
-      order[j] = t;
+      std::swap(order[i], order[j]);
+      std::swap(keys[i], keys[j]);
       ++i;
       --j;
     }

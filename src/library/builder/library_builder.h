@@ -107,6 +107,27 @@ struct UpdateFields {
 inline constexpr uint32_t kChangeTracksGone = 1;
 inline constexpr uint32_t kChangeFilesQueued = 2;
 
+// What the batch sort compares in place of names: per batch track, the rank
+// of each of its four sort keys among the batch's keys of that slot (equal
+// keys share a rank, empty ones rank last), and its track number.
+struct BatchRanks {
+  uint32_t name[kCategoryCount];
+  uint32_t track_number;
+};
+// A batch track's ranks for one category's comparison, packed (collation).
+struct SortKey {
+  uint64_t high;
+  uint64_t low;
+};
+// Eight folded units of a batch track's key, packed so that comparing the
+// integers compares the units; `empty` sorts empty keys after all others.
+struct KeyPrefix {
+  uint64_t high;
+  uint64_t low;
+  uint32_t track;
+  uint32_t empty;
+};
+
 // Fields in the order of the data model; see the comments for their use.
 struct LibraryBuilder {
   uint32_t initialised;
@@ -148,6 +169,14 @@ struct LibraryBuilder {
   uint32_t* sort_low;
   uint32_t* sort_high;
   UpdateFields update;
+  // Derived by the batch sort from the records and rebuilt for every batch:
+  // the ranks, eight units of one slot's keys at a time while ranking it, the
+  // packed keys of the sort under way, and which batch the ranks belong to
+  // (batch tracks, batches written + 1).
+  BatchRanks batch_ranks[kMaxTracks];
+  KeyPrefix key_prefixes[2][kMaxTracks];  // one per ranking thread
+  SortKey sort_keys[kMaxTracks];
+  uint32_t ranked_batch[2];
   uint32_t magic;
 };
 
@@ -213,6 +242,8 @@ uint32_t CopyRecordString(const uint8_t* record, int slot, uint16_t* dst);
 uint16_t FoldSortChar(uint16_t unit);
 void MakeSortKey(uint16_t* key, const uint16_t* text, uint32_t max_bytes, bool drop_article);
 void BuildRecordKeys(LibraryBuilder* b, const uint8_t* record, uint16_t category, SortKeySet* keys);
+// Only what numbering a name needs: the category's own key and display name.
+void BuildRecordNameKey(const uint8_t* record, uint16_t category, SortKeySet* keys);
 int CompareSortKeys(const LibraryBuilder* b, const SortKeySet* a, const SortKeySet* c);
 int CompareCategoryNames(const LibraryBuilder* b, const SortKeySet* a, const SortKeySet* c);
 

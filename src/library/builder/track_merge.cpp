@@ -126,7 +126,7 @@ int TakeBatchAsList(LibraryBuilder* b, uint32_t count, int final_flag) {
   if (c != kTitle) {
     for (uint32_t i = 0; i < count; ++i) {
       uint32_t index = b->batch_order[i];
-      BuildRecordKeys(b, b->batch_records[index], c, &b->key_sets[1]);
+      BuildRecordNameKey(b->batch_records[index], c, &b->key_sets[1]);
       NumberTrack(b, &n, &b->key_sets[1], index, BatchNameIsNarrow(b, index));
     }
   }
@@ -136,12 +136,25 @@ int TakeBatchAsList(LibraryBuilder* b, uint32_t count, int final_flag) {
 
 }  // namespace
 
-int ReadTrackKeys(LibraryBuilder* b, SortKeySet* keys, uint32_t global_index) {
-  RequireLiveBuilder(b);
+namespace {
+
+// ReadTrackKeys; a merge asks for the slots it compares only (the current
+// category's up to the title), which spares folding the path and the names
+// before the category for every key read back.
+int ReadPageKeys(LibraryBuilder* b, SortKeySet* keys, uint32_t global_index, bool compared_only) {
   if (global_index >= kMaxTracks) return FailRead(kReadShort);
+  // Pages lie back to back in index order, so the next page's position ends
+  // this one: reading no further saves copying most of the scratch page for
+  // every key of a merge.
+  uint32_t want = kScratchPageBytes;
+  uint32_t at_page = b->track_positions[global_index];
+  if (global_index + 1 < b->tracks_on_disk) {
+    uint32_t next = b->track_positions[global_index + 1];
+    if (next > at_page && next - at_page < want) want = next - at_page;
+  }
   int64_t got = -1;
-  if (Files().Seek(b->track_file, b->track_positions[global_index], SEEK_SET) >= 0) {
-    got = Files().Read(b->track_file, b->scratch_page, kScratchPageBytes);
+  if (Files().Seek(b->track_file, at_page, SEEK_SET) >= 0) {
+    got = Files().Read(b->track_file, b->scratch_page, want);
   }
   if (got < static_cast<int64_t>(kPageHeadBytes)) return FailRead(kReadShort);
   std::span<const uint8_t> page(b->scratch_page, static_cast<size_t>(got));
@@ -162,6 +175,10 @@ int ReadTrackKeys(LibraryBuilder* b, SortKeySet* keys, uint32_t global_index) {
     if (head < kChunkHeadBytes || total < head || total > limit - at || slot > kPathSlot) {
       return FailRead(kReadDamaged);
     }
+    if (compared_only && (slot < b->current_category || slot == kPathSlot)) {
+      at += total;
+      continue;
+    }
     // A text longer than its slot keeps its first slot-size - 1 units.
     uint32_t text_bytes = total - head;
     uint32_t max_bytes = kSlotMaxBytes[slot];
@@ -176,6 +193,13 @@ int ReadTrackKeys(LibraryBuilder* b, SortKeySet* keys, uint32_t global_index) {
     at += total;
   }
   return 1;
+}
+
+}  // namespace
+
+int ReadTrackKeys(LibraryBuilder* b, SortKeySet* keys, uint32_t global_index) {
+  RequireLiveBuilder(b);
+  return ReadPageKeys(b, keys, global_index, false);
 }
 
 int MergeBatch(LibraryBuilder* b, uint32_t batch_count, int final_flag) {
@@ -197,7 +221,7 @@ int MergeBatch(LibraryBuilder* b, uint32_t batch_count, int final_flag) {
   uint32_t ni = 0;
   uint32_t emitted = 0;
   bool ok = true;
-  if (on_disk > 0) ok = ReadTrackKeys(b, old_keys, old_list[0]) == 1;
+  if (on_disk > 0) ok = ReadPageKeys(b, old_keys, old_list[0], true) == 1;
   if (batch_count > 0) BuildRecordKeys(b, b->batch_records[new_list[0]], c, new_keys);
   // Equal keys place the newer track first.
   while (ok && oi < on_disk && ni < batch_count) {
@@ -209,13 +233,13 @@ int MergeBatch(LibraryBuilder* b, uint32_t batch_count, int final_flag) {
     } else {
       out[emitted++] = old_list[oi];
       if (numbering) NumberTrack(b, &n, old_keys, old_list[oi], ReadNameIsNarrow(b, old_keys));
-      if (++oi < on_disk) ok = ReadTrackKeys(b, old_keys, old_list[oi]) == 1;
+      if (++oi < on_disk) ok = ReadPageKeys(b, old_keys, old_list[oi], true) == 1;
     }
   }
   // The side left over already holds its first key; later keys are needed
   // only to number names.
   for (bool first = true; ok && oi < on_disk; first = false) {
-    if (numbering && !first) ok = ReadTrackKeys(b, old_keys, old_list[oi]) == 1;
+    if (numbering && !first) ok = ReadPageKeys(b, old_keys, old_list[oi], true) == 1;
     if (!ok) break;
     out[emitted++] = old_list[oi];
     if (numbering) NumberTrack(b, &n, old_keys, old_list[oi], ReadNameIsNarrow(b, old_keys));
@@ -223,7 +247,7 @@ int MergeBatch(LibraryBuilder* b, uint32_t batch_count, int final_flag) {
   }
   for (bool first = true; ok && ni < batch_count; first = false) {
     uint32_t index = new_list[ni];
-    if (numbering && !first) BuildRecordKeys(b, b->batch_records[index], c, new_keys);
+    if (numbering && !first) BuildRecordNameKey(b->batch_records[index], c, new_keys);
     out[emitted++] = index + on_disk;
     if (numbering) NumberTrack(b, &n, new_keys, index + on_disk, BatchNameIsNarrow(b, index));
     ++ni;

@@ -155,5 +155,31 @@ TEST_F(SortBatchTest, TiesOfArticleAndWidthVariantsKeepTheStepOrder) {
   }
 }
 
+// Ranks stand in for keys: they order like them, also past eight equal units,
+// at the slot's limit and for the heaviest units against the empty name.
+TEST_F(SortBatchTest, RanksOrderLikeTheKeys) {
+  const std::u16string names[] = {
+      u"", u"Album number 12", u"ALBUM NUMBER 13", u"album number 1", u"Album numbe",
+      u"The Album number 12", u"ＡＬＢＵＭ number 12", std::u16string(8, u'\xFFFF'),
+      std::u16string(9, u'\xFFFF'), std::u16string(70, u'x'), std::u16string(69, u'x') + u"y"};
+  const uint32_t n = std::size(names);
+  for (uint32_t i = 0; i < 3 * n; ++i)
+    Add(TrackSpec{names[i % n], names[(i + 1) % n], names[i * 5 % n], names[i * 7 % n], u"/a"});
+  ASSERT_EQ(SortBatch(builder(), kTitle), 1);
+  LibraryBuilder* b = builder();
+  for (uint16_t s = kGenre; s <= kTitle; ++s) {
+    b->current_category = s;
+    for (uint32_t x = 0; x < 3 * n; ++x) {
+      for (uint32_t y = 0; y < 3 * n; ++y) {
+        BuildRecordKeys(b, b->batch_records[x], s, &b->key_sets[0]);
+        BuildRecordKeys(b, b->batch_records[y], s, &b->key_sets[1]);
+        const uint32_t rx = b->batch_ranks[x].name[s], ry = b->batch_ranks[y].name[s];
+        ASSERT_EQ((rx > ry) - (rx < ry), CompareCategoryNames(b, &b->key_sets[0], &b->key_sets[1]))
+            << s << " " << x << " " << y;
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace qv

@@ -1,0 +1,87 @@
+#include "job/tag_reader_pool.h"
+
+#include <cstring>
+
+#include "platform/clock.h"
+
+namespace qv {
+namespace {
+
+// Polling intervals of an idle reader: waiting for the scan or for the job
+// thread to free a slot, and while the cancel question holds the job.
+constexpr uint32_t kIdleUs = 100;
+constexpr uint32_t kHoldUs = 10000;
+
+// The same empty record a one-file-at-a-time job starts every file with.
+void ClearStorage(TrackTagsStorage* s) {
+  std::memset(s->genre, 0, sizeof s->genre);
+  std::memset(s->artist, 0, sizeof s->artist);
+  std::memset(s->album, 0, sizeof s->album);
+  std::memset(s->title, 0, sizeof s->title);
+  std::memset(s->path, 0, sizeof s->path);
+  s->tags = TrackTags{0, 0, 0, 0, 0, 0, s->genre, s->artist, s->album, s->title, s->path};
+}
+
+}  // namespace
+
+TagReaderPool::TagReaderPool(const TagSource& source, int readers, int32_t first)
+    : source_(source), slots_(new Slot[kTagWindow]), next_(first), done_(first) {
+  if (readers < 1) readers = 1;
+  if (readers > kMaxTagReaders) readers = kMaxTagReaders;
+  threads_.reserve(static_cast<size_t>(readers));
+  for (int r = 0; r < readers; ++r) threads_.emplace_back([this] { ReaderLoop(); });
+}
+
+TagReaderPool::~TagReaderPool() {
+  Stop();
+}
+
+void TagReaderPool::Stop() {
+  stop_.store(true, std::memory_order_release);
+  for (std::thread& t : threads_) {
+    if (t.joinable()) t.join();
+  }
+}
+
+// The next entry for this reader, or -1 once the pool stops. An entry is
+// claimed only when it is published and its slot's previous entry is done.
+int32_t TagReaderPool::Claim() {
+  while (!stop_.load(std::memory_order_acquire)) {
+    if (source_.hold != nullptr && source_.hold->load(std::memory_order_acquire)) {
+      SleepMicroseconds(kHoldUs);
+      continue;
+    }
+    int32_t n = next_.load(std::memory_order_acquire);
+    if (n < source_.ready->load(std::memory_order_acquire) &&
+        n - done_.load(std::memory_order_acquire) < kTagWindow) {
+      if (next_.compare_exchange_weak(n, n + 1, std::memory_order_acq_rel)) return n;
+      continue;
+    }
+    SleepMicroseconds(kIdleUs);
+  }
+  return -1;
+}
+
+void TagReaderPool::ReaderLoop() {
+  for (int32_t index = Claim(); index >= 0; index = Claim()) {
+    Slot& slot = slots_[index % kTagWindow];
+    ClearStorage(&slot.storage);
+    const int read = source_.read(source_.path_of(index), &slot.storage.tags, source_.language,
+                                  source_.drive_root);
+    slot.status = read == 0 ? 0 : 2;  // 2: cannot be read, as the engine says
+    slot.holds.store(index, std::memory_order_release);
+  }
+}
+
+int TagReaderPool::Take(int32_t index, const TrackTags** tags) const {
+  const Slot& slot = slots_[index % kTagWindow];
+  if (slot.holds.load(std::memory_order_acquire) != index) return kTagsNotReady;
+  *tags = &slot.storage.tags;
+  return slot.status;
+}
+
+void TagReaderPool::Done(int32_t index) {
+  done_.store(index + 1, std::memory_order_release);
+}
+
+}  // namespace qv

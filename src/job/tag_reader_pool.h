@@ -1,0 +1,81 @@
+// Tag reading ahead of the job thread. On a freshly plugged-in stick every
+// file costs a round trip to the device; a few reads in flight hide most of
+// that wait, while the job thread still inserts the records one by one in
+// list order, so the library is the same as from a one-file-at-a-time job.
+//
+// Only a window of entries past the last one the job thread finished is ever
+// read, so memory stays flat however long the list. The readers and the job
+// thread share atomic counters and per-slot markers, no locks.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "tags/track_tags.h"
+
+namespace qv {
+
+// Where the readers find their files and how they read one.
+struct TagSource {
+  // Entries below this count are published and may be read; it may still
+  // grow while the scan runs.
+  const std::atomic<int32_t>* ready = nullptr;
+  const char* (*path_of)(int32_t index) = nullptr;
+  // GetTrackTags or a stand-in: 0 read, anything else unreadable.
+  int (*read)(const char* path, TrackTags* tags, int language, const char* drive_root) = nullptr;
+  int language = 0;
+  const char* drive_root = "";  // mount path followed by "/"
+  // While set (the cancel question is open), no new read starts.
+  const std::atomic<bool>* hold = nullptr;
+};
+
+// Entries read ahead at most: a few hundred records of about 1 KB.
+inline constexpr int32_t kTagWindow = 256;
+// Readers a job uses unless told otherwise: enough reads in flight to keep a
+// USB device busy, whatever the number of cores.
+inline constexpr int kDefaultTagReaders = 8;
+inline constexpr int kMaxTagReaders = 64;
+
+// Take's answer while the entry is still being read.
+inline constexpr int kTagsNotReady = -1;
+
+class TagReaderPool {
+ public:
+  // Starts `readers` threads (1 to kMaxTagReaders) reading from entry
+  // `first` on. `source` must outlive the pool.
+  TagReaderPool(const TagSource& source, int readers, int32_t first);
+  ~TagReaderPool();
+  TagReaderPool(const TagReaderPool&) = delete;
+  TagReaderPool& operator=(const TagReaderPool&) = delete;
+
+  // The job thread's next entry, `index`: kTagsNotReady while it is being
+  // read, else the reader's result, with the tags in *tags when it is 0.
+  // The tags stay valid until Done(index).
+  int Take(int32_t index, const TrackTags** tags) const;
+  // The job thread is through with `index`; its slot takes a later entry.
+  void Done(int32_t index);
+  // Stops and joins the readers; entries read ahead are dropped. Idempotent.
+  void Stop();
+
+ private:
+  struct Slot {
+    TrackTagsStorage storage;
+    int status = 0;
+    std::atomic<int32_t> holds{-1};  // the entry whose result is in the slot
+  };
+
+  int32_t Claim();
+  void ReaderLoop();
+
+  TagSource source_;
+  std::unique_ptr<Slot[]> slots_;
+  std::atomic<int32_t> next_;  // the next entry no reader has claimed
+  std::atomic<int32_t> done_;  // entries below it are finished with
+  std::atomic<bool> stop_{false};
+  std::vector<std::thread> threads_;
+};
+
+}  // namespace qv

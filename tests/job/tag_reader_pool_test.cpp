@@ -1,0 +1,106 @@
+// Tags read ahead by several threads make the library and alerts of one file
+// at a time; a cancelled or aborted job puts the old library back either way.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+
+#include "job/backup.h"
+#include "job/file_list.h"
+#include "job/job_driver.h"
+#include "support/id3_writer.h"
+#include "support/library_fixture.h"
+#include "support/scripted_job_host.h"
+#include "support/temp_dir.h"
+
+namespace qv {
+namespace {
+
+std::atomic<int> g_inserts{0};
+int g_cancel_at = -1;
+JobDriver* g_driver = nullptr;
+
+void CountInsert() {
+  if (g_inserts++ == g_cancel_at) g_driver->AskCancel(), g_driver->AnswerCancel(true);
+}
+
+// The library engine, with batches that spill every few dozen tracks, and a
+// cancel at the chosen insert.
+JobEngine TestEngine() {
+  JobEngine e = LibraryEngine();
+  e.OpenBuild = [](const char* root, uint32_t kind) {
+    return test::OpenTestBuild(root, {kind, 6000, {}});
+  };
+  e.AddFileToBuild = [](const char* path, int language) {
+    const int r = AddFileToBuild(path, language);
+    return r == 0 ? (CountInsert(), r) : r;
+  };
+  e.AddTagsToBuild = [](const TrackTags* tags) { return CountInsert(), AddTagsToBuild(tags); };
+  return e;
+}
+
+struct Outcome {
+  std::map<std::string, std::vector<uint8_t>> files;
+  std::vector<std::string> alert_files;
+  int made = 0, skipped = 0, inserts = 0, raised = 0;
+  bool operator==(const Outcome&) const = default;
+};
+
+Outcome Create(const test::TempDir& drive, int readers, int cancel_at, std::deque<int> answers) {
+  FileListInit(), ClearBackupPaths();
+  g_inserts = 0, g_cancel_at = cancel_at;
+  JobState state;  // on a FAT drive
+  std::snprintf(state.MakePath, sizeof state.MakePath, "%s", drive.str().c_str());
+  std::snprintf(state.FileSystem, sizeof state.FileSystem, "msdos");
+  test::ScriptedJobHost host;
+  host.unreadable_answers = answers;
+  JobSettings settings = JobSettings::Immediate();
+  settings.kind_override = kFileSystemFat;
+  settings.tag_readers = readers;
+  JobDriver driver(state, host, TestEngine(), settings);
+  g_driver = &driver;
+  driver.Start();
+  driver.Wait();
+  Outcome out{{},        host.alert_files,    Load(state.MakeCount), Load(state.ErrorCount),
+              g_inserts, driver.RaisedError()};
+  for (const auto& e : std::filesystem::recursive_directory_iterator(drive.path() / "QUORVEN"))
+    if (e.is_regular_file()) out.files[e.path().string()] = test::ReadFileBytes(e.path());
+  FileListClear();
+  return out;
+}
+
+TEST(TagReaderPool, SeveralReadersMakeTheLibraryOfOne) {
+  struct Case {
+    const char* name;
+    int songs, cancel_at;
+    std::deque<int> answers;
+  };
+  // More songs than the read-ahead window, so that its slots are reused.
+  const Case cases[] = {{"skip", 40, -1, {kAnswerDefault}},
+                        {"many", 700, -1, {}},
+                        {"abort", 40, -1, {kAnswerDefault, kAnswerAlternate}},
+                        {"cancel", 700, 400, {}}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::TempDir drive;
+    for (int i = 0; i < c.songs; ++i) {  // names repeat: equal keys show their order
+      const test::Id3v1Fields tag{.title = "Song " + std::to_string(i % 30),
+                                  .artist = "Artist " + std::to_string(i % 7),
+                                  .album = "Album " + std::to_string(i % 11),
+                                  .track = i % 4};
+      drive.Write("M" + std::to_string(i % 5) + "/s" + std::to_string(i) + ".mp3",
+                  test::Id3Join({test::AudioFiller(300), test::Id3v1Tag(tag)}));
+    }
+    for (const char* broken : {"M1/broken.mp3", "M3/broken.mp3"}) drive.Write(broken, {});
+    // One reader, not stopped: the library any run must leave behind.
+    const Outcome old = Create(drive, 1, -1, {});
+    ASSERT_EQ(old.files.size(), 3u);
+    const Outcome one = Create(drive, 1, c.cancel_at, c.answers);
+    EXPECT_EQ(one.files, old.files);
+    EXPECT_EQ(one.inserts, c.cancel_at < 0 ? one.made : c.cancel_at + 1);  // a cancel stops at once
+    for (int readers : {2, 8}) EXPECT_EQ(Create(drive, readers, c.cancel_at, c.answers), one);
+  }
+}
+
+}  // namespace
+}  // namespace qv
