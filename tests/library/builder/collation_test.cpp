@@ -164,7 +164,7 @@ TEST_F(SortBatchTest, RanksOrderLikeTheKeys) {
       std::u16string(9, u'\xFFFF'), std::u16string(70, u'x'), std::u16string(69, u'x') + u"y"};
   const uint32_t n = std::size(names);
   for (uint32_t i = 0; i < 3 * n; ++i)
-    Add(TrackSpec{names[i % n], names[(i + 1) % n], names[i * 5 % n], names[i * 7 % n], u"/a"});
+    Add(test::TrackSpec{names[i % n], names[(i + 1) % n], names[i * 5 % n], names[i * 7 % n], u"/a"});
   ASSERT_EQ(SortBatch(builder(), kTitle), 1);
   LibraryBuilder* b = builder();
   for (uint16_t s = kGenre; s <= kTitle; ++s) {
