@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "job/backup.h"
 #include "job/drive_check.h"
@@ -247,22 +248,31 @@ bool JobDriver::DBMake() {
   return true;
 }
 
-// The main pass of a create with the tags read ahead by a pool of readers;
-// the records still go in one by one in FileList order. The FileList holds
-// no more files than a library takes, so no file meets a full library.
-bool JobDriver::ReadAheadPass(const char* root, int language) {
-  // The drive path as the engine keeps it, so that stored paths are the same.
-  char drive_root[1100];
+// Where a pool of readers finds the files of a pass: the first `ready`
+// FileList entries, read with the drive path as the engine keeps it, so
+// that stored paths are the same as from a one-file-at-a-time job.
+TagSource JobDriver::ReadAheadSource(const char* root, int language,
+                                     const std::atomic<int32_t>* ready,
+                                     char (&drive_root)[1100]) const {
   const size_t n = std::strlen(root);
   std::snprintf(drive_root, sizeof drive_root, "%s%s", root,
                 n > 0 && root[n - 1] == '/' ? "" : "/");
   TagSource source;
-  source.ready = &s_.FindCount;
+  source.ready = ready;
   source.path_of = FileListGet;
   source.read = engine_.ReadTags;
   source.language = language;
   source.drive_root = drive_root;
   source.hold = &s_.Canceling;
+  return source;
+}
+
+// The main pass of a create with the tags read ahead by a pool of readers;
+// the records still go in one by one in FileList order. The FileList holds
+// no more files than a library takes, so no file meets a full library.
+bool JobDriver::ReadAheadPass(const char* root, int language) {
+  char drive_root[1100];
+  const TagSource source = ReadAheadSource(root, language, &s_.FindCount, drive_root);
   TagReaderPool pool(source, settings_.tag_readers, Load(s_.MakeCount) + Load(s_.ErrorCount));
   auto add = [this, &pool](int32_t index, const char*) {
     const TrackTags* tags = nullptr;
@@ -305,11 +315,28 @@ bool JobDriver::AddPass(const char* root, uint32_t kind) {
   host_.SetCancelEnabled(true);
   Store(s_.AddFlag, kAddPassRunning);
   const int language = s_.ComboSelectLang;
+  // The queued files are read ahead like the files of a create.
+  char drive_root[1100];
+  std::optional<TagReaderPool> pool;
+  if (settings_.tag_readers > 1)
+    pool.emplace(ReadAheadSource(root, language, &s_.AddFindCount, drive_root),
+                 settings_.tag_readers, 0);
   bool added = false;
   for (int32_t k = 0; k < queued; ++k) {
     if (PausePoint()) return false;
     current_file_ = FileListGet(k);
-    const int r = engine_.AddPendingFile(root, language, static_cast<uint32_t>(k), kind);
+    int r = 0;
+    if (!pool) {
+      r = engine_.AddPendingFile(root, language, static_cast<uint32_t>(k), kind);
+    } else {
+      const TrackTags* tags = nullptr;
+      while ((r = pool->Take(k, &tags)) == kTagsNotReady) {
+        if (PausePoint()) return false;
+        SleepMicroseconds(kTagWaitUs);
+      }
+      if (r == 0) r = engine_.AddTagsToBuild(tags);
+      pool->Done(k);
+    }
     if (settings_.yield_each_file) SleepMicroseconds(0);
     if (r == 0) {
       AddOne(s_.AddMakeCount);
@@ -324,6 +351,7 @@ bool JobDriver::AddPass(const char* root, uint32_t kind) {
     }
     if (settings_.yield_each_file) SleepMicroseconds(0);
   }
+  if (pool) pool->Stop();
   host_.SetCancelEnabled(false);
   if (PausePoint()) return false;
   const int r = engine_.FlushUpdateBuild(added ? 1 : 0, 1);

@@ -11,6 +11,7 @@
 #include "job/job_engine.h"
 #include "job/job_host.h"
 #include "job/job_state.h"
+#include "job/tag_reader_pool.h"
 #include "job/progress_model.h"
 
 namespace qv {
@@ -89,6 +90,8 @@ class JobDriver : public AlertAnswer {
   template <typename PerFile, typename CleanUp>
   bool MainPass(PerFile per_file, CleanUp clean_up, const char* root);
   bool ReadAheadPass(const char* root, int language);
+  TagSource ReadAheadSource(const char* root, int language, const std::atomic<int32_t>* ready,
+                            char (&drive_root)[1100]) const;
   bool AddPass(const char* root, uint32_t kind);
   ProgressInputs ReadProgress(bool add_pass);
 

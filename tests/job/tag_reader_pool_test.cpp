@@ -46,10 +46,12 @@ struct Outcome {
   bool operator==(const Outcome&) const = default;
 };
 
-Outcome Create(const test::TempDir& drive, int readers, int cancel_at, std::deque<int> answers) {
+Outcome Create(const test::TempDir& drive, int readers, int cancel_at, std::deque<int> answers,
+               bool create = true) {
   FileListInit(), ClearBackupPaths();
   g_inserts = 0, g_cancel_at = cancel_at;
   JobState state;  // on a FAT drive
+  state.CreateMode = create;
   std::snprintf(state.MakePath, sizeof state.MakePath, "%s", drive.str().c_str());
   std::snprintf(state.FileSystem, sizeof state.FileSystem, "msdos");
   test::ScriptedJobHost host;
@@ -69,6 +71,17 @@ Outcome Create(const test::TempDir& drive, int readers, int cancel_at, std::dequ
   return out;
 }
 
+void WriteSongs(const test::TempDir& drive, int from, int to) {
+  for (int i = from; i < to; ++i) {  // names repeat: equal keys show their order
+    const test::Id3v1Fields tag{.title = "Song " + std::to_string(i % 30),
+                                .artist = "Artist " + std::to_string(i % 7),
+                                .album = "Album " + std::to_string(i % 11),
+                                .track = i % 4};
+    drive.Write("M" + std::to_string(i % 5) + "/s" + std::to_string(i) + ".mp3",
+                test::Id3Join({test::AudioFiller(300), test::Id3v1Tag(tag)}));
+  }
+}
+
 TEST(TagReaderPool, SeveralReadersMakeTheLibraryOfOne) {
   struct Case {
     const char* name;
@@ -83,14 +96,7 @@ TEST(TagReaderPool, SeveralReadersMakeTheLibraryOfOne) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     test::TempDir drive;
-    for (int i = 0; i < c.songs; ++i) {  // names repeat: equal keys show their order
-      const test::Id3v1Fields tag{.title = "Song " + std::to_string(i % 30),
-                                  .artist = "Artist " + std::to_string(i % 7),
-                                  .album = "Album " + std::to_string(i % 11),
-                                  .track = i % 4};
-      drive.Write("M" + std::to_string(i % 5) + "/s" + std::to_string(i) + ".mp3",
-                  test::Id3Join({test::AudioFiller(300), test::Id3v1Tag(tag)}));
-    }
+    WriteSongs(drive, 0, c.songs);
     for (const char* broken : {"M1/broken.mp3", "M3/broken.mp3"}) drive.Write(broken, {});
     // One reader, not stopped: the library any run must leave behind.
     const Outcome old = Create(drive, 1, -1, {});
@@ -100,6 +106,23 @@ TEST(TagReaderPool, SeveralReadersMakeTheLibraryOfOne) {
     EXPECT_EQ(one.inserts, c.cancel_at < 0 ? one.made : c.cancel_at + 1);  // a cancel stops at once
     for (int readers : {2, 8}) EXPECT_EQ(Create(drive, readers, c.cancel_at, c.answers), one);
   }
+}
+
+// The files an update adds are read ahead too, with the same library as the result.
+TEST(TagReaderPool, AnUpdateAddsWhatOneReaderAdds) {
+  test::TempDir drive;
+  WriteSongs(drive, 0, 100);
+  const Outcome old = Create(drive, 1, -1, {});
+  WriteSongs(drive, 100, 500);
+  drive.Write("M2/broken.mp3", {});
+  const Outcome one = Create(drive, 1, -1, {kAnswerDefault}, false);
+  ASSERT_EQ(one.alert_files.size(), 1u);
+  for (const auto& [path, bytes] : old.files) test::WriteFileBytes(path, bytes);
+  const Outcome eight = Create(drive, 8, -1, {kAnswerDefault}, false);
+  EXPECT_EQ(eight.inserts, 400);  // through the readers
+  EXPECT_EQ(eight.files, one.files);
+  EXPECT_EQ(eight.alert_files, one.alert_files);
+  EXPECT_NE(eight.files, old.files);
 }
 
 }  // namespace
