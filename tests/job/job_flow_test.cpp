@@ -27,19 +27,16 @@ namespace qv {
 namespace {
 
 namespace fs = std::filesystem;
-using test::FaultyFileDoor;
-using test::FileOp;
-using test::ScopedFileDoor;
+using namespace test;
 
 // What the scripted engine steps do and saw; reset by each test.
 struct Script {
   std::function<int(const char* path, int index)> add;  // per-file result
   std::function<int()> open, flush, finish;
   std::vector<std::string> added;
-  int opens = 0, flushes = 0, finishes = 0, closes = 0;
+  int opens = 0, flushes = 0, finishes = 0, closes = 0, loaded = 0;
   uint32_t change_flags = 0;  // update
   std::vector<std::string> pending;
-  int loaded = 0;
 };
 Script g;
 using Files = std::map<std::string, std::vector<uint8_t>>;
@@ -86,15 +83,8 @@ void ExpectEachAddedOnce(size_t count) {
 
 class JobFlowTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    g = Script{};
-    FileListInit();
-    ClearBackupPaths();
-  }
-  void TearDown() override {
-    SetDirectoryDoor(nullptr);
-    FileListClear();
-  }
+  void SetUp() override { g = Script{}, FileListInit(), ClearBackupPaths(); }
+  void TearDown() override { SetDirectoryDoor(nullptr), FileListClear(); }
 
   // Audio-like bytes the tag reader takes as untagged MP3s.
   void AddSongs(const std::string& folder, int count) {
