@@ -21,6 +21,12 @@ TrackSpec Numbered(int i) {
                static_cast<uint16_t>(i % 7 + 1));
 }
 
+// Adds the first count of them, the batch spilled before the one at spill_at.
+void AddNumbered(WriterBuild& build, int count, int spill_at) {
+  for (int i = 0; i < count; ++i)
+    ASSERT_TRUE((i != spill_at || build.Spill() == 0) && build.Add(Numbered(i)) == 0);
+}
+
 // In update mode the insertion leaves the title and path totals alone and the
 // pages count them as they are written.
 TEST(TrackListWriter, UpdateModePagesCountTitlesAndPackedPaths) {
@@ -29,13 +35,10 @@ TEST(TrackListWriter, UpdateModePagesCountTitlesAndPackedPaths) {
   ASSERT_TRUE(build.ok());
   LibraryBuilder* b = build.b();
   b->flags = static_cast<uint16_t>(b->flags | kFlagUpdateMode);
-  for (int i = 0; i < 21; ++i) {
+  for (int i = 0; i < 21; ++i)
     ASSERT_EQ(build.Add(Named("", "", "", "Song", "/Music/a" + std::to_string(100 + i).substr(1) + ".mp3")), kEngineOk);
-  }
-  TrackSpec wide = Named("", "", "", "歌", "/Music/歌.mp3");
-  ASSERT_EQ(build.Add(wide), kEngineOk);
-  EXPECT_EQ(b->title_bytes, 0u);
-  EXPECT_EQ(b->packed_path_bytes, 0u);
+  ASSERT_EQ(build.Add(Named("", "", "", "歌", "/Music/歌.mp3")), kEngineOk);
+  EXPECT_EQ(b->title_bytes + b->packed_path_bytes, 0u);
   SortAndMerge(b, 1);
   uint32_t counted = b->title_counts[0];
   ASSERT_EQ(WriteTrackPages(b), 1);
@@ -53,10 +56,7 @@ TEST(TrackListWriter, AppendRefusesAHeaderThatDisagreesWithTheBuild) {
   TempDir drive;
   WriterBuild build(drive.str());
   ASSERT_TRUE(build.ok());
-  for (int i = 0; i < 4; ++i) ASSERT_EQ(build.Add(Numbered(i)), kEngineOk);
-  ASSERT_EQ(build.Spill(), kEngineOk);
-  ASSERT_EQ(build.Add(Numbered(4)), kEngineOk);
-
+  AddNumbered(build, 5, 4);
   std::filesystem::path file = build.LibraryDir() / kTrackFileName;
   const std::vector<uint8_t> before = ReadFileBytes(file);
   SortAndMerge(build.b(), 0);
@@ -79,12 +79,7 @@ TEST(TrackListWriter, FinishingPassRefusesDamagedFiles) {
   TempDir drive;
   WriterBuild build(drive.str());
   ASSERT_TRUE(build.ok());
-  for (int i = 0; i < 6; ++i) {
-    ASSERT_EQ(build.Add(Numbered(i)), kEngineOk);
-    if (i == 2) {
-      ASSERT_EQ(build.Spill(), kEngineOk);
-    }
-  }
+  AddNumbered(build, 6, 3);
   ASSERT_EQ(FlushBuild(1), kEngineOk);
   const std::filesystem::path file = build.LibraryDir() / kTrackFileName;
   const std::vector<uint8_t> good = ReadFileBytes(file);
@@ -135,11 +130,7 @@ TEST_P(TrackListFaults, FailedCallFailsTheWrite) {
   TempDir drive;
   WriterBuild build(drive.str());
   ASSERT_TRUE(build.ok());
-  for (int i = 0; i < 3; ++i) ASSERT_EQ(build.Add(Numbered(i)), kEngineOk);
-  if (f.later) {
-    ASSERT_EQ(build.Spill(), kEngineOk);
-    ASSERT_EQ(build.Add(Numbered(3)), kEngineOk);
-  }
+  AddNumbered(build, f.later ? 4 : 3, 3);
   SortAndMerge(build.b(), 1);
   std::vector<uint8_t> before = f.later ? build.File(kTrackFileName) : std::vector<uint8_t>(16);
   ResetErrorLog(&TheErrorLog());
@@ -151,16 +142,12 @@ TEST_P(TrackListFaults, FailedCallFailsTheWrite) {
   }
   EXPECT_TRUE(door.Fired());
   EXPECT_EQ(build.b()->tracks_on_disk, f.later ? 3u : 0u);
-  if (f.step != 0) {
-    ExpectOneError(kSiteWriteTrackPages, f.step);
-  }
+  if (f.step != 0) ExpectOneError(kSiteWriteTrackPages, f.step);
   // Whatever failed, the file was closed again.
   EXPECT_EQ(door.Calls(FileOp::kOpen) - (f.op == FileOp::kOpen), door.Calls(FileOp::kClose));
   // A later batch leaves the header describing the pages written before.
   std::vector<uint8_t> after = build.File(kTrackFileName);
-  if (f.later) {
-    EXPECT_TRUE(std::equal(before.begin(), before.begin() + 16, after.begin()));
-  }
+  EXPECT_TRUE(!f.later || std::equal(before.begin(), before.begin() + 16, after.begin()));
 }
 
 INSTANTIATE_TEST_SUITE_P(
