@@ -31,10 +31,8 @@ int SlowAdd(const char* path, int language) {
 
 QMessageBox* VisibleBox() {
   for (int waited = 0; waited < 15000; waited += 20) {
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-      auto* box = qobject_cast<QMessageBox*>(w);
-      if (box != nullptr && box->isVisible()) return box;
-    }
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* box = qobject_cast<QMessageBox*>(w); box != nullptr && box->isVisible()) return box;
     QTest::qWait(20);
   }
   return nullptr;
@@ -45,9 +43,8 @@ QString Answer(const char* answer) {
   QMessageBox* box = VisibleBox();
   if (box == nullptr) return "(no alert)";
   const QString text = box->informativeText();
-  for (QAbstractButton* b : box->buttons()) {
+  for (QAbstractButton* b : box->buttons())
     if (b->text() == answer) b->click();
-  }
   QTest::qWait(20);
   return text;
 }
