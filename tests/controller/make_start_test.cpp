@@ -31,10 +31,8 @@ int SlowAdd(const char* path, int language) {
 
 QMessageBox* VisibleBox() {
   for (int waited = 0; waited < 15000; waited += 20) {
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-      auto* box = qobject_cast<QMessageBox*>(w);
-      if (box != nullptr && box->isVisible()) return box;
-    }
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* box = qobject_cast<QMessageBox*>(w); box != nullptr && box->isVisible()) return box;
     QTest::qWait(20);
   }
   return nullptr;
@@ -45,12 +43,13 @@ QString Answer(const char* answer) {
   QMessageBox* box = VisibleBox();
   if (box == nullptr) return "(no alert)";
   const QString text = box->informativeText();
-  for (QAbstractButton* b : box->buttons()) {
+  for (QAbstractButton* b : box->buttons())
     if (b->text() == answer) b->click();
-  }
   QTest::qWait(20);
   return text;
 }
+
+const char* const kLibraryFiles[] = {"QVDB.DB", "QVTL.DB", "QVBL.DB"};
 
 // A drive of songs tagged by one artist, named name, listed as a volume of kind.
 struct TestDrive {
@@ -58,33 +57,25 @@ struct TestDrive {
   std::string path;
   TestDrive(const std::string& name, int songs) : path((dir.path() / name).string()) {
     for (int s = 0; s < songs; ++s) {
-      test::Id3v1Fields v1;
-      v1.title = "Song " + std::to_string(s), v1.artist = "Artist", v1.track = s + 1;
-      test::Bytes bytes = test::AudioFiller(2000);
-      const test::Bytes tag = test::Id3v1Tag(v1);
-      bytes.insert(bytes.end(), tag.begin(), tag.end());
-      dir.Write(name + "/Music/" + std::to_string(s) + ".mp3", bytes);
+      const test::Bytes tag = test::Id3v1Tag({.title = "Song " + std::to_string(s), .artist = "A"});
+      dir.Write(name + "/Music/" + std::to_string(s) + ".mp3",
+                test::Id3Join({test::AudioFiller(2000), tag}));
     }
     fs::create_directories(path);
   }
   void LibraryFiles(int count) {
-    const char* names[] = {"QVDB.DB", "QVTL.DB", "QVBL.DB"};
-    fs::create_directories(path + "/QUORVEN/LIBRARY");
     for (int i = 0; i < count; ++i)
-      test::WriteFileBytes(path + "/QUORVEN/LIBRARY/" + names[i], {1});
+      dir.Write(std::string("STICK/QUORVEN/LIBRARY/") + kLibraryFiles[i], {1});
   }
   bool HasLibrary() const { return fs::exists(path + "/QUORVEN/LIBRARY/QVDB.DB"); }
 };
 
 // The volumes "mounted" on the machine, as a test plugs and unplugs them.
 std::vector<MountedVolume> g_mounted;
-std::vector<MountedVolume> Mounted() {
-  return g_mounted;
-}
 
 std::unique_ptr<MakeStart> Launch(std::vector<Drive> drives, bool watch_mounts = false) {
   ControllerSetup setup;
-  setup.mounted_volumes = watch_mounts ? Mounted : nullptr;
+  setup.mounted_volumes = watch_mounts ? +[] { return g_mounted; } : nullptr;
   setup.extra_drives = std::move(drives);
   setup.settings = JobSettings::Immediate();
   setup.engine.AddFileToBuild = SlowAdd;
@@ -94,15 +85,9 @@ std::unique_ptr<MakeStart> Launch(std::vector<Drive> drives, bool watch_mounts =
   return c;
 }
 
-const char* const kCreateQuestion =
-    "Are you sure you would like to create the library using these settings?\n\n    Selected "
-    "Drive : STICK\n    ID Tag Language : German";
-const char* const kUpdateQuestion =
-    "Are you sure you would like to update the library using these settings?\n\n    Selected "
-    "Drive : STICK\n    ID Tag Language : German";
-const char* const kOverwriteQuestion =
-    "A previous Library has been located on the selected drive!\nAre you sure you want to "
-    "overwrite this?\n\n    Selected Drive : STICK\n    ID Tag Language : German";
+const QString kSettings = "\n\n    Selected Drive : STICK\n    ID Tag Language : German";
+const QString kAsk =
+    "Are you sure you would like to %1 the library using these settings?" + kSettings;
 
 }  // namespace
 
@@ -111,19 +96,21 @@ class MakeStartTest : public QObject {
  private slots:
   void DriveCheckSetsTheChoiceAndTheQuestion_data() {
     QTest::addColumn<int>("library_files");
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<bool>("choose_create");
+    QTest::addColumn<int>("kind");          // 2: HFS, and Create is chosen
     QTest::addColumn<QString>("question");  // empty: Start stays disabled
-    QTest::newRow("no library") << 0 << 1 << false << kCreateQuestion;
-    QTest::newRow("two of three files") << 2 << 1 << false << kCreateQuestion;
-    QTest::newRow("library") << 3 << 1 << false << kUpdateQuestion;
-    QTest::newRow("library, Create chosen") << 3 << 2 << true << kOverwriteQuestion;
-    QTest::newRow("neither FAT nor HFS") << 0 << 0 << false << QString();
+    QTest::newRow("no library") << 0 << 1 << kAsk.arg("create");
+    QTest::newRow("two of three files") << 2 << 1 << kAsk.arg("create");
+    QTest::newRow("library") << 3 << 1 << kAsk.arg("update");
+    QTest::newRow("HFS library, Create chosen")
+        << 3 << 2
+        << "A previous Library has been located on the selected drive!\nAre you sure you want to "
+           "overwrite this?" +
+               kSettings;
+    QTest::newRow("neither FAT nor HFS") << 0 << 0 << QString();
   }
   void DriveCheckSetsTheChoiceAndTheQuestion() {
     QFETCH(int, library_files);
     QFETCH(int, kind);
-    QFETCH(bool, choose_create);
     QFETCH(QString, question);
     TestDrive d("STICK", 1);
     if (library_files > 0) d.LibraryFiles(library_files);
@@ -135,14 +122,13 @@ class MakeStartTest : public QObject {
     o.ConboLang->setCurrentIndex(4);
     o.VolumeNames->setCurrentIndex(1);
     const bool library = library_files == 3;
-    QCOMPARE(o.Start->isEnabled(), !question.isEmpty());
-    QCOMPARE(o.RadioButton->isEnabled(), !question.isEmpty());
-    QCOMPARE(o.CreateButton->isChecked(), !question.isEmpty() && !library);
-    QCOMPARE(o.UpdateButton->isChecked(), library);
-    if (!question.isEmpty()) QCOMPARE(o.UpdateButton->isEnabled(), library);
-    QCOMPARE(c->NowPath(), d.path);
+    QVERIFY(o.Start->isEnabled() == !question.isEmpty() &&
+            o.RadioButton->isEnabled() == o.Start->isEnabled());
+    QVERIFY(o.CreateButton->isChecked() == (!question.isEmpty() && !library) &&
+            o.UpdateButton->isChecked() == library && c->NowPath() == d.path);
     if (question.isEmpty()) return;
-    if (choose_create) o.CreateButton->setChecked(true);
+    QCOMPARE(o.UpdateButton->isEnabled(), library);
+    if (kind == 2) o.CreateButton->setChecked(true);
     o.Start->click();
     QCOMPARE(VisibleBox()->windowModality(), Qt::WindowModal);
     QCOMPARE(Answer("Cancel"), question);
@@ -158,27 +144,20 @@ class MakeStartTest : public QObject {
     o.VolumeNames->setCurrentIndex(1);
     g_mounted.push_back({"/dev/null/c", "vfat", "tmpfs"});
     QTRY_COMPARE(o.VolumeNames->count(), 3);
-    QCOMPARE(o.VolumeNames->currentIndex(), 2);
-    QCOMPARE(o.VolumeNames->currentText(), QString("B"));
-    QCOMPARE(c->ComboSelectVolume(), 2);
-    QVERIFY(o.Start->isEnabled());
+    QVERIFY(o.VolumeNames->currentText() == "B" && c->ComboSelectVolume() == 2);
+    QVERIFY(o.VolumeNames->currentIndex() == 2 && o.Start->isEnabled());
     // Dismissing a list puts back the committed choice over a mere highlight.
-    o.VolumeNames->blockSignals(true);
-    o.VolumeNames->setCurrentIndex(0);
-    o.VolumeNames->blockSignals(false);
-    c->comboBoxWillDismiss(o.VolumeNames);
-    QCOMPARE(o.VolumeNames->currentIndex(), 2);
     o.ConboLang->setCurrentIndex(7);
-    o.ConboLang->blockSignals(true);
-    o.ConboLang->setCurrentIndex(1);
-    o.ConboLang->blockSignals(false);
-    c->comboBoxWillDismiss(o.ConboLang);
-    QCOMPARE(o.ConboLang->currentIndex(), 7);
+    for (auto [box, chosen] : {std::pair{o.VolumeNames, 2}, {o.ConboLang, 7}}) {
+      const QSignalBlocker quiet(box);
+      box->setCurrentIndex(1 - chosen % 2);
+      c->comboBoxWillDismiss(box);
+      QCOMPARE(box->currentIndex(), chosen);
+    }
     c->extra_drives().clear();
     QTRY_COMPARE(o.VolumeNames->count(), 2);
-    QCOMPARE(o.VolumeNames->currentIndex(), -1);
     QCOMPARE(o.VolumeNames->placeholderText(), QString("Please Select Drive."));
-    QCOMPARE(c->ComboSelectVolume(), -1);
+    QVERIFY(o.VolumeNames->currentIndex() == -1 && c->ComboSelectVolume() == -1);
     QVERIFY(!o.Start->isEnabled() && !o.RadioButton->isEnabled() && c->NowPath().empty());
   }
 
@@ -219,14 +198,14 @@ class MakeStartTest : public QObject {
     }
     if (!finish.isEmpty()) {
       QCOMPARE(Answer("Finish"), finish);
-      QCOMPARE(o.RunWindow->windowTitle(), QString("100% STICK"));
+      QCOMPARE(o.RunWindow->windowTitle() + " " + o.Total->text(),
+               QString("100% STICK ") + (script.isEmpty() ? "8" : "9"));
       QCOMPARE(o.Progress->value(), o.Progress->maximum());
-      QCOMPARE(o.Total->text(), QString::number(script.isEmpty() ? 8 : 9));
       QCOMPARE(test::RunQvlib({"check", d.path, "--fs", "fat", "--created"}).status, 0);
     }
     QTRY_VERIFY_WITH_TIMEOUT(c->driver()->Finished(), 10000);
-    QTRY_VERIFY(o.MainWindow->isVisible() && !o.RunWindow->isVisible());
-    QTRY_COMPARE(o.VolumeNames->currentIndex(), -1);
+    QTRY_VERIFY(o.MainWindow->isVisible() && !o.RunWindow->isVisible() &&
+                o.VolumeNames->currentIndex() == -1);
     QCOMPARE(d.HasLibrary(), !finish.isEmpty());
     QVERIFY(!o.Start->isEnabled() && !o.CreateButton->isChecked());
   }

@@ -82,39 +82,31 @@ Snapshot Library(const TempDir& d) {
   return s;
 }
 
-std::u16string Folded(std::u16string p) {
-  for (char16_t& u : p)
-    if (u >= 'a' && u <= 'z') u = static_cast<char16_t>(u - 32);
-  return p;
-}
-
 using Paths = std::vector<std::u16string>;
 
-// The library's paths, in page order or folded and sorted; the library must
-// pass the reader's checks.
-Paths LibraryPaths(const TempDir& d, bool fold = false) {
-  ReadLibrary lib;
-  ReadFault fault;
-  EXPECT_EQ(ReadLibraryFiles(d.str().c_str(), kFileSystemFat, &lib, &fault), kReadOk)
-      << fault.file << " " << fault.offset << " " << fault.message;
-  Paths paths;
-  for (const ReadPage& p : lib.pages) paths.push_back(fold ? Folded(p.texts[4]) : p.texts[4]);
-  if (fold) std::sort(paths.begin(), paths.end());
-  return paths;
-}
-
-// The drive's audio files, with ASCII letters folded as matching folds them.
-Paths DrivePaths(const TempDir& d) {
-  Paths paths;
-  for (const std::string& f : Walk(d)) paths.push_back(Folded(U16(f)));
+// Paths with ASCII letters folded as matching folds them, sorted.
+Paths Folded(Paths paths) {
+  for (std::u16string& p : paths)
+    for (char16_t& u : p) u = u >= 'a' && u <= 'z' ? static_cast<char16_t>(u - 32) : u;
   std::sort(paths.begin(), paths.end());
   return paths;
 }
 
-TrackSpec Named(std::u16string genre, std::u16string path) {
-  TrackSpec t;
-  t.genre = std::move(genre), t.path = std::move(path);
-  return t;
+// The library's paths in page order; the library must pass the reader's checks.
+Paths LibraryPaths(const TempDir& d, ReadLibrary* out = nullptr) {
+  ReadLibrary own, &lib = out != nullptr ? *out : own;
+  ReadFault fault;
+  EXPECT_EQ(ReadLibraryFiles(d.str().c_str(), kFileSystemFat, &lib, &fault), kReadOk)
+      << fault.file << " " << fault.offset << " " << fault.message;
+  Paths paths;
+  for (const ReadPage& p : lib.pages) paths.push_back(p.texts[4]);
+  return paths;
+}
+
+Paths DrivePaths(const TempDir& d) {
+  Paths paths;
+  for (const std::string& f : Walk(d)) paths.push_back(U16(f));
+  return Folded(paths);
 }
 
 std::string NameFor(uint32_t i) {
@@ -147,7 +139,7 @@ TEST(Update, LibraryFollowsTheDriveThroughRandomChanges) {
         fs::copy_file(d.str() + files.back(), d.str() + twin, fs::copy_options::skip_existing);
       }
       ASSERT_EQ(Update(d, rng() % 2 == 0 ? 0 : 12000), 0) << "seed " << seed;
-      ASSERT_EQ(LibraryPaths(d, true), DrivePaths(d)) << "seed " << seed << " round " << round;
+      ASSERT_EQ(Folded(LibraryPaths(d)), DrivePaths(d)) << "seed " << seed << " round " << round;
       Snapshot before = Library(d);
       EXPECT_EQ(before.count("QVTA.LST") + before.count("QVTB.DB"), 0u);
       ASSERT_EQ(Update(d), 0);
@@ -159,7 +151,7 @@ TEST(Update, LibraryFollowsTheDriveThroughRandomChanges) {
 // Libraries built from paths alone, against the files put on the drive; the
 // library's paths after the update.
 TEST(Update, MatchesPathsWithAsciiLettersFolded) {
-  struct Case {
+  struct {
     std::vector<std::string> library, drive, kept;
   } cases[] = {
       {{"/a/Song.mp3"}, {"/A/sONG.mP3"}, {"/a/Song.mp3"}},
@@ -168,45 +160,40 @@ TEST(Update, MatchesPathsWithAsciiLettersFolded) {
       {{"/a/x.mp3", "/a/x.mp3", "/b.mp3"}, {"/a/x.mp3", "/b.mp3"}, {"/a/x.mp3", "/b.mp3"}},
       {{"/gone.mp3"}, {"/new.mp3"}, {"/new.mp3"}},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     TempDir d;
     std::vector<TrackSpec> tracks;
-    for (const std::string& p : c.library) tracks.push_back(Named(u"", U16(p)));
+    Paths want;
+    for (const std::string& p : c.library) tracks.push_back({.path = U16(p)});
+    for (const std::string& p : c.kept) want.push_back(U16(p));
     ASSERT_EQ(BuildLibrary(d.str(), tracks), 0);
     for (const std::string& f : c.drive) WriteMp3(d, f, {});
     ASSERT_EQ(Update(d), 0);
-    std::vector<std::u16string> want;
-    for (const std::string& p : c.kept) want.push_back(U16(p));
     EXPECT_EQ(LibraryPaths(d), want) << c.drive[0];
   }
 }
 
 TEST(Update, DamagedLibraryFailsAndLeavesTheDriveAsItWas) {
-  struct Case {
+  // Track list: tag, first page inside the header, length before the pages' end, more tracks
+  // than a library holds, page 0's size, its chunk's size and tag; section list: tag, first
+  // section, its size, order list count, an entry past the tracks, a track twice; next track
+  // id among the tracks' ids or with no room for more.
+  struct {
     const char* file;
     uint32_t offset, value;
-  } cases[] = {
-      {"QVTL.DB", 0, 0x6c747670},      // tag
-      {"QVTL.DB", 4, 8},               // first page inside the header
-      {"QVTL.DB", 8, 17},              // file length before the end of the pages
-      {"QVTL.DB", 12, 150001},         // more tracks than a library holds
-      {"QVTL.DB", 24, 0xFFFF},         // page 0 size
-      {"QVTL.DB", 16 + 48 + 8, 4000},  // page 0 chunk size
-      {"QVTL.DB", 16 + 48, 0},         // page 0 chunk tag
-      {"QVBL.DB", 0, 0},               // tag
-      {"QVBL.DB", 4, 4000},            // first section
-      {"QVBL.DB", 16 + 8, 0xFFFFFF},   // section size
-      {"QVBL.DB", 16 + 20 + 16, 2},    // order list count
-      {"QVBL.DB", 16 + 20 + 20, 3},    // order list entry past the tracks
-      {"QVBL.DB", 16 + 20 + 24, 0},    // a track twice in the order list
-      {"QVDB.DB", 24, 2},              // next track id among the tracks' ids
-      {"QVDB.DB", 24, 0xFFFFFFF0},     // no room for added track ids
-  };
+  } cases[] = {{"QVTL.DB", 0, 0x6c747670},   {"QVTL.DB", 4, 8},
+               {"QVTL.DB", 8, 17},           {"QVTL.DB", 12, 150001},
+               {"QVTL.DB", 24, 0xFFFF},      {"QVTL.DB", 16 + 48 + 8, 4000},
+               {"QVTL.DB", 16 + 48, 0},      {"QVBL.DB", 0, 0},
+               {"QVBL.DB", 4, 4000},         {"QVBL.DB", 16 + 8, 0xFFFFFF},
+               {"QVBL.DB", 16 + 20 + 16, 2}, {"QVBL.DB", 16 + 20 + 20, 3},
+               {"QVBL.DB", 16 + 20 + 24, 0}, {"QVDB.DB", 24, 2},
+               {"QVDB.DB", 24, 0xFFFFFFF0}};
   TempDir d;
   for (uint32_t i = 0; i < 3; ++i) WriteMp3(d, NameFor(i), GeneratedTrack(i));
   ASSERT_EQ(Create(d), 0);
   const Snapshot good = Library(d);
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     Bytes bytes = good.at(c.file);
     StoreLe32(bytes, c.offset, c.value);
     WriteFileBytes(LibraryDirectory(d.str()) + c.file, bytes);
@@ -232,7 +219,7 @@ TEST(Update, DamagedLibraryFailsAndLeavesTheDriveAsItWas) {
   cut.resize(16 + LoadLe32(cut, 24));
   WriteFileBytes(LibraryDirectory(d.str()) + "QVTL.DB", cut);
   ASSERT_EQ(Update(d), 0);
-  EXPECT_EQ(LibraryPaths(d, true), DrivePaths(d));
+  EXPECT_EQ(Folded(LibraryPaths(d)), DrivePaths(d));
 }
 
 // Whichever call fails, the update fails with a data or write error, or
@@ -257,7 +244,7 @@ TEST(Update, AFailedCallFailsTheUpdateOrLeavesASoundLibrary) {
       if (!door.Fired()) break;
       EXPECT_TRUE(r == 0 || r == 3 || r == 4) << r;
       if (r != 0) continue;
-      Paths library = LibraryPaths(d, true), drive = DrivePaths(d);
+      Paths library = Folded(LibraryPaths(d)), drive = DrivePaths(d);
       EXPECT_TRUE(std::includes(drive.begin(), drive.end(), library.begin(), library.end()));
     }
   }
@@ -265,7 +252,7 @@ TEST(Update, AFailedCallFailsTheUpdateOrLeavesASoundLibrary) {
 
 TEST(Update, PendingAdditionsComeBackInOrderAcrossManyWrites) {
   TempDir d;
-  ASSERT_EQ(BuildLibrary(d.str(), {Named(u"", u"/x.mp3")}), 0);
+  ASSERT_EQ(BuildLibrary(d.str(), {{.path = u"/x.mp3"}}), 0);
   // A leftover queue from an interrupted job is not this job's.
   d.Write("QUORVEN/LIBRARY/QVTA.LST", Bytes(600, 7));
   ASSERT_EQ(OpenLibraryForUpdate(d.str().c_str(), kFileSystemFat), 0);
@@ -297,13 +284,12 @@ TEST(Update, GenresPastTheCapacity) {
   TempDir d;
   for (uint32_t i = 0; i < 1300; ++i)
     WriteMp3(d, "/g/" + std::to_string(i) + ".mp3",
-             Named(U16("G" + std::to_string(10000 + i)), u""));
+             {.genre = U16("G" + std::to_string(10000 + i))});
   ASSERT_EQ(Create(d), 0);
   fs::remove(d.str() + "/g/0.mp3");
   ASSERT_EQ(Update(d), 0);
   ReadLibrary lib;
-  ReadFault fault;
-  ASSERT_EQ(ReadLibraryFiles(d.str().c_str(), kFileSystemFat, &lib, &fault), kReadOk);
+  LibraryPaths(d, &lib);
   EXPECT_EQ(lib.stats[0].count, 1299u);
   EXPECT_EQ(lib.stats[0].sizes[0].bytes, 1299u * (16 + 2));  // text areas, as stored
   EXPECT_EQ(lib.pages[lib.sections[0].order.tracks[1000]].name_ids[0], kOverflowId);
