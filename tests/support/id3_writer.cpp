@@ -19,11 +19,12 @@ Bytes Id3Join(std::initializer_list<Bytes> parts) {
   return out;
 }
 
-Bytes RawBytes(std::string_view s) {
-  Bytes out;
-  for (char c : s) out.push_back(static_cast<uint8_t>(c));
-  return out;
-}
+// clang-format off
+Bytes RawBytes(std::string_view s) { return Bytes(s.begin(), s.end()); }
+Bytes Id3Latin(std::string_view bytes) { return Id3Payload(0, RawBytes(bytes)); }
+Bytes Id3Utf8(std::string_view utf8) { return Id3Payload(3, RawBytes(utf8)); }
+Bytes Id3Payload(uint8_t encoding, const Bytes& text) { return Id3Join({{encoding}, text}); }
+// clang-format on
 
 Bytes AudioFiller(size_t length) {
   Bytes out(length);
@@ -48,27 +49,14 @@ Bytes Id3v1Tag(const Id3v1Fields& f) {
   return out;
 }
 
-Bytes Id3Latin(std::string_view bytes) {
-  return Id3Payload(0, RawBytes(bytes));
-}
-Bytes Id3Utf8(std::string_view utf8) {
-  return Id3Payload(3, RawBytes(utf8));
-}
-
 Bytes Id3Utf16(std::u16string_view text, Bom bom) {
-  Bytes out = {1};
-  if (bom != Bom::kNone) out.push_back(bom == Bom::kLittle ? 0xFF : 0xFE);
-  if (bom != Bom::kNone) out.push_back(bom == Bom::kLittle ? 0xFE : 0xFF);
+  const bool little = bom == Bom::kLittle;
+  Bytes out = bom == Bom::kNone ? Bytes{1} : little ? Bytes{1, 0xFF, 0xFE} : Bytes{1, 0xFE, 0xFF};
   for (char16_t c : text) {
     uint8_t lo = static_cast<uint8_t>(c), hi = static_cast<uint8_t>(c >> 8);
-    out.push_back(bom == Bom::kLittle ? lo : hi);
-    out.push_back(bom == Bom::kLittle ? hi : lo);
+    out.insert(out.end(), {little ? lo : hi, little ? hi : lo});
   }
   return out;
-}
-
-Bytes Id3Payload(uint8_t encoding, const Bytes& text) {
-  return Id3Join({{encoding}, text});
 }
 
 Bytes Id3v2Frame(int major, std::string_view id, const Bytes& data, const Id3v2FrameOptions& o) {
@@ -76,12 +64,8 @@ Bytes Id3v2Frame(int major, std::string_view id, const Bytes& data, const Id3v2F
   uint32_t size = o.claimed_size.value_or(static_cast<uint32_t>(data.size()));
   bool syncsafe =
       o.size_form == FrameSize::kSyncsafe || (o.size_form == FrameSize::kNatural && major == 4);
-  if (major == 2) {
-    PutSize(&out, size, 3, 8);
-  } else {
-    PutSize(&out, size, 4, syncsafe ? 7 : 8);
-    out.insert(out.end(), {o.flags1, o.flags2});
-  }
+  PutSize(&out, size, major == 2 ? 3 : 4, syncsafe ? 7 : 8);
+  if (major != 2) out.insert(out.end(), {o.flags1, o.flags2});
   return Id3Join({out, data});
 }
 
