@@ -14,8 +14,7 @@ void PutSize(Bytes* out, uint32_t v, int bytes, int bits) {
 // -O3, for writes out of bounds.
 Bytes Id3Join(std::initializer_list<Bytes> parts) {
   Bytes out;
-  for (const Bytes& p : parts)
-    for (uint8_t b : p) out.push_back(b);
+  for (const Bytes& p : parts) for (uint8_t b : p) out.push_back(b);
   return out;
 }
 
@@ -40,8 +39,7 @@ Bytes AudioFiller(size_t length) {
 Bytes Id3v1Tag(const Id3v1Fields& f) {
   Bytes out = {'T', 'A', 'G'};
   auto put = [&](const std::string& text, size_t size) {
-    for (size_t i = 0; i < size; ++i)
-      out.push_back(static_cast<uint8_t>(i < text.size() ? text[i] : f.pad));
+    for (size_t i = 0; i < size; ++i) out.push_back(static_cast<uint8_t>(i < text.size() ? text[i] : f.pad));
   };
   put(f.title, 30), put(f.artist, 30), put(f.album, 30), put(f.year, 4), put(f.comment, 30);
   if (f.track >= 0) out[125] = 0, out[126] = static_cast<uint8_t>(f.track);
@@ -62,8 +60,7 @@ Bytes Id3Utf16(std::u16string_view text, Bom bom) {
 Bytes Id3v2Frame(int major, std::string_view id, const Bytes& data, const Id3v2FrameOptions& o) {
   Bytes out = RawBytes(id);
   uint32_t size = o.claimed_size.value_or(static_cast<uint32_t>(data.size()));
-  bool syncsafe =
-      o.size_form == FrameSize::kSyncsafe || (o.size_form == FrameSize::kNatural && major == 4);
+  bool syncsafe = o.size_form == FrameSize::kSyncsafe || (o.size_form == FrameSize::kNatural && major == 4);
   PutSize(&out, size, major == 2 ? 3 : 4, syncsafe ? 7 : 8);
   if (major != 2) out.insert(out.end(), {o.flags1, o.flags2});
   return Id3Join({out, data});
