@@ -146,10 +146,7 @@ TEST_F(QvlibJobTest, OnATerminalTheQuestionsAreAskedAndTwoInterruptsCancel) {
   int terminal = -1;
   const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
   ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    execl(QV_QVLIB_PATH, "qvlib", "create", drive.str().c_str(), "--fs", "fat", nullptr);
-    _exit(127);
-  }
+  if (pid == 0) execl(QV_QVLIB_PATH, "qvlib", "create", drive.str().c_str(), "--fs", "fat", nullptr), _exit(127);
   std::string seen;
   ASSERT_TRUE(ReadUntil(terminal, &seen, "[OK/Cancel]", 100)) << seen;
   EXPECT_TRUE(Has(seen, "A previous Library has been located on the selected drive!"));
@@ -173,9 +170,7 @@ TEST_F(QvlibJobTest, OnATerminalTheQuestionsAreAskedAndTwoInterruptsCancel) {
 using nlohmann::json;
 
 // The text a track keeps: its first capacity - 1 units.
-std::string Kept(const std::u16string& text, size_t units) {
-  return LibraryTextToUtf8(text.substr(0, std::min(text.size(), units)));
-}
+std::string Kept(const std::u16string& text, size_t units) { return LibraryTextToUtf8(text.substr(0, std::min(text.size(), units))); }
 
 // Builds the tracks, checks the library with the create rules and compares
 // the dumped tracks, and the genre tree, with the ones that went in.

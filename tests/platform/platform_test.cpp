@@ -15,6 +15,7 @@
 
 namespace qv::test {
 namespace {
+// clang-format off
 
 namespace fs = std::filesystem;
 
@@ -47,9 +48,8 @@ int NoLibrary(const char*, uint32_t) { return -1; }
 int HasLibrary(const char*, uint32_t) { return 0; }
 
 TEST(Volumes, ThisMachineAndItsDriveChecks) {
-  bool root = false;
-  for (const auto& v : MountedLocalVolumes()) root = root || v.mount_path == "/";
-  EXPECT_TRUE(root);
+  const auto volumes = MountedLocalVolumes();
+  EXPECT_TRUE(std::any_of(volumes.begin(), volumes.end(), [](const auto& v) { return v.mount_path == "/"; }));
   test::TempDir dir;
   MountedVolume of_tmp;
   ASSERT_TRUE(VolumeOfPath(dir.str(), &of_tmp));
@@ -106,5 +106,6 @@ TEST(FileOps, ListRegularFilesAndRemove) {
   EXPECT_TRUE(RemovePath((dir.path() / "x").c_str()) && !RemovePath((dir.path() / "x").c_str()));
 }
 
+// clang-format on
 }  // namespace
 }  // namespace qv::test

@@ -10,6 +10,7 @@ void PutSize(Bytes* out, uint32_t v, int bytes, int bits) {
 
 }  // namespace
 
+// clang-format off
 // Byte by byte: GCC 12 takes the block copies of vector::insert, inlined at
 // -O3, for writes out of bounds.
 Bytes Id3Join(std::initializer_list<Bytes> parts) {
@@ -18,12 +19,10 @@ Bytes Id3Join(std::initializer_list<Bytes> parts) {
   return out;
 }
 
-// clang-format off
 Bytes RawBytes(std::string_view s) { return Bytes(s.begin(), s.end()); }
 Bytes Id3Latin(std::string_view bytes) { return Id3Payload(0, RawBytes(bytes)); }
 Bytes Id3Utf8(std::string_view utf8) { return Id3Payload(3, RawBytes(utf8)); }
 Bytes Id3Payload(uint8_t encoding, const Bytes& text) { return Id3Join({{encoding}, text}); }
-// clang-format on
 
 Bytes AudioFiller(size_t length) {
   Bytes out(length);
@@ -75,5 +74,6 @@ Bytes Id3v2Tag(int major, const std::vector<Bytes>& frames, const Id3v2TagOption
   PutSize(&out, o.claimed_size.value_or(static_cast<uint32_t>(body.size())), 4, 7);
   return Id3Join({out, body});
 }
+// clang-format on
 
 }  // namespace qv::test

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qv::test {
@@ -39,7 +40,8 @@ struct Id3v2FrameOptions {
   std::optional<uint32_t> claimed_size = {};
 };
 // id has 3 characters for major 2, else 4.
-Bytes Id3v2Frame(int major, std::string_view id, const Bytes& data, const Id3v2FrameOptions& options = {});
+Bytes Id3v2Frame(int major, std::string_view id, const Bytes& data,
+                 const Id3v2FrameOptions& options = {});
 
 struct Id3v2TagOptions {
   int revision = 0;

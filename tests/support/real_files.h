@@ -22,10 +22,12 @@ std::vector<std::string> SplitLines(const std::string& text);
 // A short tone; the codec follows the extension (.mp3 untagged, .m4a/.mp4
 // AAC, .wav, .aif/.aiff). options are extra ffmpeg output options; cover
 // muxes a picture in as attached cover.
-bool MakeAudio(const std::string& path, const std::vector<std::string>& options = {}, bool cover = false);
+bool MakeAudio(const std::string& path, const std::vector<std::string>& options = {},
+               bool cover = false);
 
 // Puts bytes before and after a file's content.
-bool Surround(const std::string& path, const std::vector<uint8_t>& before, const std::vector<uint8_t>& after);
+bool Surround(const std::string& path, const std::vector<uint8_t>& before,
+              const std::vector<uint8_t>& after);
 
 // A zero-terminated UTF-16 text as UTF-8; a lone surrogate becomes \uXXXX.
 std::string Utf8Of(const uint16_t* text);

@@ -259,7 +259,7 @@ TEST(RiffReaderTest, InfoTextsPadsAndWhatEndsTheWalk) {
           "Intro|Band|Record|Rock|65535"},
       {WaveFileWithInfo(JoinBytes({RiffText("INAM", "\xC0\xC1"), RiffText("IART",
           std::string(60, 'a'))})), 8, "АБ|" + std::string(47, 'a') + "|||65535"},
-      {WaveFileWithInfo(RiffText("INAM", "ab\x81")), 2, "?||||65535"},
+      {WaveFileWithInfo(RiffText("INAM", "ab\x81")), 0, "?||||65535"},
       // Odd chunks and sub-chunks are padded; the last pad may be missing.
       {Wave(JoinBytes({RiffChunk("fact", Bytes(5, 1)), RiffData(101), RiffList(JoinBytes({RiffText("INAM",
           "Odd"), RiffText("IART", "Even!")}))})), 2, "Odd|Even!|||65535"},
@@ -302,16 +302,14 @@ TEST(RiffReaderTest, FailedReadEndsTheReadingButKeepsEarlierTexts) {
   TempDir dir;
   Bytes file = WaveFileWithInfo(JoinBytes({RiffText("INAM", "First"), RiffText("IART", "Second")}));
   std::string path = dir.Write("direct.wav", file);
-  // Reads: RIFF header, fmt, data, LIST header, list type, INAM header and
-  // text, IART header and text.
+  // Reads: RIFF header, fmt, data, LIST header, list type, INAM header and text, IART header and text.
   for (int nth = 1; nth <= 9; ++nth) {
-    int fd = Files().Open(path.c_str(), O_RDONLY, 0);
     TrackTagsStorage store;
     FaultyFileDoor door;
     door.FailNth(FileOp::kRead, nth);
-    std::optional<ScopedFileDoor> scoped(std::in_place, &door);
+    ScopedFileDoor scoped(&door);
+    int fd = Files().Open(path.c_str(), O_RDONLY, 0);
     ReadRiffTags(fd, static_cast<uint32_t>(file.size()), &store.tags, "CP1252");
-    scoped.reset();
     Files().Close(fd);
     EXPECT_TRUE(door.Fired()) << nth;
     EXPECT_EQ(Utf8Of(store.title) + "|" + Utf8Of(store.artist), nth > 7 ? "First|" : "|") << nth;

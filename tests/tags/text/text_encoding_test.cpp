@@ -93,7 +93,7 @@ TEST(TextEncoding, SwapCopyAndPathsBackByteForByte) {
   SwapUtf16Bytes(s.data(), 0);  // at most the first 150 units
   EXPECT_EQ(std::count(s.begin(), s.end(), 0x0041), 150);
   uint16_t t[] = {0x4100, 0x4200, 0x4300, 0}, dst[6] = {9, 9, 9, 9, 9, 9};
-  SwapUtf16Bytes(t, 4);
+  SwapUtf16Bytes(t, 5);  // an odd last byte stays
   EXPECT_EQ(std::vector<uint16_t>(t, t + 3), (std::vector<uint16_t>{0x41, 0x42, 0x4300}));
   const uint16_t src[] = {'a', 'b', 0};
   Utf16NCopy(dst, src, 5);
