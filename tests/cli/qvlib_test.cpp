@@ -22,26 +22,23 @@
 
 namespace qv::test {
 namespace {
+// clang-format off
 
 namespace fs = std::filesystem;
 
-bool Has(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 class QvlibJobTest : public ::testing::Test {
  protected:
   // Songs 0 to n - 1, in folders of four by artist and album.
   void MakeDrive(int n) {
     for (int s = 0; s < n; ++s) {
-      std::string artist = "Artist " + std::to_string(s / 8),
-                  album = "Album " + std::to_string(s / 4);
+      std::string artist = "Artist " + std::to_string(s / 8), album = "Album " + std::to_string(s / 4);
       drive.Write(artist + "/" + album + "/" + std::to_string(s) + ".mp3",
                   Id3Join({AudioFiller(2000), Id3v1Tag({"Song", artist, album, "", "", s, 17})}));
     }
   }
-  ProgramResult Run(const std::string& command,
-                    std::vector<std::string> options = {"--fs", "fat", "--yes"}) {
+  ProgramResult Run(const std::string& command, std::vector<std::string> options = {"--fs", "fat", "--yes"}) {
     options.insert(options.begin(), {command, drive.str()});
     return RunQvlib(options);
   }
@@ -61,32 +58,24 @@ TEST_F(QvlibJobTest, CreateCheckUpdateRoundTrip) {
   MakeDrive(24);
   // Without a terminal and --yes, or without a file system kind, nothing starts.
   ProgramResult r = Run("create", {"--fs", "fat"});
-  EXPECT_EQ(r.status, 64);
-  EXPECT_TRUE(
-      Has(r.errors, "Are you sure you would like to create the library using these settings?"));
+  EXPECT_TRUE(r.status == 64 && Has(r.errors, "Are you sure you would like to create the library using these settings?"));
   r = Run("create", {"--yes"});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(Has(r.errors,
-                  "TRN-3600 LIBRARY CREATOR\nCan only create a Library in the Root "
-                  "Drectory.\nError Code : E-01"));
+  EXPECT_TRUE(r.status == 1 && Has(r.errors, "TRN-3600 LIBRARY CREATOR\nCan only create a Library in the Root "
+                                             "Drectory.\nError Code : E-01")) << r.errors;
   EXPECT_EQ(Run("update").status, 64);  // nothing to update
   EXPECT_TRUE(Snapshot().empty());
   r = Run("create", {"--fs", "fat", "--yes", "--lang", "en"});
-  EXPECT_EQ(r.status, 0) << r.errors;
-  EXPECT_EQ(r.output, "24 files are processed.\n");
+  EXPECT_EQ(std::to_string(r.status) + r.output, "024 files are processed.\n") << r.errors;
   EXPECT_TRUE(Has(r.errors, "Creating..") && Has(r.errors, "\n100% ")) << r.errors;
-  ProgramResult check = Run("check", {"--fs", "fat", "--created"});
-  EXPECT_EQ(check.output.rfind("ok: 24 tracks", 0), 0u) << check.output;
+  EXPECT_EQ(Run("check", {"--fs", "fat", "--created"}).output.rfind("ok: 24 tracks", 0), 0u);
   const auto before = Snapshot();
   EXPECT_EQ(before.size(), 3u);  // no backup left beside the library
   drive.Write("Broken/empty.mp3", {});
   r = Run("create", {"--fs", "fat", "--yes", "--on-unreadable", "abort"});
-  EXPECT_EQ(r.status, 2);
-  EXPECT_TRUE(Has(r.errors, "Error Code : E-02"));
+  EXPECT_TRUE(r.status == 2 && Has(r.errors, "Error Code : E-02")) << r.errors;
   EXPECT_EQ(Snapshot(), before);
   r = Run("create");  // the overwrite question, answered by --yes
-  EXPECT_EQ(r.status, 0) << r.errors;
-  EXPECT_EQ(r.output, "24 files are processed.\n");
+  EXPECT_EQ(std::to_string(r.status) + r.output, "024 files are processed.\n") << r.errors;
   EXPECT_TRUE(Has(r.errors, "skipped: " + drive.str() + "/Broken/empty.mp3"));
   const auto created = Snapshot();
   drive.Write("Artist 9/New/1.mp3", AudioFiller(300));
@@ -94,9 +83,7 @@ TEST_F(QvlibJobTest, CreateCheckUpdateRoundTrip) {
   if (r.status == 0) {  // an update either completes or leaves the library as it was
     EXPECT_EQ(r.output, "1 files are processed.\n");
     EXPECT_EQ(Run("check", {"--fs", "fat"}).output.rfind("ok: 25 tracks", 0), 0u);
-  } else {
-    EXPECT_EQ(Snapshot(), created) << r.errors;
-  }
+  } else { EXPECT_EQ(Snapshot(), created) << r.errors; }
   EXPECT_EQ(Snapshot().size(), 3u);
 }
 
@@ -106,27 +93,18 @@ TEST_F(QvlibJobTest, HfsAndUsage) {
   EXPECT_TRUE(fs::exists(drive.path() / ".QUORVEN/LIBRARY/QVTL.DB"));
   EXPECT_FALSE(fs::exists(drive.path() / "QUORVEN"));
   EXPECT_EQ(RunQvlib({"create"}).status, 64);
-  for (auto [option, bad] :
-       {std::pair{"--lang", "xx"}, {"--fs", "ntfs"}, {"--on-unreadable", "maybe"}})
+  for (auto [option, bad] : {std::pair{"--lang", "xx"}, {"--fs", "ntfs"}, {"--on-unreadable", "maybe"}})
     EXPECT_EQ(Run("create", {option, bad, "--yes"}).status, 64) << option;
   ProgramResult drives = RunQvlib({"drives"});
-  EXPECT_EQ(drives.status, 0);
-  EXPECT_TRUE(Has(drives.output, "\t/\t") && Has(drives.output, "\t3\tnot usable"))
-      << drives.output;
+  EXPECT_TRUE(drives.status == 0 && Has(drives.output, "\t/\t") && Has(drives.output, "\t3\tnot usable"));
 }
 
-// Reads what the child wrote to the terminal until text shows up or the wait runs out.
 // Each refusal names the path and the cause: a drive that is not there is bad
 // usage; a file in the way of the library folders is error 4 with the path.
 TEST_F(QvlibJobTest, MessagesNameThePathAndTheCause) {
   MakeDrive(1);
   const std::string d = drive.str();
-  const struct {
-    std::string in_the_way, drive;
-    bool fs;
-    int status;
-    std::string message;
-  } cases[] = {
+  const struct { std::string in_the_way, drive; bool fs; int status; std::string message; } cases[] = {
       {"", d + "/gone", false, 64, "\"" + d + "/gone\" as the drive: No such file or directory"},
       {"", d + "/gone", true, 64, "No such file or directory"},
       {"", "", true, 64, "\"\" as the drive: the path is empty"},
@@ -140,12 +118,12 @@ TEST_F(QvlibJobTest, MessagesNameThePathAndTheCause) {
     std::vector<std::string> args = {"create", c.drive, "--yes"};
     if (c.fs) args.insert(args.end(), {"--fs", "fat"});
     const ProgramResult r = RunQvlib(args);
-    EXPECT_EQ(r.status, c.status) << c.message;
-    EXPECT_TRUE(Has(r.errors, c.message)) << r.errors;
+    EXPECT_TRUE(r.status == c.status && Has(r.errors, c.message)) << c.message << "\n" << r.errors;
     fs::remove_all(drive.path() / "QUORVEN");
   }
 }
 
+// Reads what the child wrote to the terminal until text shows up or the wait runs out.
 bool ReadUntil(int fd, std::string* seen, const std::string& text, int tenths) {
   for (int i = 0; i < tenths * 10 && !Has(*seen, text); ++i) {
     pollfd p{fd, POLLIN, 0};
@@ -168,10 +146,7 @@ TEST_F(QvlibJobTest, OnATerminalTheQuestionsAreAskedAndTwoInterruptsCancel) {
   int terminal = -1;
   const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
   ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    execl(QV_QVLIB_PATH, "qvlib", "create", drive.str().c_str(), "--fs", "fat", nullptr);
-    _exit(127);
-  }
+  if (pid == 0) execl(QV_QVLIB_PATH, "qvlib", "create", drive.str().c_str(), "--fs", "fat", nullptr), _exit(127);
   std::string seen;
   ASSERT_TRUE(ReadUntil(terminal, &seen, "[OK/Cancel]", 100)) << seen;
   EXPECT_TRUE(Has(seen, "A previous Library has been located on the selected drive!"));
@@ -181,9 +156,7 @@ TEST_F(QvlibJobTest, OnATerminalTheQuestionsAreAskedAndTwoInterruptsCancel) {
   ASSERT_EQ(write(terminal, "\x03", 1), 1);
   usleep(100000);
   ASSERT_EQ(write(terminal, "s\n", 2), 2);
-  ASSERT_TRUE(
-      ReadUntil(terminal, &seen, "Are you sure you want to Stop creating the library?", 100))
-      << seen;
+  ASSERT_TRUE(ReadUntil(terminal, &seen, "Are you sure you want to Stop creating the library?", 100)) << seen;
   ASSERT_EQ(write(terminal, "\x03", 1), 1);
   ReadUntil(terminal, &seen, "never shows", 30);
   int raw = 0;
@@ -197,36 +170,28 @@ TEST_F(QvlibJobTest, OnATerminalTheQuestionsAreAskedAndTwoInterruptsCancel) {
 using nlohmann::json;
 
 // The text a track keeps: its first capacity - 1 units.
-std::string Kept(const std::u16string& text, size_t units) {
-  return LibraryTextToUtf8(text.substr(0, std::min(text.size(), units)));
-}
+std::string Kept(const std::u16string& text, size_t units) { return LibraryTextToUtf8(text.substr(0, std::min(text.size(), units))); }
 
 // Builds the tracks, checks the library with the create rules and compares
 // the dumped tracks, and the genre tree, with the ones that went in.
-json BuildCheckAndDump(const TempDir& drive, const std::vector<TrackSpec>& tracks,
-                       const BuildOptions& options = {}) {
+json BuildCheckAndDump(const TempDir& drive, const std::vector<TrackSpec>& tracks, const BuildOptions& options = {}) {
   EXPECT_EQ(BuildLibrary(drive.str(true), tracks, options), 0);
   std::string fs = options.file_system_kind == kFileSystemHfs ? "hfs" : "fat";
-  ProgramResult check = RunQvlib({"check", "--created", "--fs", fs, drive.str()});
-  EXPECT_EQ(check.status, 0) << check.output;
+  EXPECT_EQ(RunQvlib({"check", "--created", "--fs", fs, drive.str()}).status, 0);
   ProgramResult dump = RunQvlib({"dump", "--json", "--fs", fs, drive.str()});
-  EXPECT_EQ(dump.status, 0);
   json doc = json::parse(dump.output, nullptr, false);
   std::map<std::string, std::string> dumped, wanted;
   for (const json& t : doc["tracks"])
     dumped[t["path"]] = t["genre"].dump() + t["artist"].dump() + t["album"].dump() +
-                        t["title"].dump() + t["file_size"].dump() + t["file_type"].dump() +
-                        t["number"].dump();
+                        t["title"].dump() + t["file_size"].dump() + t["file_type"].dump() + t["number"].dump();
   for (const TrackSpec& t : tracks)
-    wanted[Kept(t.path, 255)] =
-        json(Kept(t.genre, 29)).dump() + json(Kept(t.artist, 47)).dump() +
-        json(Kept(t.album, 47)).dump() + json(Kept(t.title, 63)).dump() +
-        std::to_string(t.file_size) + std::to_string(t.file_type) +
-        (t.track_number == 0xFFFF ? "null" : std::to_string(t.track_number));
+    wanted[Kept(t.path, 255)] = json(Kept(t.genre, 29)).dump() + json(Kept(t.artist, 47)).dump() +
+                                json(Kept(t.album, 47)).dump() + json(Kept(t.title, 63)).dump() +
+                                std::to_string(t.file_size) + std::to_string(t.file_type) +
+                                (t.track_number == 0xFFFF ? "null" : std::to_string(t.track_number));
   EXPECT_EQ(dumped, wanted);
   size_t in_tree = 0;  // every track sits once in the genre tree
-  for (const json& g : doc["genres"])
-    for (const json& a : g["artists"])
+  for (const json& g : doc["genres"]) for (const json& a : g["artists"])
       for (const json& b : a["albums"]) in_tree += b["tracks"].size();
   EXPECT_EQ(in_tree, tracks.size());
   return doc;
@@ -238,52 +203,44 @@ TEST(LibraryCommandsTest, EngineLibrariesPassTheCheckAndDumpWhatWentIn) {
   for (uint32_t n : {1u, 2u, 200u, 25u, 1200u}) {
     std::vector<TrackSpec> tracks;
     for (uint32_t i = 0; i < n; ++i) tracks.push_back(GeneratedTrack(n == 25 ? i * 7 : i));
-    if (n == 1200)
-      for (uint32_t i = 0; i < n; ++i)
+    if (n == 1200) for (uint32_t i = 0; i < n; ++i)
         tracks[i].genre = U16("Genre " + std::to_string(1000 + (i * 7919) % 1100));
     BuildOptions options;
     options.record_buffer_bytes = n == 200 ? 4 * 1024 : 0;
     options.file_system_kind = n == 25 ? kFileSystemHfs : kFileSystemFat;
     TempDir drive;
     json doc = BuildCheckAndDump(drive, tracks, options);
-    if (n == 1200) {
-      EXPECT_EQ(doc["genres"].size(), 1000u);
-      EXPECT_EQ(doc["lists"][0]["entries"], 1000);
-      EXPECT_EQ(doc["statistics"][0]["count"], 1000);
-      EXPECT_EQ(doc["genres"][999]["name"], "Genre 1999");
-    }
+    if (n != 1200) continue;
+    EXPECT_EQ(std::to_string(doc["genres"].size()) + doc["lists"][0]["entries"].dump() +
+                    doc["statistics"][0]["count"].dump() + doc["genres"][999]["name"].dump(),
+                "100010001000\"Genre 1999\"");
   }
 }
 
 TEST(LibraryCommandsTest, CheckSummaryFaultsDumpTextAndUsage) {
   TempDir drive;
-  auto track = [](const char* genre, const char* artist, const char* album, const char* title,
-                  const char* path, uint16_t number) {
-    return TrackSpec{U16(genre), U16(artist), U16(album), U16(title), U16(path), number};
-  };
+  auto track = [](const char* genre, const char* artist, const char* album, const char* title, const char* path,
+                  uint16_t number) { return TrackSpec{U16(genre), U16(artist), U16(album), U16(title), U16(path), number}; };
   BuildCheckAndDump(drive, {track("Rock", "Alpha", "One", "Start", "/m/a1.mp3", 1),
                             track("Jazz", "Beta", "Two", "Blue", "/m/b2.mp3", 2),
                             track("Rock", "Beta", "One", "Caf\u00e9", "/m/b1.mp3", 0xFFFF)});
   ProgramResult run = RunQvlib({"check", drive.str()});
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.output.rfind("ok: 3 tracks, 2 genres, 2 artists, 2 albums", 0), 0u) << run.output;
-  EXPECT_EQ(SplitLines(run.output).size(), 1u);
+  EXPECT_TRUE(run.status == 0 && run.output.rfind("ok: 3 tracks, 2 genres, 2 artists, 2 albums", 0) == 0 &&
+              SplitLines(run.output).size() == 1) << run.output;
   run = RunQvlib({"dump", drive.str()});
   size_t jazz = run.output.find("Genre \"Jazz\"\n  Artist \"Beta\"\n    Album \"Two\"\n");
   EXPECT_LT(jazz, run.output.find("Genre \"Rock\"\n  Artist \"Alpha\"\n")) << run.output;
   EXPECT_TRUE(Has(run.output, "    -  Caf\xc3\xa9  /m/b1.mp3\n"));
   EXPECT_TRUE(Has(run.output, "QVDB.DB: next track id 3, 2 chunks"));
   run = RunQvlib({"check", "--fs", "hfs", drive.str()});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_TRUE(Has(run.output, "QVTL.DB, byte 0")) << run.output;
+  EXPECT_TRUE(run.status == 1 && Has(run.output, "QVTL.DB, byte 0")) << run.output;
   // A damaged file: the check names it and the dump refuses it.
   std::string browse = LibraryDirectory(drive.str(true)) + "/QVBL.DB";
   std::vector<uint8_t> bytes = ReadFileBytes(browse);
   bytes[bytes.size() - 2] ^= 0x7F;
   WriteFileBytes(browse, bytes);
   run = RunQvlib({"check", drive.str()});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_TRUE(Has(run.output, "QVBL.DB, byte ")) << run.output;
+  EXPECT_TRUE(run.status == 1 && Has(run.output, "QVBL.DB, byte ")) << run.output;
   EXPECT_EQ(RunQvlib({"dump", drive.str()}).status, 1);
   for (std::vector<std::string> args : {std::vector<std::string>{"check"}, {"dump"},
                                         {"check", "/tmp", "--fs", "ntfs"}, {"dump", "/tmp", "--colour"}})
@@ -294,9 +251,7 @@ TEST(LibraryCommandsTest, CheckSummaryFaultsDumpTextAndUsage) {
 // a line of the listing; JSON keeps the texts as they are.
 TEST(LibraryCommandsTest, DumpEscapesControlCharacters) {
   TempDir drive;
-  ASSERT_EQ(BuildLibrary(drive.str(true), {TrackSpec{u"G\x1b[2J", u"A\tB", u"C\\D",
-                                                      u"T\nU\x7f\u009b", u"/m/\r.mp3", 1}}),
-            0);
+  ASSERT_EQ(BuildLibrary(drive.str(true), {TrackSpec{u"G\x1b[2J", u"A\tB", u"C\\D", u"T\nU\x7f\u009b", u"/m/\r.mp3", 1}}), 0);
   ProgramResult text = RunQvlib({"dump", "--fs", "fat", drive.str()});
   ASSERT_EQ(text.status, 0);
   for (const char* shown : {"Genre \"G\\x1b[2J\"\n", "Artist \"A\\tB\"\n", "Album \"C\\\\D\"\n",
@@ -315,21 +270,15 @@ TEST(TagsCommandTest, PathsAreCutAtTheRootOnlyForFilesUnderIt) {
   drive.Write("Music/a.mp3", Id3Join({AudioFiller(100)}));
   drive.Write("c.mp3", Id3Join({AudioFiller(100)}));
   const std::string d = drive.str();
-  const struct {
-    std::string root, file, path;
-  } cases[] = {
-      {d, d + "/./Music/../Music/a.mp3", "/Music/a.mp3"},
-      {d + "/Music/", d + "/Music/a.mp3", "/a.mp3"},
-      {d + "/Music/..", d + "/c.mp3", "/c.mp3"},
-      {d + "/Mus", d + "/Music/a.mp3", ""},
-      {d + "/Music", d + "/c.mp3", ""},
-      {d + "/Music", d + "/Music", ""},
+  const struct { std::string root, file, path; } cases[] = {
+      {d, d + "/./Music/../Music/a.mp3", "/Music/a.mp3"}, {d + "/Music/", d + "/Music/a.mp3", "/a.mp3"},
+      {d + "/Music/..", d + "/c.mp3", "/c.mp3"}, {d + "/Mus", d + "/Music/a.mp3", ""},
+      {d + "/Music", d + "/c.mp3", ""}, {d + "/Music", d + "/Music", ""},
   };
   for (const auto& c : cases) {
     ProgramResult run = RunQvlib({"tags", "--root", c.root, c.file});
     const json line = json::parse(SplitLines(run.output).at(0));
-    EXPECT_EQ(line["status"], c.path.empty() ? 2 : 0) << c.root << " " << c.file;
-    EXPECT_EQ(run.status, c.path.empty() ? 1 : 0);
+    EXPECT_EQ(line["status"].dump() + std::to_string(run.status), c.path.empty() ? "21" : "00") << c.root << " " << c.file;
     const std::string shown = c.path.empty() ? run.errors : line["path"].get<std::string>();
     EXPECT_TRUE(Has(shown, c.path.empty() ? "is not under the root" : c.path)) << c.root << " " << c.file;
   }
@@ -339,46 +288,36 @@ TEST(TagsCommandTest, OneObjectPerFileInArgumentOrderInTheTagLanguage) {
   // The default tag language comes from the locale; start from none.
   for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) unsetenv(name);
   TempDir drive;
-  // clang-format off
   std::string mp3 = drive.Write("Music/a.mp3", Id3Join({Id3v2Tag(3, {Id3v2Frame(3, "TIT2",
       Id3Utf16(u"T\u00EDtulo \"1\"\xD800")), Id3v2Frame(3, "TPE1", Id3Utf16(u"\U0001F3B5 Band")), Id3v2Frame(3,
       "TCON", Id3Latin("(17)")), Id3v2Frame(3, "TRCK", Id3Latin("3/12"))}), AudioFiller(700), Id3v1Tag({.album = "Disc"})}));
-  // clang-format on
-  std::string aiff = drive.Write("Music/b.aiff", AudioFiller(50)),
-              missing = drive.str(true) + "gone.mp3";
-  std::string legacy = drive.Write(
-      "c.mp3", Id3Join({AudioFiller(300), Id3v1Tag({.title = "\x83\x65", .artist = "\xC0"})}));
-  std::string bad = drive.Write("bad\xFF.mp3", AudioFiller(200));
+  std::string aiff = drive.Write("Music/b.aiff", AudioFiller(50)), missing = drive.str(true) + "gone.mp3",
+              bad = drive.Write("bad\xFF.mp3", AudioFiller(200)),
+              legacy = drive.Write("c.mp3", Id3Join({AudioFiller(300), Id3v1Tag({.title = "\x83\x65", .artist = "\xC0"})}));
   // A root without its final "/" still gives paths that begin with one.
   ProgramResult run = RunQvlib({"tags", "--root", drive.str(), mp3, missing, aiff, bad});
   EXPECT_EQ(run.status, 1) << run.errors;
   std::vector<std::string> lines = SplitLines(run.output);
   ASSERT_EQ(lines.size(), 4u) << run.output;
-  EXPECT_EQ(lines[0],
-            R"({"file": ")" + mp3 + R"(", "status": 0, "type": 1, "size": )" +
-                std::to_string(std::filesystem::file_size(mp3)) +
-                R"(, "track": 3, "genre": "Rock", "artist": "🎵 Band", )"
-                R"("album": "Disc", "title": "Título \"1\"\ud800", "path": "/Music/a.mp3"})");
+  EXPECT_EQ(lines[0], R"({"file": ")" + mp3 + R"(", "status": 0, "type": 1, "size": )" +
+                         std::to_string(std::filesystem::file_size(mp3)) + R"(, "track": 3, "genre": "Rock", "artist": "🎵 Band", )"
+                         R"("album": "Disc", "title": "Título \"1\"\ud800", "path": "/Music/a.mp3"})");
   EXPECT_EQ(lines[1], R"({"file": ")" + missing + R"(", "status": 2})");
   auto third = nlohmann::json::parse(lines[2]);
-  EXPECT_EQ(
-      third["type"].dump() + third["track"].dump() + third["title"].dump() + third["path"].dump(),
-      R"(13null"b.aiff""/Music/b.aiff")");
+  EXPECT_EQ(third["type"].dump() + third["track"].dump() + third["title"].dump() + third["path"].dump(),
+            R"(13null"b.aiff""/Music/b.aiff")");
   EXPECT_EQ(nlohmann::json::parse(lines[3], nullptr, false).size(), 2u);  // valid JSON for any name
   // The tag language: --lang, else the locale, else English.
-  // clang-format off
   const char *ru = "\xD0\x90|\xD1\x93" "e", *ja = "\xEF\xBE\x80|\xE3\x83\x86", *en = "\xC3\x80|\xC6\x92" "e";
   const std::tuple<const char*, const char*, const char*, const char*> langs[] = {
       {"--lang=ru", nullptr, nullptr, ru}, {"--lang=ja", nullptr, nullptr, ja}, {nullptr, nullptr, nullptr, en},
       {nullptr, "ru_RU.UTF-8", nullptr, ru}, {nullptr, "ru_RU.UTF-8", "ja:ru", ja}, {"--lang=de", "ru_RU.UTF-8", "ja:ru", en}};
-  // clang-format on
   for (const auto& [option, lang, language, expected] : langs) {
     lang ? setenv("LANG", lang, 1) : unsetenv("LANG");
     language ? setenv("LANGUAGE", language, 1) : unsetenv("LANGUAGE");
     std::vector<std::string> args = {"tags", legacy};
     if (option) args.insert(args.begin() + 1, {"--lang", option + 7});
     run = RunQvlib(args);
-    EXPECT_EQ(run.status, 0) << run.errors;
     auto line = nlohmann::json::parse(run.output, nullptr, false);
     EXPECT_EQ(line.value("artist", "") + "|" + line.value("title", ""), expected)
         << (option ? option : "-") << (lang ? lang : "-");
@@ -386,10 +325,10 @@ TEST(TagsCommandTest, OneObjectPerFileInArgumentOrderInTheTagLanguage) {
   for (std::vector<std::string> args :
        {std::vector<std::string>{"tags", "--lang", "pt", mp3}, {"tags"}, {"tags", "--bogus", mp3}}) {
     run = RunQvlib(args);
-    EXPECT_EQ(run.status, 64) << args.size();
-    EXPECT_TRUE(!run.errors.empty() && run.output.empty());
+    EXPECT_TRUE(run.status == 64 && !run.errors.empty() && run.output.empty()) << args.size();
   }
 }
 
+// clang-format on
 }  // namespace
 }  // namespace qv::test

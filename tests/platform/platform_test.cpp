@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,35 +15,30 @@
 
 namespace qv::test {
 namespace {
+// clang-format off
 
 namespace fs = std::filesystem;
 
 // Block devices and the root, each mount point once, escapes read back; a
 // block-device test, when given, decides instead.
 TEST(Volumes, MountTableAndNames) {
-  constexpr char kTable[] =
-      "22 1 8:2 / / rw,relatime shared:1 - ext4 /dev/sda2 rw\n"
+  constexpr char kTable[] = "22 1 8:2 / / rw,relatime shared:1 - ext4 /dev/sda2 rw\n"
       "23 22 0:21 / /proc rw,nosuid - proc proc rw\n"
       "40 22 8:17 / /media/me/MY\\040STICK rw,nosuid shared:5 master:2 - vfat /dev/sdb1 rw\n"
-      "41 22 0:40 / /tmp rw - tmpfs tmpfs rw\n"
-      "42 22 8:33 / /media/me/Caf\\303\\251 rw - hfsplus /dev/sdc1 rw\n"
+      "41 22 0:40 / /tmp rw - tmpfs tmpfs rw\n" "42 22 8:33 / /media/me/Caf\\303\\251 rw - hfsplus /dev/sdc1 rw\n"
       "43 22 8:33 / /media/me/Caf\\303\\251 rw - hfsplus /dev/sdc1 rw\n"
-      "44 22 8:49 /sub /srv/bind\\9 rw - ext4 /dev/sdd1 rw\n"
-      "garbage line\n";
+      "44 22 8:49 /sub /srv/bind\\9 rw - ext4 /dev/sdd1 rw\n" "garbage line\n";
   const auto paths = [](const std::vector<MountedVolume>& volumes) {
-    std::vector<std::string> out;
-    for (const auto& v : volumes) out.push_back(v.mount_path + " " + v.type + " " + v.device);
+    std::string out;
+    for (const auto& v : volumes) out += v.mount_path + " " + v.type + " " + v.device + ";";
     return out;
   };
-  EXPECT_EQ(paths(ParseMountInfo(kTable, nullptr)),
-            (std::vector<std::string>{"/ ext4 /dev/sda2", "/media/me/MY STICK vfat /dev/sdb1",
-                                      "/media/me/Café hfsplus /dev/sdc1",
-                                      "/srv/bind\\9 ext4 /dev/sdd1"}));
+  EXPECT_EQ(paths(ParseMountInfo(kTable, nullptr)), "/ ext4 /dev/sda2;/media/me/MY STICK vfat /dev/sdb1;"
+                                                    "/media/me/Café hfsplus /dev/sdc1;/srv/bind\\9 ext4 /dev/sdd1;");
   EXPECT_EQ(paths(ParseMountInfo(kTable, [](const std::string& s) { return s == "/dev/sdb1"; })),
-            (std::vector<std::string>{"/ ext4 /dev/sda2", "/media/me/MY STICK vfat /dev/sdb1"}));
+            "/ ext4 /dev/sda2;/media/me/MY STICK vfat /dev/sdb1;");
   EXPECT_EQ(VolumeDisplayName({"/media/me/MY STICK", "vfat", "/nonexistent/device"}), "MY STICK");
-  EXPECT_EQ(LastPathComponent("/"), "/");
-  EXPECT_EQ(LastPathComponent("/a/bc//"), "bc");
+  EXPECT_EQ(LastPathComponent("/") + LastPathComponent("/a/bc//"), "/bc");
   for (const char* fat : {"msdos", "vfat", "fat"}) EXPECT_EQ(CheckFileSystem(fat), 1u) << fat;
   for (const char* hfs : {"hfs", "hfsplus"}) EXPECT_EQ(CheckFileSystem(hfs), 2u) << hfs;
   for (const char* other : {"ext4", "exfat", "VFAT", "hfsx", ""}) EXPECT_EQ(CheckFileSystem(other), 0u);
@@ -52,25 +48,22 @@ int NoLibrary(const char*, uint32_t) { return -1; }
 int HasLibrary(const char*, uint32_t) { return 0; }
 
 TEST(Volumes, ThisMachineAndItsDriveChecks) {
-  bool root = false;
-  for (const auto& v : MountedLocalVolumes()) root = root || v.mount_path == "/";
-  EXPECT_TRUE(root);
+  const auto volumes = MountedLocalVolumes();
+  EXPECT_TRUE(std::any_of(volumes.begin(), volumes.end(), [](const auto& v) { return v.mount_path == "/"; }));
   test::TempDir dir;
   MountedVolume of_tmp;
   ASSERT_TRUE(VolumeOfPath(dir.str(), &of_tmp));
   EXPECT_EQ(dir.str().rfind(of_tmp.mount_path == "/" ? "" : of_tmp.mount_path + "/", 0), 0u) << of_tmp.mount_path;
   EXPECT_FALSE(VolumeOfPath(dir.str() + "/missing", &of_tmp));
   DriveCheckResult r = MakeCheck(dir.str().c_str(), 2, NoLibrary);
-  EXPECT_EQ(r.check, kDriveNoLibrary);
-  EXPECT_STREQ(r.file_system, "hfs");
+  EXPECT_EQ(std::to_string(r.check) + r.file_system, std::to_string(kDriveNoLibrary) + "hfs");
   r = MakeCheck(dir.str().c_str(), 1, HasLibrary);
-  EXPECT_EQ(r.check, kDriveHasLibrary);
-  EXPECT_STREQ(r.file_system, "msdos");
+  EXPECT_EQ(std::to_string(r.check) + r.file_system, std::to_string(kDriveHasLibrary) + "msdos");
   r = MakeCheck((dir.str() + "/gone").c_str(), 1, HasLibrary);
   EXPECT_EQ(r.problem, DriveProblem::kMissing);
   r = MakeCheck("/", 0, HasLibrary);
-  EXPECT_EQ(r.check, kDriveNotUsable);
-  EXPECT_TRUE(r.problem == DriveProblem::kStartupVolume || r.problem == DriveProblem::kReadOnly);
+  EXPECT_TRUE(r.check == kDriveNotUsable &&
+              (r.problem == DriveProblem::kStartupVolume || r.problem == DriveProblem::kReadOnly));
   r = MakeCheck(dir.str().c_str(), 0, HasLibrary);  // whatever the test machine runs on
   EXPECT_TRUE(CheckFileSystem(r.file_system) != 0 || r.problem == DriveProblem::kNotFatOrHfs);
   EXPECT_EQ(CheckPath(dir.str().c_str()), -1);
@@ -86,37 +79,33 @@ TEST(FileOps, CopyNeverOverwritesAndLeavesNoPartialTarget) {
   EXPECT_FALSE(CopyFileNoOverwrite(a.c_str(), c.c_str()));
   EXPECT_EQ(ReadFileBytes(c), std::vector<uint8_t>{1});
   EXPECT_FALSE(CopyFileNoOverwrite((dir.str(true) + "none").c_str(), (dir.str(true) + "d").c_str()));
-  EXPECT_TRUE(CopyFileNoOverwrite(dir.Write("e", {}).c_str(), (dir.str(true) + "f").c_str()));
-  EXPECT_EQ(fs::file_size(dir.path() / "f"), 0u);
+  EXPECT_TRUE(CopyFileNoOverwrite(dir.Write("e", {}).c_str(), (dir.str(true) + "f").c_str()) &&
+              fs::file_size(dir.path() / "f") == 0);
   for (FileOp op : {FileOp::kRead, FileOp::kWrite, FileOp::kFsync, FileOp::kClose}) {
     FaultyFileDoor door;
     door.FailNth(op, op == FileOp::kRead || op == FileOp::kWrite ? 2 : 1);
-    {
-      ScopedFileDoor scoped(&door);
-      EXPECT_FALSE(CopyFileNoOverwrite(a.c_str(), (dir.str(true) + "t").c_str()));
-    }
-    EXPECT_TRUE(door.Fired());
-    EXPECT_FALSE(fs::exists(dir.path() / "t")) << static_cast<int>(op);
+    std::optional<ScopedFileDoor> scoped(std::in_place, &door);
+    EXPECT_FALSE(CopyFileNoOverwrite(a.c_str(), (dir.str(true) + "t").c_str()));
+    scoped.reset();
+    EXPECT_TRUE(door.Fired() && !fs::exists(dir.path() / "t")) << static_cast<int>(op);
   }
   EXPECT_FALSE(fs::exists(dir.path() / "d"));
 }
 
 TEST(FileOps, ListRegularFilesAndRemove) {
   TempDir dir;
-  dir.Write("x", {1});
-  dir.Write("sub/y", {2});
+  dir.Write("x", {1}), dir.Write("sub/y", {2});
   fs::create_symlink(dir.path() / "x", dir.path() / "link");
   std::vector<std::string> names;
   ASSERT_TRUE(ListDirectory(dir.str().c_str(), &names));
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"link", "sub", "x"}));
-  EXPECT_TRUE(IsRegularFileNoFollow((dir.path() / "x").c_str()));
-  EXPECT_FALSE(IsRegularFileNoFollow((dir.path() / "link").c_str()));
-  EXPECT_FALSE(IsRegularFileNoFollow((dir.path() / "sub").c_str()));
+  for (const char* name : {"x", "link", "sub"})
+    EXPECT_EQ(IsRegularFileNoFollow((dir.path() / name).c_str()), name[0] == 'x') << name;
   EXPECT_FALSE(ListDirectory((dir.path() / "none").c_str(), &names));
-  EXPECT_TRUE(RemovePath((dir.path() / "x").c_str()));
-  EXPECT_FALSE(RemovePath((dir.path() / "x").c_str()));
+  EXPECT_TRUE(RemovePath((dir.path() / "x").c_str()) && !RemovePath((dir.path() / "x").c_str()));
 }
 
+// clang-format on
 }  // namespace
 }  // namespace qv::test

@@ -10,20 +10,19 @@ void PutSize(Bytes* out, uint32_t v, int bytes, int bits) {
 
 }  // namespace
 
+// clang-format off
 // Byte by byte: GCC 12 takes the block copies of vector::insert, inlined at
 // -O3, for writes out of bounds.
 Bytes Id3Join(std::initializer_list<Bytes> parts) {
   Bytes out;
-  for (const Bytes& p : parts)
-    for (uint8_t b : p) out.push_back(b);
+  for (const Bytes& p : parts) for (uint8_t b : p) out.push_back(b);
   return out;
 }
 
-Bytes RawBytes(std::string_view s) {
-  Bytes out;
-  for (char c : s) out.push_back(static_cast<uint8_t>(c));
-  return out;
-}
+Bytes RawBytes(std::string_view s) { return Bytes(s.begin(), s.end()); }
+Bytes Id3Latin(std::string_view bytes) { return Id3Payload(0, RawBytes(bytes)); }
+Bytes Id3Utf8(std::string_view utf8) { return Id3Payload(3, RawBytes(utf8)); }
+Bytes Id3Payload(uint8_t encoding, const Bytes& text) { return Id3Join({{encoding}, text}); }
 
 Bytes AudioFiller(size_t length) {
   Bytes out(length);
@@ -39,8 +38,7 @@ Bytes AudioFiller(size_t length) {
 Bytes Id3v1Tag(const Id3v1Fields& f) {
   Bytes out = {'T', 'A', 'G'};
   auto put = [&](const std::string& text, size_t size) {
-    for (size_t i = 0; i < size; ++i)
-      out.push_back(static_cast<uint8_t>(i < text.size() ? text[i] : f.pad));
+    for (size_t i = 0; i < size; ++i) out.push_back(static_cast<uint8_t>(i < text.size() ? text[i] : f.pad));
   };
   put(f.title, 30), put(f.artist, 30), put(f.album, 30), put(f.year, 4), put(f.comment, 30);
   if (f.track >= 0) out[125] = 0, out[126] = static_cast<uint8_t>(f.track);
@@ -48,40 +46,22 @@ Bytes Id3v1Tag(const Id3v1Fields& f) {
   return out;
 }
 
-Bytes Id3Latin(std::string_view bytes) {
-  return Id3Payload(0, RawBytes(bytes));
-}
-Bytes Id3Utf8(std::string_view utf8) {
-  return Id3Payload(3, RawBytes(utf8));
-}
-
 Bytes Id3Utf16(std::u16string_view text, Bom bom) {
-  Bytes out = {1};
-  if (bom != Bom::kNone) out.push_back(bom == Bom::kLittle ? 0xFF : 0xFE);
-  if (bom != Bom::kNone) out.push_back(bom == Bom::kLittle ? 0xFE : 0xFF);
+  const bool little = bom == Bom::kLittle;
+  Bytes out = bom == Bom::kNone ? Bytes{1} : little ? Bytes{1, 0xFF, 0xFE} : Bytes{1, 0xFE, 0xFF};
   for (char16_t c : text) {
     uint8_t lo = static_cast<uint8_t>(c), hi = static_cast<uint8_t>(c >> 8);
-    out.push_back(bom == Bom::kLittle ? lo : hi);
-    out.push_back(bom == Bom::kLittle ? hi : lo);
+    out.insert(out.end(), {little ? lo : hi, little ? hi : lo});
   }
   return out;
-}
-
-Bytes Id3Payload(uint8_t encoding, const Bytes& text) {
-  return Id3Join({{encoding}, text});
 }
 
 Bytes Id3v2Frame(int major, std::string_view id, const Bytes& data, const Id3v2FrameOptions& o) {
   Bytes out = RawBytes(id);
   uint32_t size = o.claimed_size.value_or(static_cast<uint32_t>(data.size()));
-  bool syncsafe =
-      o.size_form == FrameSize::kSyncsafe || (o.size_form == FrameSize::kNatural && major == 4);
-  if (major == 2) {
-    PutSize(&out, size, 3, 8);
-  } else {
-    PutSize(&out, size, 4, syncsafe ? 7 : 8);
-    out.insert(out.end(), {o.flags1, o.flags2});
-  }
+  bool syncsafe = o.size_form == FrameSize::kSyncsafe || (o.size_form == FrameSize::kNatural && major == 4);
+  PutSize(&out, size, major == 2 ? 3 : 4, syncsafe ? 7 : 8);
+  if (major != 2) out.insert(out.end(), {o.flags1, o.flags2});
   return Id3Join({out, data});
 }
 
@@ -94,5 +74,6 @@ Bytes Id3v2Tag(int major, const std::vector<Bytes>& frames, const Id3v2TagOption
   PutSize(&out, o.claimed_size.value_or(static_cast<uint32_t>(body.size())), 4, 7);
   return Id3Join({out, body});
 }
+// clang-format on
 
 }  // namespace qv::test

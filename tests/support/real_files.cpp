@@ -18,21 +18,20 @@ namespace {
 
 bool Succeeded(const std::vector<std::string>& argv, const ProgramResult& result) {
   if (result.status == 0) return true;
-  ADD_FAILURE() << argv[0] << (result.status == 127 ? " is missing (scripts/install-deps)" : "")
-                << " failed with " << result.status << ": " << argv.back() << "\n"
-                << result.errors;
+  ADD_FAILURE() << argv[0] << (result.status == 127 ? " is missing (scripts/install-deps)" : "") << " failed with "
+                << result.status << ": " << argv.back() << "\n" << result.errors;
   return false;
 }
 
+// clang-format off
 std::vector<std::string> CodecOptions(const std::string& path) {
   std::string ext = std::filesystem::path(path).extension().string();
   for (auto& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  // clang-format off
-  if (ext == ".mp3") return {"-ar", "22050", "-c:a", "libmp3lame", "-b:a", "32k", "-id3v2_version", "0", "-write_xing", "0"};
-  // clang-format on
-  if (ext == ".m4a" || ext == ".mp4") return {"-ar", "22050", "-c:a", "aac", "-b:a", "24k"};
-  return {"-ar", "8000", "-c:a", ext == ".wav" ? "pcm_u8" : "pcm_s16be"};
+  if (ext == ".mp3") return {"-ac", "1", "-ar", "22050", "-c:a", "libmp3lame", "-b:a", "32k", "-id3v2_version", "0", "-write_xing", "0"};
+  if (ext == ".m4a" || ext == ".mp4") return {"-ac", "1", "-ar", "22050", "-c:a", "aac", "-b:a", "24k"};
+  return {"-ac", "1", "-ar", "8000", "-c:a", ext == ".wav" ? "pcm_u8" : "pcm_s16be"};
 }
+// clang-format on
 
 }  // namespace
 
@@ -55,11 +54,8 @@ ProgramResult RunProgram(const std::vector<std::string>& argv) {
   int status = 0;
   if (child > 0 && waitpid(child, &status, 0) == child)
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  auto text = [](const std::string& path) {
-    auto bytes = ReadFileBytes(path);
-    return std::string(bytes.begin(), bytes.end());
-  };
-  result.output = text(out), result.errors = text(err);
+  const auto output = ReadFileBytes(out), errors = ReadFileBytes(err);
+  result.output.assign(output.begin(), output.end()), result.errors.assign(errors.begin(), errors.end());
   return result;
 }
 
@@ -79,21 +75,19 @@ std::vector<std::string> SplitLines(const std::string& text) {
 }
 
 bool MakeAudio(const std::string& path, const std::vector<std::string>& options, bool cover) {
-  std::vector<std::string> argv = {"ffmpeg", "-hide_banner", "-loglevel", "error", "-nostdin",
-                                   "-y",     "-f",           "lavfi",     "-i",    "sine=d=0.5"};
+  std::vector<std::string> argv = {"ffmpeg", "-hide_banner", "-loglevel", "error", "-nostdin", "-y", "-f", "lavfi",
+                                   "-i", "sine=d=0.5"};
   if (cover)
     argv.insert(argv.end(), {"-f", "lavfi", "-i", "testsrc=s=64x64:d=0.04", "-frames:v", "1", "-map", "0:a",
                              "-map", "1:v", "-c:v", "png", "-disposition:v", "attached_pic"});
   auto codec = CodecOptions(path);
-  argv.insert(argv.end(), {"-ac", "1"});
   argv.insert(argv.end(), codec.begin(), codec.end());
   argv.insert(argv.end(), options.begin(), options.end());
   argv.push_back(path);
   return Succeeded(argv, RunProgram(argv));
 }
 
-bool Surround(const std::string& path, const std::vector<uint8_t>& before,
-              const std::vector<uint8_t>& after) {
+bool Surround(const std::string& path, const std::vector<uint8_t>& before, const std::vector<uint8_t>& after) {
   std::vector<uint8_t> content = ReadFileBytes(path);
   if (content.empty()) return ADD_FAILURE() << "cannot read " << path, false;
   content.insert(content.begin(), before.begin(), before.end());
@@ -102,8 +96,6 @@ bool Surround(const std::string& path, const std::vector<uint8_t>& before,
   return true;
 }
 
-std::string Utf8Of(const uint16_t* text) {
-  return Utf16ToUtf8(text, SIZE_MAX, LoneSurrogate::kEscape);
-}
+std::string Utf8Of(const uint16_t* text) { return Utf16ToUtf8(text, SIZE_MAX, LoneSurrogate::kEscape); }
 
 }  // namespace qv::test

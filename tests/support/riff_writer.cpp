@@ -1,29 +1,18 @@
 #include "support/riff_writer.h"
 
-#include <span>
-
-#include "platform/byte_order.h"
 #include "support/id3_writer.h"
 
 namespace qv::test {
 namespace {
 
-Bytes Le32(uint32_t v) {
-  Bytes b(4);
-  StoreLe32(std::span<uint8_t>(b), 0, v);
-  return b;
-}
-
-Bytes Id(std::string_view id) {
-  Bytes out;
-  for (char c : id.substr(0, 4)) out.push_back(static_cast<uint8_t>(c));
-  return out;
-}
+Bytes Id(std::string_view id) { return RawBytes(id.substr(0, 4)); }
 
 }  // namespace
 
+// clang-format off
 Bytes RiffChunkClaiming(std::string_view id, uint32_t size, const Bytes& body) {
-  return JoinBytes({Id(id), Le32(size), body});
+  // The size little-endian, as the format stores it.
+  return JoinBytes({Id(id), {uint8_t(size), uint8_t(size >> 8), uint8_t(size >> 16), uint8_t(size >> 24)}, body});
 }
 
 Bytes RiffChunk(std::string_view id, const Bytes& body) {
@@ -33,13 +22,11 @@ Bytes RiffChunk(std::string_view id, const Bytes& body) {
 }
 
 Bytes RiffFile(std::string_view form, const Bytes& chunks) {
-  return JoinBytes({Id("RIFF"), Le32(static_cast<uint32_t>(4 + chunks.size())), Id(form), chunks});
+  return JoinBytes({RiffChunkClaiming("RIFF", static_cast<uint32_t>(4 + chunks.size()), Id(form)), chunks});
 }
 
-Bytes RiffFmt() {
-  // PCM, mono, 8000 Hz, 16000 bytes a second, 2-byte blocks of 16 bits.
-  return RiffChunk("fmt ", {1, 0, 1, 0, 0x40, 0x1F, 0, 0, 0x80, 0x3E, 0, 0, 2, 0, 16, 0});
-}
+// PCM, mono, 8000 Hz, 16000 bytes a second, 2-byte blocks of 16 bits.
+Bytes RiffFmt() { return RiffChunk("fmt ", {1, 0, 1, 0, 0x40, 0x1F, 0, 0, 0x80, 0x3E, 0, 0, 2, 0, 16, 0}); }
 
 Bytes RiffData(uint32_t length) {
   Bytes body(length);
@@ -47,16 +34,11 @@ Bytes RiffData(uint32_t length) {
   return RiffChunk("data", body);
 }
 
-Bytes RiffText(std::string_view id, std::string_view text) {
-  return RiffChunk(id, JoinBytes({RawBytes(text), {0}}));
-}
-
-Bytes RiffList(const Bytes& sub_chunks) {
-  return RiffChunk("LIST", JoinBytes({Id("INFO"), sub_chunks}));
-}
-
+Bytes RiffText(std::string_view id, std::string_view text) { return RiffChunk(id, JoinBytes({RawBytes(text), {0}})); }
+Bytes RiffList(const Bytes& sub_chunks) { return RiffChunk("LIST", JoinBytes({Id("INFO"), sub_chunks})); }
 Bytes WaveFileWithInfo(const Bytes& sub_chunks) {
   return RiffFile("WAVE", JoinBytes({RiffFmt(), RiffData(100), RiffList(sub_chunks)}));
 }
+// clang-format on
 
 }  // namespace qv::test

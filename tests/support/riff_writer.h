@@ -2,9 +2,6 @@
 // LIST INFO texts.
 #pragma once
 
-#include <cstdint>
-#include <string_view>
-
 #include "support/mp4_writer.h"
 
 namespace qv::test {

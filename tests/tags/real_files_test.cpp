@@ -16,29 +16,28 @@
 
 namespace qv::test {
 namespace {
+// clang-format off
 
 namespace fs = std::filesystem;
+bool Has(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
 
-constexpr int kJa = 0, kZh = 1, kEn = 2, kRu = 8;
+constexpr int kJa = 0, kEn = 2, kRu = 8;
 
-std::vector<std::string> Metadata(const std::string& title, const std::string& artist,
-                                  const std::string& genre, const std::string& track) {
-  return {"-metadata", "title=" + title,    "-metadata", "artist=" + artist,
-          "-metadata", "album=Paper Boats", "-metadata", "genre=" + genre,
-          "-metadata", "track=" + track};
+std::vector<std::string> Metadata(const std::string& title, const std::string& artist, const std::string& genre,
+                                  const std::string& track) {
+  return {"-metadata", "title=" + title, "-metadata", "artist=" + artist, "-metadata", "album=Paper Boats",
+          "-metadata", "genre=" + genre, "-metadata", "track=" + track};
 }
 
 class RealFilesTest : public ::testing::Test {
  protected:
-  std::string Make(const std::string& name, std::vector<std::string> options = {},
-                   bool cover = false) {
+  std::string Make(const std::string& name, std::vector<std::string> options = {}, bool cover = false) {
     EXPECT_TRUE(MakeAudio(dir_.str(true) + name, options, cover));
     return dir_.str(true) + name;
   }
   TagRead Read(const std::string& path, int language = kEn) {
     TagRead r = ReadTags(path, dir_.str(true), language);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.size, ReadFileBytes(path).size());
+    EXPECT_TRUE(r.status == 0 && r.size == ReadFileBytes(path).size()) << path;
     return r;
   }
   TempDir dir_;
@@ -54,60 +53,40 @@ TEST_F(RealFilesTest, Id3v2FromFfmpegInEveryLanguage) {
     ASSERT_EQ(ReadFileBytes(path)[3], version[0] - '0');
     for (int language = 0; language < 9; ++language) {
       TagRead r = Read(path, language);
-      EXPECT_EQ(r.Fields(), "Café 日本の歌 🎵|Björk Ørsted|Paper Boats|Rock|3") << language;
-      EXPECT_EQ(r.type, kFileTypeMp3);
+      EXPECT_EQ(r.Fields() + std::to_string(r.type), "Café 日本の歌 🎵|Björk Ørsted|Paper Boats|Rock|31") << language;
     }
   }
 }
 
 TEST_F(RealFilesTest, HandMadeTagsAroundRealAudio) {
-  std::string v22 = Make("old.mp3"), sjis = Make("sjis.Mp3"), plain = Make("Song Name .mp3");
-  auto frame = [](const char* id, std::u16string_view text) {
-    return Id3v2Frame(2, id, Id3Utf16(text));
-  };
-  ASSERT_TRUE(
-      Surround(v22,
-               Id3v2Tag(2, {frame("TT2", u"Früh"), frame("TP1", u"Alte Band"),
-                            frame("TAL", u"Archiv"), frame("TCO", u"(13)"), frame("TRK", u"5/9")}),
-               {}));
-  EXPECT_EQ(Read(v22).Fields(), "Früh|Alte Band|Archiv|Pop|5");
+  std::string sjis = Make("sjis.Mp3"), plain = Make("Song Name .mp3");
   // "テスト" / "さくら" / "季節" in Shift-JIS; other code pages pair the bytes otherwise.
-  // clang-format off
   ASSERT_TRUE(Surround(sjis, {}, Id3v1Tag({.title = "\x83\x65\x83\x58\x83\x67", .artist = "\x82\xB3\x82\xAD\x82\xE7",
                                            .album = "\x8B\x47\x90\xDF", .track = 7, .genre = 146})));
-  // clang-format on
   EXPECT_EQ(Read(sjis, kJa).Fields(), "テスト|さくら|季節|JPop|7");
-  EXPECT_EQ(Read(sjis, kEn).title, "ƒeƒXƒg");
-  EXPECT_EQ(Read(sjis, kRu).title, "ѓeѓXѓg");
-  EXPECT_NE(Read(sjis, kZh).title, "テスト");
+  EXPECT_EQ(Read(sjis, kEn).title + Read(sjis, kRu).title, "ƒeƒXƒgѓeѓXѓg");
   TagRead r = Read(plain);
   EXPECT_EQ(r.Fields() + r.path, "Song Name .mp3||||65535/Song Name .mp3");
 }
 
 TEST_F(RealFilesTest, Mp4AndM4aInEveryLayout) {
-  // clang-format off
   const std::tuple<const char*, bool, bool, int> cases[] = {
       {"plain.m4a", false, false, kFileTypeM4a}, {"fast.M4A", true, false, kFileTypeM4a},
       {"cover.mp4", false, true, kFileTypeMp4}, {"cover.m4a", true, true, kFileTypeM4a}};
-  // clang-format on
   for (const auto& [name, faststart, cover, type] : cases) {
     auto options = Metadata("Harbour", "The Quiet Hours", "(17)", "11/12");
     if (faststart) options.insert(options.end(), {"-movflags", "+faststart"});
     std::string path = Make(name, options, cover);
     auto bytes = ReadFileBytes(path);
     std::string text(bytes.begin(), bytes.end());
-    ASSERT_EQ(text.find("moov") < text.find("mdat"), faststart) << name;
-    ASSERT_EQ(text.find("covr") != std::string::npos, cover) << name;
+    ASSERT_TRUE((text.find("moov") < text.find("mdat")) == faststart && Has(text, "covr") == cover) << name;
     TagRead r = Read(path, kJa);
-    EXPECT_EQ(r.Fields(), "Harbour|The Quiet Hours|Paper Boats|Rock|11") << name;
-    EXPECT_EQ(r.type, type);
+    EXPECT_EQ(r.Fields() + std::to_string(r.type), "Harbour|The Quiet Hours|Paper Boats|Rock|11" + std::to_string(type)) << name;
   }
   // MP4 items win over an ID3v2 tag in front, which fills the rest.
   std::string path = Make("id3.m4a", {"-metadata", "title=From MP4"});
-  ASSERT_TRUE(Surround(path,
-                       Id3v2Tag(3, {Id3v2Frame(3, "TIT2", Id3Latin("From ID3")),
-                                    Id3v2Frame(3, "TPE1", Id3Utf16(u"Only In ID3"))}),
-                       {}));
+  ASSERT_TRUE(Surround(path, Id3v2Tag(3, {Id3v2Frame(3, "TIT2", Id3Latin("From ID3")),
+                                          Id3v2Frame(3, "TPE1", Id3Utf16(u"Only In ID3"))}), {}));
   EXPECT_EQ(Read(path).Fields(), "From MP4|Only In ID3|||65535");
 }
 
@@ -116,15 +95,13 @@ TEST_F(RealFilesTest, WavInfoInTheTagLanguageAndAiffByName) {
   // CP1251 and half a character in Shift-JIS.
   std::string wav = Make("info.wav", Metadata("Levee", "Caf\xE9 Band", "Blues", "4"));
   EXPECT_EQ(Read(wav).Fields(), "Levee|Café Band|Paper Boats|Blues|65535");
-  EXPECT_EQ(Read(wav, kRu).artist, "Cafй Band");
-  EXPECT_EQ(Read(wav, kJa).artist, "?");
+  EXPECT_EQ(Read(wav, kRu).artist + Read(wav, kJa).artist, "Cafй Band?");
   // INFO texts win over an ID3v1 tag at the end, which keeps its track.
   ASSERT_TRUE(Surround(wav, {}, Id3v1Tag({.title = "V1", .artist = "V1", .track = 9})));
   EXPECT_EQ(Read(wav).Fields(), "Levee|Café Band|Paper Boats|Blues|9");
   for (const char* name : {"a.aiff", "C.AIF"}) {
     TagRead r = Read(Make(name, Metadata("Tape", "Greyfield", "Rock", "1")));
-    EXPECT_EQ(r.Fields(), std::string(name) + "||||65535");
-    EXPECT_EQ(r.type, kFileTypeAiff);
+    EXPECT_EQ(r.Fields() + std::to_string(r.type), std::string(name) + "||||65535" + std::to_string(kFileTypeAiff));
   }
 }
 
@@ -133,8 +110,7 @@ TEST(DemoDriveTest, IsTheSameTreeEachTimeAndEveryFileReads) {
   fs::path drive = dir.path() / "drive";
   std::map<std::string, std::vector<uint8_t>> runs[2];
   for (auto& files : runs) {
-    ProgramResult made =
-        RunProgram({"/usr/bin/python3", QV_SOURCE_DIR "/tools/make-demo-drive", drive});
+    ProgramResult made = RunProgram({"/usr/bin/python3", QV_SOURCE_DIR "/tools/make-demo-drive", drive});
     ASSERT_EQ(made.status, 0) << made.errors;
     for (const auto& entry : fs::recursive_directory_iterator(drive))
       if (entry.is_regular_file()) files[entry.path().string()] = ReadFileBytes(entry.path());
@@ -157,19 +133,11 @@ TEST(DemoDriveTest, IsTheSameTreeEachTimeAndEveryFileReads) {
       EXPECT_NE(json["title"], "") << line;
     }
   }
-  EXPECT_EQ(read.size(), 3 * runs[0].size());
-  EXPECT_EQ(types.size(), 6u);
-  const auto& paix = read["en/Music/Les Étoiles Filantes/Été à Paris/03 Rue de la Paix.mp3"];
-  EXPECT_EQ(
-      paix["title"].dump() + paix["artist"].dump() + paix["genre"].dump() + paix["track"].dump(),
-      R"("Rue de la Paix""Les Étoiles Filantes""Rock"3)");
-  EXPECT_EQ(
-      read["ru/Legacy code pages/CP1251 (read with --lang ru)/Белые ночи/01 Нева.mp3"]["title"],
-      "Нева");
-  EXPECT_EQ(read["ja/Legacy code pages/Shift-JIS (read with --lang ja)/さくら通り/01 春の風.mp3"]
-                ["album"],
-            "季節");
+  EXPECT_TRUE(read.size() == 3 * runs[0].size() && types.size() == 6u);
+  EXPECT_EQ(read["ru/Legacy code pages/CP1251 (read with --lang ru)/Белые ночи/01 Нева.mp3"]["title"], "Нева");
+  EXPECT_EQ(read["ja/Legacy code pages/Shift-JIS (read with --lang ja)/さくら通り/01 春の風.mp3"]["album"], "季節");
 }
 
+// clang-format on
 }  // namespace
 }  // namespace qv::test
