@@ -30,9 +30,8 @@ constexpr char kMarker[] = "[.ShellClassInfo]\r\nCLSID={645FF040-5081-101B-9F08-
 class ScriptedDirectories : public SystemDirectoryDoor {
  public:
   std::string refuse;  // folder path ending that cannot be opened
-  int hook_after = -1;
+  int hook_after = -1, entries = 0;
   std::function<void()> hook;
-  int entries = 0;
   void* Open(const char* path) override {
     if (!refuse.empty() && std::string_view(path).ends_with(refuse)) return errno = EACCES, nullptr;
     return SystemDirectoryDoor::Open(path);
@@ -46,19 +45,10 @@ class ScriptedDirectories : public SystemDirectoryDoor {
 
 class DriveScanTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    FileListClear();
-    ClearSkippedFolders();
-  }
-  void TearDown() override {
-    SetDirectoryDoor(nullptr);
-    FileListClear();
-  }
+  void SetUp() override { FileListClear(), ClearSkippedFolders(); }
+  void TearDown() override { SetDirectoryDoor(nullptr), FileListClear(); }
   ScanResult Scan() { return searchDirectorySub(state, drive.str().c_str(), 1); }
-  void Touch(const std::string& relative, const std::string& s = "") {
-    drive.Write(relative, std::vector<uint8_t>(s.begin(), s.end()));
-  }
-  // Paths found, relative to the drive root, in any order.
+  void Touch(const std::string& relative, const std::string& s = "") { drive.Write(relative, {s.begin(), s.end()}); }
   Paths Found() const {
     Paths out;
     for (int32_t i = 0; i < FileListCount(); ++i) out.insert(FileListGet(i) + drive.str().size());
@@ -94,9 +84,8 @@ TEST_F(DriveScanTest, FindsAudioFilesOnlyWhereTheWalkMayGo) {
   dirs.refuse = "/locked";
   SetDirectoryDoor(&dirs);
   EXPECT_EQ(Scan(), kScanCarryOn);
-  const Paths expected = {"/Track01.Mp3", "/song.AIFF", "/song.aif", "/xMP3", "/mp3", "/a.m4a",
-                          "/b.AAC", "/c.mp4", "/e.Aiff",
-                          "/1/2/3/4/5/6/7/deepest.mp3", "/real/a.wav", "/a/before-or-after.mp3",
+  const Paths expected = {"/Track01.Mp3", "/song.AIFF", "/song.aif", "/xMP3", "/mp3", "/a.m4a", "/b.AAC", "/c.mp4",
+                          "/e.Aiff", "/1/2/3/4/5/6/7/deepest.mp3", "/real/a.wav", "/a/before-or-after.mp3",
                           "/z/c/later.mp3", "/upper/a.mp3", "/lf/a.mp3", "/short/a.mp3"};
   EXPECT_EQ(Found(), expected);
   EXPECT_EQ(Load(state.FindCount), static_cast<int32_t>(expected.size()));
@@ -105,8 +94,7 @@ TEST_F(DriveScanTest, FindsAudioFilesOnlyWhereTheWalkMayGo) {
             drive.str() + "/a/locked" + std::to_string(EACCES));
   // The root itself is never tested for the marker.
   FileListClear();
-  EXPECT_EQ(searchDirectorySub(state, (drive.str() + "/bin").c_str(), 1), kScanCarryOn);
-  EXPECT_EQ(FileListCount(), 1);
+  EXPECT_TRUE(searchDirectorySub(state, (drive.str() + "/bin").c_str(), 1) == kScanCarryOn && FileListCount() == 1);
 }
 
 TEST_F(DriveScanTest, PathsTooLongForTheScanBuffersAreSkipped) {
@@ -134,20 +122,16 @@ TEST_F(DriveScanTest, CancelStopsTheWalkAndALiftedPauseCarriesOn) {
   dirs.hook_after = 12;
   dirs.hook = [this] { Store(state.Canceling, true), Store(state.CancelFlag, true); };
   SetDirectoryDoor(&dirs);
-  EXPECT_EQ(Scan(), kScanStop);
-  EXPECT_EQ(dirs.entries, 12);
-  EXPECT_LE(Load(state.FindCount), 11);
-  FileListClear();
-  Store(state.CancelFlag, false), Store(state.Canceling, false), Store(state.FindCount, 0);
-  std::thread answer;
+  EXPECT_TRUE(Scan() == kScanStop && dirs.entries == 12 && Load(state.FindCount) <= 11);
+  FileListClear(), Store(state.CancelFlag, false), Store(state.Canceling, false), Store(state.FindCount, 0);
   dirs.entries = 0;
+  std::thread answer;
   dirs.hook = [this, &answer] {
     Store(state.Canceling, true);
     answer = std::thread([this] { usleep(250000), Store(state.Canceling, false); });
   };
   EXPECT_EQ(Scan(), kScanCarryOn);
-  answer.join();
-  EXPECT_EQ(Load(state.FindCount), 40);
+  answer.join(); EXPECT_EQ(Load(state.FindCount), 40);
 }
 
 // A folder of many files, made up by the door: the scan looks at names only.
@@ -166,9 +150,7 @@ class ManyFiles : public SystemDirectoryDoor {
 TEST_F(DriveScanTest, StopsAtOneHundredFiftyThousandFiles) {
   ManyFiles many;
   SetDirectoryDoor(&many);
-  EXPECT_EQ(Scan(), kScanCarryOn);
-  EXPECT_EQ(Load(state.FindCount), kScanFileLimit);
-  EXPECT_EQ(FileListCount(), kFileListCapacity);
+  EXPECT_TRUE(Scan() == kScanCarryOn && Load(state.FindCount) == kScanFileLimit && FileListCount() == kFileListCapacity);
   EXPECT_EQ(FileListAdd("/one/more.mp3"), -1);  // the table refuses to grow past its slots
 }
 

@@ -1,6 +1,5 @@
-// A job front end for tests: records every call the job makes and answers
-// the alerts from a script, so a test can drive a whole job and then look at
-// what the user would have seen.
+// A job front end for tests: records what the user would have seen and
+// answers the Skip/Abort question from a script (Skip once it runs out).
 #pragma once
 
 #include <atomic>
@@ -15,14 +14,9 @@ namespace qv::test {
 
 class ScriptedJobHost : public JobHost {
  public:
-  // Answers for the Skip/Abort question, in order; Skip when the list is empty.
   std::deque<int> unreadable_answers;
 
-  void BeginJob(const ProgressView& view, const char* volume_name) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    first_view = view;
-    volume = volume_name;
-  }
+  void BeginJob(const ProgressView&, const char*) override {}
   void ShowProgress(const ProgressView& view) override {
     std::lock_guard<std::mutex> lock(mutex_);
     last_view = view;
@@ -33,13 +27,8 @@ class ScriptedJobHost : public JobHost {
     int reply = kAnswerDefault;
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      alerts.push_back(code);
-      alert_texts.emplace_back(text);
-      alert_files.emplace_back(file);
-      if (code == 2 && !unreadable_answers.empty()) {
-        reply = unreadable_answers.front();
-        unreadable_answers.pop_front();
-      }
+      alerts.push_back(code), alert_texts.emplace_back(text), alert_files.emplace_back(file);
+      if (code == 2 && !unreadable_answers.empty()) reply = unreadable_answers.front(), unreadable_answers.pop_front();
     }
     answer->Answer(reply);
   }
@@ -47,14 +36,11 @@ class ScriptedJobHost : public JobHost {
   void EndJob(bool succeeded) override { end_succeeded = succeeded; }
 
   // Read after the job has ended.
-  ProgressView first_view{};
   ProgressView last_view{};
-  std::string volume;
   std::atomic<int32_t> bar_maximum{-1};
   std::atomic<bool> cancel_enabled{false};
   std::vector<int> alerts;
-  std::vector<std::string> alert_texts;
-  std::vector<std::string> alert_files;
+  std::vector<std::string> alert_texts, alert_files;
   std::string finish_text;
   bool end_succeeded = false;
 
