@@ -160,6 +160,7 @@ TEST_F(JobFlowTest, CreateSkipsAnUnreadableFileAndBuildsTheLibrary) {
 TEST_F(JobFlowTest, AbortAndFailuresRestoreTheOldLibraryByteForByte) {
   struct Case { const char* name; std::function<void()> arm; int code; } const cases[] = {
       {"abort", [] { g.add = [](const char* p, int i) { return i == 2 ? 2 : AddFileToBuild(p, 2); }; }, 2},
+      {"open", [] { g.open = [] { return 3; }; }, 3},
       {"add", [] { g.add = [](const char* p, int i) { return i == 2 ? 4 : AddFileToBuild(p, 2); }; }, 4},
       {"add data", [] { g.add = [](const char* p, int i) { return i == 4 ? 3 : AddFileToBuild(p, 2); }; }, 3},
       // The new library is complete on the drive when the step reports 4.

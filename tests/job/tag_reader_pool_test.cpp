@@ -91,7 +91,6 @@ TEST(TagReaderPool, SeveralReadersMakeTheLibraryOfOne) {
   }
 }
 
-// The files an update adds are read ahead too, with the same library as the result.
 TEST(TagReaderPool, AnUpdateAddsWhatOneReaderAdds) {
   test::TempDir drive;
   WriteSongs(drive, 0, 100);
