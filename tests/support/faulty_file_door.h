@@ -1,6 +1,5 @@
 // A file door that passes every call to the system door but fails the one the
-// test chooses: the Nth call of one operation, optionally only for paths that
-// contain a given text. Install it with ScopedFileDoor.
+// test chooses. Install it with ScopedFileDoor.
 #pragma once
 
 #include <string>
