@@ -63,10 +63,6 @@ struct TestDrive {
     }
     fs::create_directories(path);
   }
-  void LibraryFiles(int count) {
-    for (int i = 0; i < count; ++i)
-      dir.Write(std::string("STICK/QUORVEN/LIBRARY/") + kLibraryFiles[i], {1});
-  }
   bool HasLibrary() const { return fs::exists(path + "/QUORVEN/LIBRARY/QVDB.DB"); }
 };
 
@@ -101,11 +97,8 @@ class MakeStartTest : public QObject {
     QTest::newRow("no library") << 0 << 1 << kAsk.arg("create");
     QTest::newRow("two of three files") << 2 << 1 << kAsk.arg("create");
     QTest::newRow("library") << 3 << 1 << kAsk.arg("update");
-    QTest::newRow("HFS library, Create chosen")
-        << 3 << 2
-        << "A previous Library has been located on the selected drive!\nAre you sure you want to "
-           "overwrite this?" +
-               kSettings;
+    QTest::newRow("HFS library, Create chosen") << 3 << 2 << "A previous Library has been located on "
+        "the selected drive!\nAre you sure you want to overwrite this?" + kSettings;
     QTest::newRow("neither FAT nor HFS") << 0 << 0 << QString();
   }
   void DriveCheckSetsTheChoiceAndTheQuestion() {
@@ -113,7 +106,8 @@ class MakeStartTest : public QObject {
     QFETCH(int, kind);
     QFETCH(QString, question);
     TestDrive d("STICK", 1);
-    if (library_files > 0) d.LibraryFiles(library_files);
+    for (int i = 0; i < library_files; ++i)
+      d.dir.Write(std::string("STICK/QUORVEN/LIBRARY/") + kLibraryFiles[i], {1});
     if (kind == 2) fs::rename(d.path + "/QUORVEN", d.path + "/.QUORVEN");
     auto c = Launch({{"/nowhere", "GONE", 1}, {d.path, "STICK", static_cast<uint32_t>(kind)}});
     c->applicationDidFinishLaunching();
@@ -130,10 +124,9 @@ class MakeStartTest : public QObject {
     QCOMPARE(o.UpdateButton->isEnabled(), library);
     if (kind == 2) o.CreateButton->setChecked(true);
     o.Start->click();
-    QCOMPARE(VisibleBox()->windowModality(), Qt::WindowModal);
-    QCOMPARE(Answer("Cancel"), question);
-    QVERIFY(c->driver() == nullptr && o.MainWindow->isVisible());
-    QCOMPARE(fs::exists(d.path + "/QUORVEN"), library_files > 0 && kind == 1);
+    QVERIFY(VisibleBox()->windowModality() == Qt::WindowModal && Answer("Cancel") == question);
+    QVERIFY(c->driver() == nullptr && o.MainWindow->isVisible() &&
+            fs::exists(d.path + "/QUORVEN") == (library_files > 0 && kind == 1));
   }
 
   void MountsMoveOrDropTheSelectedDrive() {
@@ -144,8 +137,8 @@ class MakeStartTest : public QObject {
     o.VolumeNames->setCurrentIndex(1);
     g_mounted.push_back({"/dev/null/c", "vfat", "tmpfs"});
     QTRY_COMPARE(o.VolumeNames->count(), 3);
-    QVERIFY(o.VolumeNames->currentText() == "B" && c->ComboSelectVolume() == 2);
-    QVERIFY(o.VolumeNames->currentIndex() == 2 && o.Start->isEnabled());
+    QVERIFY(o.VolumeNames->currentText() == "B" && c->ComboSelectVolume() == 2 &&
+            o.VolumeNames->currentIndex() == 2 && o.Start->isEnabled());
     // Dismissing a list puts back the committed choice over a mere highlight.
     o.ConboLang->setCurrentIndex(7);
     for (auto [box, chosen] : {std::pair{o.VolumeNames, 2}, {o.ConboLang, 7}}) {
@@ -156,8 +149,8 @@ class MakeStartTest : public QObject {
     }
     c->extra_drives().clear();
     QTRY_COMPARE(o.VolumeNames->count(), 2);
-    QCOMPARE(o.VolumeNames->placeholderText(), QString("Please Select Drive."));
-    QVERIFY(o.VolumeNames->currentIndex() == -1 && c->ComboSelectVolume() == -1);
+    QVERIFY(o.VolumeNames->placeholderText() == "Please Select Drive." &&
+            o.VolumeNames->currentIndex() == -1 && c->ComboSelectVolume() == -1);
     QVERIFY(!o.Start->isEnabled() && !o.RadioButton->isEnabled() && c->NowPath().empty());
   }
 
@@ -182,8 +175,7 @@ class MakeStartTest : public QObject {
     o.VolumeNames->setCurrentIndex(0);
     o.Start->click();
     Answer("OK");
-    QVERIFY(o.RunWindow->isVisible() && !o.MainWindow->isVisible());
-    QCOMPARE(o.RunMessage->text(), QString("Creating.."));
+    QVERIFY(o.RunWindow->isVisible() && !o.MainWindow->isVisible() && o.RunMessage->text() == "Creating..");
     for (const QString& step : script) {
       if (step.startsWith("Cancel:")) {
         QTRY_VERIFY_WITH_TIMEOUT(o.Process->text().toInt() > 0 && o.Cancel->isEnabled(), 10000);
@@ -200,14 +192,13 @@ class MakeStartTest : public QObject {
       QCOMPARE(Answer("Finish"), finish);
       QCOMPARE(o.RunWindow->windowTitle() + " " + o.Total->text(),
                QString("100% STICK ") + (script.isEmpty() ? "8" : "9"));
-      QCOMPARE(o.Progress->value(), o.Progress->maximum());
-      QCOMPARE(test::RunQvlib({"check", d.path, "--fs", "fat", "--created"}).status, 0);
+      QVERIFY(o.Progress->value() == o.Progress->maximum() &&
+              test::RunQvlib({"check", d.path, "--fs", "fat", "--created"}).status == 0);
     }
     QTRY_VERIFY_WITH_TIMEOUT(c->driver()->Finished(), 10000);
     QTRY_VERIFY(o.MainWindow->isVisible() && !o.RunWindow->isVisible() &&
                 o.VolumeNames->currentIndex() == -1);
-    QCOMPARE(d.HasLibrary(), !finish.isEmpty());
-    QVERIFY(!o.Start->isEnabled() && !o.CreateButton->isChecked());
+    QVERIFY(d.HasLibrary() == !finish.isEmpty() && !o.Start->isEnabled() && !o.CreateButton->isChecked());
   }
 
   void OpenedItemsRunOneJobOrExplainWhyNot_data() {
@@ -217,9 +208,8 @@ class MakeStartTest : public QObject {
     QTest::addColumn<QString>("alert");
     QTest::newRow("one drive") << QStringList{"$"} << "";
     QTest::newRow("one drive, Cancel") << QStringList{"$", "Cancel"} << "";
-    QTest::newRow("two drives")
-        << QStringList{"$", "$"}
-        << "Cannot make the library for multiple devices.\nError Code : E-05";
+    QTest::newRow("two drives") << QStringList{"$", "$"}
+                                << "Cannot make the library for multiple devices.\nError Code : E-05";
     QTest::newRow("folder") << QStringList{"$/Music"}
                             << "Can only create a Library in the Root Drectory.\nError Code : E-01";
     QTest::newRow("unusable") << QStringList{"$", "ext4"}
@@ -236,18 +226,17 @@ class MakeStartTest : public QObject {
     opened.replaceInStrings("$", QString::fromStdString(d.path));
     c->applicationOpenFiles(opened);
     c->applicationDidFinishLaunching();
-    QCOMPARE(c->RunFlag(), kAutomaticMode);
-    QCOMPARE(VisibleBox()->windowModality(), Qt::ApplicationModal);
+    QVERIFY(c->RunFlag() == kAutomaticMode && VisibleBox()->windowModality() == Qt::ApplicationModal);
     if (alert.isEmpty()) {
       QVERIFY(Answer(decline ? "Cancel" : "OK").contains("Selected Drive : 50% <b>off"));
-      if (!decline) QCOMPARE(Answer("Finish"), QString("2 files are processed."));
-      if (!decline) QCOMPARE(c->outlets().RunWindow->windowTitle(), QString("100% 50% <b>off"));
+      if (!decline)
+        QVERIFY(Answer("Finish") == "2 files are processed." &&
+                c->outlets().RunWindow->windowTitle() == "100% 50% <b>off");
     } else {
       QCOMPARE(Answer("OK"), alert);
     }
     QTRY_COMPARE(quit.count(), 1);
-    QVERIFY(!c->outlets().MainWindow->isVisible());
-    QCOMPARE(d.HasLibrary(), alert.isEmpty() && !decline);
+    QVERIFY(!c->outlets().MainWindow->isVisible() && d.HasLibrary() == (alert.isEmpty() && !decline));
   }
 };
 

@@ -65,20 +65,15 @@ class SweepDoor : public SystemFileDoor {
     errno = fault_ == Fault::kNoSpace ? ENOSPC : EIO;
     return true;
   }
-  Fault fault_;
-  long nth_;
-  bool every_;
+  const Fault fault_;
+  const long nth_, every_;
 };
 
 uint32_t g_record_bytes = 0;  // small, so that the batches spill
 
 // A job kind of the sweeps; fail_last makes its last engine step fail after
 // everything else was written, so that the restore runs.
-struct Job {
-  const char* name;
-  bool create;
-  bool fail_last;
-};
+struct Job { const char* name; bool create, fail_last; };
 constexpr Job kCreate{"create", true, false}, kFailingCreate{"create", true, true};
 constexpr Job kSweptJobs[] = {kCreate, {"update", false, false}};
 
@@ -134,9 +129,7 @@ class DriveSafetyTest : public ::testing::Test {
       const std::string n = std::to_string(i), song = "Music/" + std::to_string(i % 5) + "/" + n;
       test::Id3v1Fields tag{"Song " + n, "Artist " + std::to_string(i % 7), "Album " + n};
       drive_.Write(song + ".mp3", test::Id3Join({test::AudioFiller(1500), test::Id3v1Tag(tag)}));
-      if (i + 1 == files) {
-        ASSERT_EQ(RunJob(root_), 0);
-      }
+      if (i + 1 == files) { ASSERT_EQ(RunJob(root_), 0); }
       if (i < files / 4) gone.push_back(drive_.path() / (song + ".mp3"));
     }
     for (const fs::path& song : gone) fs::remove(song);
@@ -146,8 +139,7 @@ class DriveSafetyTest : public ::testing::Test {
   }
   void TearDown() override { EXPECT_TRUE(Snapshot(drive_.path() / "Music", true) == audio_); }
   void Reset() const {
-    fs::remove_all(top_);
-    fs::copy(pristine_.path(), top_, fs::copy_options::recursive);
+    fs::remove_all(top_), fs::copy(pristine_.path(), top_, fs::copy_options::recursive);
   }
   // The library passes the check and, if listed, lists exactly the songs on the drive.
   bool GoodLibrary(bool listed = true) const {
@@ -183,8 +175,7 @@ TEST_F(DriveSafetyTest, WriteFaultSweep) {
         SweepDoor door(fault, n);
         const int r = RunJob(root_, job, &door);
         const bool ok = r == 0 ? GoodLibrary() : (r == 3 || r == 4) && Snapshot(top_) == old_;
-        EXPECT_TRUE(ok) << job.name << " fault " << static_cast<int>(fault) << " at " << n << ": "
-                        << r;
+        EXPECT_TRUE(ok) << job.name << " fault " << static_cast<int>(fault) << " at " << n;
         ++injected, intact += ok;
       }
     }
@@ -235,13 +226,9 @@ TEST_F(DriveSafetyTest, CrashSweep) {
 TEST_F(DriveSafetyTest, CraftedAndHeldDrives) {
   test::TempDir outside;
   outside.Write("QVTL.DB", {1, 2, 3});
-  const char* rows[][2] = {{"QUORVEN", "link"},
-                           {"QUORVEN/LIBRARY", "link"},
-                           {"QUORVEN/LIBRARY/QVTL.DB", "link"},
-                           {"QUORVEN/LIBRARY/QVBL.DB", "fifo"},
-                           {"Music/0/desktop.ini", "fifo"},
-                           {"QUORVEN/LIBRARY/mine", "file"},
-                           {"QUORVEN", "held"}};
+  const char* rows[][2] = {{"QUORVEN", "link"}, {"QUORVEN/LIBRARY", "link"},
+      {"QUORVEN/LIBRARY/QVTL.DB", "link"}, {"QUORVEN/LIBRARY/QVBL.DB", "fifo"},
+      {"Music/0/desktop.ini", "fifo"}, {"QUORVEN/LIBRARY/mine", "file"}, {"QUORVEN", "held"}};
   for (const auto& [where, what] : rows) {
     SCOPED_TRACE(std::string(where) + " " + what);
     Reset();

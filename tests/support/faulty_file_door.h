@@ -1,6 +1,5 @@
 // A file door that passes every call to the system door but fails the one the
-// test chooses: the Nth call of one operation, optionally only for paths that
-// contain a given text. Install it with ScopedFileDoor.
+// test chooses. Install it with ScopedFileDoor.
 #pragma once
 
 #include <string>
@@ -15,26 +14,28 @@ class FaultyFileDoor : public SystemFileDoor {
  public:
   // Fails the nth (1-based) call of op from now on; 0 disarms. path_filter, when
   // not empty, limits the counting of path-taking calls (open, mkdir, remove,
-  // rename) to paths containing it.
-  void FailNth(FileOp op, int nth, std::string path_filter = {});
-  // Fails every call of op from the nth on.
-  void FailFrom(FileOp op, int nth, std::string path_filter = {});
+  // rename) to paths containing it. FailFrom fails every call from the nth on.
+  void FailNth(FileOp op, int nth, std::string path_filter = {}, bool sticky = false);
+  void FailFrom(FileOp op, int nth, std::string filter = {}) { FailNth(op, nth, filter, true); }
   int Calls(FileOp op) const { return calls_[static_cast<int>(op)]; }
   bool Fired() const { return fired_; }
 
-  int Open(const char* path, int flags, unsigned mode) override;
-  int64_t Read(int fd, void* buffer, size_t count) override;
-  int64_t Write(int fd, const void* buffer, size_t count) override;
-  int64_t Seek(int fd, int64_t offset, int whence) override;
-  int Close(int fd) override;
-  int Fchmod(int fd, unsigned mode) override;
-  int Fsync(int fd) override;
-  int Mkdir(const char* path, unsigned mode) override;
-  int Remove(const char* path) override;
-  int Rename(const char* from, const char* to) override;
+  int Open(const char* p, int f, unsigned m) override { return Fail(Op::kOpen, p) ? -1 : S::Open(p, f, m); }
+  int64_t Read(int fd, void* b, size_t n) override { return Fail(Op::kRead) ? -1 : S::Read(fd, b, n); }
+  int64_t Write(int fd, const void* b, size_t n) override { return Fail(Op::kWrite) ? -1 : S::Write(fd, b, n); }
+  int64_t Seek(int fd, int64_t o, int w) override { return Fail(Op::kSeek) ? -1 : S::Seek(fd, o, w); }
+  // A failed close still releases the descriptor, as on Linux.
+  int Close(int fd) override { return Fail(Op::kClose) | (S::Close(fd) != 0) ? -1 : 0; }
+  int Fchmod(int fd, unsigned m) override { return Fail(Op::kFchmod) ? -1 : S::Fchmod(fd, m); }
+  int Fsync(int fd) override { return Fail(Op::kFsync) ? -1 : S::Fsync(fd); }
+  int Mkdir(const char* p, unsigned m) override { return Fail(Op::kMkdir, p) ? -1 : S::Mkdir(p, m); }
+  int Remove(const char* p) override { return Fail(Op::kRemove, p) ? -1 : S::Remove(p); }
+  int Rename(const char* a, const char* b) override { return Fail(Op::kRename, a) ? -1 : S::Rename(a, b); }
 
  private:
-  bool ShouldFail(FileOp op, const char* path);
+  using Op = FileOp;
+  using S = SystemFileDoor;
+  bool Fail(FileOp op, const char* path = nullptr);
 
   int calls_[static_cast<int>(FileOp::kCount)] = {};
   FileOp op_ = FileOp::kCount;
