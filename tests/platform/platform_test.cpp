@@ -92,20 +92,6 @@ TEST(FileOps, CopyNeverOverwritesAndLeavesNoPartialTarget) {
   EXPECT_FALSE(fs::exists(dir.path() / "d"));
 }
 
-TEST(FileOps, ListRegularFilesAndRemove) {
-  TempDir dir;
-  dir.Write("x", {1}), dir.Write("sub/y", {2});
-  fs::create_symlink(dir.path() / "x", dir.path() / "link");
-  std::vector<std::string> names;
-  ASSERT_TRUE(ListDirectory(dir.str().c_str(), &names));
-  std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, (std::vector<std::string>{"link", "sub", "x"}));
-  for (const char* name : {"x", "link", "sub"})
-    EXPECT_EQ(IsRegularFileNoFollow((dir.path() / name).c_str()), name[0] == 'x') << name;
-  EXPECT_FALSE(ListDirectory((dir.path() / "none").c_str(), &names));
-  EXPECT_TRUE(RemovePath((dir.path() / "x").c_str()) && !RemovePath((dir.path() / "x").c_str()));
-}
-
 // clang-format on
 }  // namespace
 }  // namespace qv::test

@@ -11,7 +11,6 @@ Bytes Id(std::string_view id) { return RawBytes(id.substr(0, 4)); }
 
 // clang-format off
 Bytes RiffChunkClaiming(std::string_view id, uint32_t size, const Bytes& body) {
-  // The size little-endian, as the format stores it.
   return JoinBytes({Id(id), {uint8_t(size), uint8_t(size >> 8), uint8_t(size >> 16), uint8_t(size >> 24)}, body});
 }
 
@@ -36,9 +35,7 @@ Bytes RiffData(uint32_t length) {
 
 Bytes RiffText(std::string_view id, std::string_view text) { return RiffChunk(id, JoinBytes({RawBytes(text), {0}})); }
 Bytes RiffList(const Bytes& sub_chunks) { return RiffChunk("LIST", JoinBytes({Id("INFO"), sub_chunks})); }
-Bytes WaveFileWithInfo(const Bytes& sub_chunks) {
-  return RiffFile("WAVE", JoinBytes({RiffFmt(), RiffData(100), RiffList(sub_chunks)}));
-}
+Bytes WaveFileWithInfo(const Bytes& sub) { return RiffFile("WAVE", JoinBytes({RiffFmt(), RiffData(100), RiffList(sub)})); }
 // clang-format on
 
 }  // namespace qv::test

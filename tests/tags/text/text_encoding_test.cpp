@@ -21,8 +21,7 @@ namespace {
 using test::Utf8Of;
 
 TEST(TextEncoding, CodePagesOfEachLanguageAndIconv) {
-  // SJIS, GB18030 (two and four bytes), CP1251, CP1252; undefined in CP1252;
-  // an SJIS lead byte cut off by the end.
+  // Undefined in CP1252 and an SJIS lead byte cut off by the end spoil the text.
   const std::tuple<std::string, const char*, const char*> cases[] = {
       {"\x83\x65", "SJIS", "テ"}, {"\x82\xA0\x41", "SJIS", "あA"}, {"\xD6\xD0\xCE\xC4", "GB18030", "中文"},
       {"\x95\x32\x82\x36", "GB18030", "\U00020000"}, {"\xC0\xE1", "CP1251", "Аб"},
@@ -36,7 +35,6 @@ TEST(TextEncoding, CodePagesOfEachLanguageAndIconv) {
     EXPECT_EQ(Utf8Of(s.get()) + std::to_string(length), expected + std::to_string(2 * bytes.size()));
     for (int32_t i = Utf16Len(s.get()); i <= length / 2; ++i) EXPECT_EQ(s[i], 0) << expected;
   }
-  EXPECT_STREQ(CodePageTable[0], "SJIS");
   int32_t length = 0;
   EXPECT_FALSE(CodePageToUtf16(nullptr, &length, "CP1252"));
   uint16_t dst[8];
@@ -63,9 +61,7 @@ TEST(TextEncoding, CodePagesOfEachLanguageAndIconv) {
 }
 
 TEST(TextEncoding, DecodeUtf8ReplacesBrokenSequencesWithinTheLength) {
-  // Stray or missing continuations, overlong forms, a surrogate, beyond
-  // U+10FFFF, a byte never used, a cut sequence; then sequences whose rest
-  // lies just past n in a heap block the address sanitizer guards.
+  // Broken sequences, then sequences whose rest lies just past n in a heap block the sanitizer guards.
   const std::pair<std::string, std::string> cases[] = {
       {"A\xC3\xA9\xE3\x81\x82", "Aéあ"}, {"\xF0\x9F\x8E\xB5!", "\U0001F3B5!"},
       {"\xF4\x8F\xBF\xBF", "\U0010FFFF"}, {"", ""}, {"\x80z", "\uFFFDz"}, {"\xC3z", "\uFFFDz"},
