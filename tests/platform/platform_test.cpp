@@ -69,7 +69,7 @@ TEST(Volumes, ThisMachineAndItsDriveChecks) {
   EXPECT_EQ(CheckPath(dir.str().c_str()), -1);
 }
 
-TEST(FileOps, CopyNeverOverwritesAndLeavesNoPartialTarget) {
+TEST(FileOps, CopyNeverOverwritesOrLeavesAPartialTargetListAndRemove) {
   TempDir dir;
   std::vector<uint8_t> big(200000);
   for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<uint8_t>(i * 31 + 7);
@@ -90,6 +90,13 @@ TEST(FileOps, CopyNeverOverwritesAndLeavesNoPartialTarget) {
     EXPECT_TRUE(door.Fired() && !fs::exists(dir.path() / "t")) << static_cast<int>(op);
   }
   EXPECT_FALSE(fs::exists(dir.path() / "d"));
+  fs::create_symlink(a, dir.path() / "link");
+  std::vector<std::string> names;
+  EXPECT_TRUE(ListDirectory(dir.str().c_str(), &names) && !ListDirectory((dir.path() / "none").c_str(), &names));
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"a", "b", "c", "e", "f", "link"}));
+  EXPECT_TRUE(IsRegularFileNoFollow(a.c_str()) && !IsRegularFileNoFollow((dir.path() / "link").c_str()) && !IsRegularFileNoFollow(dir.str().c_str()));
+  EXPECT_TRUE(RemovePath(a.c_str()) && !RemovePath(a.c_str()));
 }
 
 // clang-format on
