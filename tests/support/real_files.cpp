@@ -67,10 +67,8 @@ ProgramResult RunQvlib(const std::vector<std::string>& args) {
 
 std::vector<std::string> SplitLines(const std::string& text) {
   std::vector<std::string> lines;
-  for (size_t start = 0, end; start < text.size(); start = end + 1) {
-    end = std::min(text.find('\n', start), text.size());
-    lines.push_back(text.substr(start, end - start));
-  }
+  for (size_t start = 0, end; start < text.size(); start = end + 1)
+    end = std::min(text.find('\n', start), text.size()), lines.push_back(text.substr(start, end - start));
   return lines;
 }
 

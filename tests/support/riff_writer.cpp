@@ -15,9 +15,7 @@ Bytes RiffChunkClaiming(std::string_view id, uint32_t size, const Bytes& body) {
 }
 
 Bytes RiffChunk(std::string_view id, const Bytes& body) {
-  Bytes out = RiffChunkClaiming(id, static_cast<uint32_t>(body.size()), body);
-  if (body.size() % 2 == 1) out.push_back(0);
-  return out;
+  return JoinBytes({RiffChunkClaiming(id, static_cast<uint32_t>(body.size()), body), Bytes(body.size() % 2, 0)});
 }
 
 Bytes RiffFile(std::string_view form, const Bytes& chunks) {

@@ -104,8 +104,7 @@ TEST(DemoDriveTest, IsTheSameTreeEachTimeAndEveryFileReads) {
   for (auto& files : runs) {
     ProgramResult made = RunProgram({"/usr/bin/python3", QV_SOURCE_DIR "/tools/make-demo-drive", drive});
     ASSERT_EQ(made.status, 0) << made.errors;
-    for (const auto& entry : fs::recursive_directory_iterator(drive))
-      if (entry.is_regular_file()) files[entry.path().string()] = ReadFileBytes(entry.path());
+    for (const auto& entry : fs::recursive_directory_iterator(drive)) if (entry.is_regular_file()) files[entry.path().string()] = ReadFileBytes(entry.path());
     if (&files == &runs[0]) WriteFileBytes(drive / "left over.mp3", {1});  // it starts afresh
   }
   ASSERT_TRUE(runs[0] == runs[1]) << "a second run made different files";
@@ -119,8 +118,7 @@ TEST(DemoDriveTest, IsTheSameTreeEachTimeAndEveryFileReads) {
     EXPECT_EQ(run.status, 0) << run.errors;
     for (const auto& line : SplitLines(run.output)) {
       auto json = nlohmann::json::parse(line);
-      read[lang + json["path"].get<std::string>()] = json;
-      ++types[json["type"].get<int>()];
+      read[lang + json["path"].get<std::string>()] = json, ++types[json["type"].get<int>()];
       EXPECT_NE(json["title"], "") << line;
     }
   }

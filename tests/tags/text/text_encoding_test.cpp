@@ -40,8 +40,7 @@ TEST(TextEncoding, CodePagesOfEachLanguageAndIconv) {
   uint16_t dst[8];
   EXPECT_EQ(IconvToUtf16(dst, "\xF0\x9F\x8E\xB5", 8, "UTF-8"), 3);  // no byte-order mark
   EXPECT_EQ(Utf8Of(dst), "\U0001F3B5");
-  for (const auto& [text, room, encoding] :
-       {std::tuple{"abcd", 4, "UTF-8"}, {"a\xFF", 8, "UTF-8"}, {"a", 8, "NO-SUCH-ENCODING"}}) {
+  for (const auto& [text, room, encoding] : {std::tuple{"abcd", 4, "UTF-8"}, {"a\xFF", 8, "UTF-8"}, {"a", 8, "NO-SUCH-ENCODING"}}) {
     dst[0] = 7;
     EXPECT_EQ(IconvToUtf16(dst, text, room, encoding) * 10 + dst[0], -10) << text;
   }
@@ -54,8 +53,7 @@ TEST(TextEncoding, CodePagesOfEachLanguageAndIconv) {
     iconv_t cd = iconv_open("UTF-16LE", encoding);
     char *in = all.data(), *out = reinterpret_cast<char*>(theirs.data());
     size_t in_left = all.size(), out_left = 2 * all.size();
-    iconv(cd, &in, &in_left, &out, &out_left);
-    iconv_close(cd);
+    iconv(cd, &in, &in_left, &out, &out_left), iconv_close(cd);
     EXPECT_EQ(ours, theirs) << encoding;
   }
 }
@@ -97,8 +95,7 @@ TEST(TextEncoding, SwapCopyAndPathsBackByteForByte) {
   Utf16NCopy(dst, t, 1);  // no terminator when the count runs out
   EXPECT_EQ(dst[1], 'b');
   // An update reopens files from stored UTF-16 paths: they must give back the same bytes.
-  for (const char* path : {"/M\xC3\xBAsica/caf\xC3\xA9 \xE2\x80\x93 01.m4a",
-                           "/\xE3\x81\x95/\xF0\x9F\x8E\xB5.mp3", "/A\xCC\x8A decomposed.wav"}) {
+  for (const char* path : {"/M\xC3\xBAsica/caf\xC3\xA9 \xE2\x80\x93 01.m4a", "/\xE3\x81\x95/\xF0\x9F\x8E\xB5.mp3", "/A\xCC\x8A decomposed.wav"}) {
     uint16_t wide[2080];
     char back[1025];
     ASSERT_GT(IconvToUtf16(wide, path, 2080, kPathEncoding), 0);
