@@ -4,8 +4,7 @@ namespace qv::test {
 namespace {
 
 void PutSize(Bytes* out, uint32_t v, int bytes, int bits) {
-  for (int i = bytes - 1; i >= 0; --i)
-    out->push_back(static_cast<uint8_t>((v >> (i * bits)) & ((1u << bits) - 1)));
+  for (int i = bytes - 1; i >= 0; --i) out->push_back(static_cast<uint8_t>((v >> (i * bits)) & ((1u << bits) - 1)));
 }
 
 }  // namespace
@@ -27,11 +26,8 @@ Bytes Id3Payload(uint8_t encoding, const Bytes& text) { return Id3Join({{encodin
 Bytes AudioFiller(size_t length) {
   Bytes out(length);
   uint32_t state = 12345;
-  for (size_t i = 0; i < length; ++i) {
-    state = state * 1103515245u + 12345u;
-    // Bytes above 0x7F never form "TAG" or "ID3".
-    out[i] = i % 417 == 0 ? 0xFF : i % 417 == 1 ? 0xFB : static_cast<uint8_t>(0x80 | (state >> 16));
-  }
+  for (size_t i = 0; i < length; ++i)  // bytes above 0x7F never form "TAG" or "ID3"
+    state = state * 1103515245u + 12345u, out[i] = i % 417 == 0 ? 0xFF : i % 417 == 1 ? 0xFB : uint8_t(0x80 | (state >> 16));
   return out;
 }
 
@@ -49,10 +45,7 @@ Bytes Id3v1Tag(const Id3v1Fields& f) {
 Bytes Id3Utf16(std::u16string_view text, Bom bom) {
   const bool little = bom == Bom::kLittle;
   Bytes out = bom == Bom::kNone ? Bytes{1} : little ? Bytes{1, 0xFF, 0xFE} : Bytes{1, 0xFE, 0xFF};
-  for (char16_t c : text) {
-    uint8_t lo = static_cast<uint8_t>(c), hi = static_cast<uint8_t>(c >> 8);
-    out.insert(out.end(), {little ? lo : hi, little ? hi : lo});
-  }
+  for (char16_t c : text) out.insert(out.end(), {uint8_t(little ? c : c >> 8), uint8_t(little ? c >> 8 : c)});
   return out;
 }
 
@@ -61,7 +54,7 @@ Bytes Id3v2Frame(int major, std::string_view id, const Bytes& data, const Id3v2F
   uint32_t size = o.claimed_size.value_or(static_cast<uint32_t>(data.size()));
   bool syncsafe = o.size_form == FrameSize::kSyncsafe || (o.size_form == FrameSize::kNatural && major == 4);
   PutSize(&out, size, major == 2 ? 3 : 4, syncsafe ? 7 : 8);
-  if (major != 2) out.insert(out.end(), {o.flags1, o.flags2});
+  if (major != 2) out.insert(out.end(), {0, o.flags2});
   return Id3Join({out, data});
 }
 

@@ -1,6 +1,4 @@
-// ID3v1 and ID3v2 (2.2 to 2.4) tags as byte vectors, honest or lying, so a
-// test states the bytes it reads in a line or two. No test framework inside:
-// benchmarks and fuzzers use it too.
+// ID3v1 and ID3v2 (2.2 to 2.4) tags, honest or lying; no test framework inside, for benchmarks and fuzzers.
 #pragma once
 
 #include <cstdint>
@@ -35,13 +33,12 @@ Bytes Id3Payload(uint8_t encoding, const Bytes& text);
 
 enum class FrameSize { kNatural, kPlain, kSyncsafe };  // natural: syncsafe in 2.4 only
 struct Id3v2FrameOptions {
-  uint8_t flags1 = 0, flags2 = 0;
+  uint8_t flags2 = 0;
   FrameSize size_form = FrameSize::kNatural;
   std::optional<uint32_t> claimed_size = {};
 };
 // id has 3 characters for major 2, else 4.
-Bytes Id3v2Frame(int major, std::string_view id, const Bytes& data,
-                 const Id3v2FrameOptions& options = {});
+Bytes Id3v2Frame(int major, std::string_view id, const Bytes& data, const Id3v2FrameOptions& options = {});
 
 struct Id3v2TagOptions {
   int revision = 0;

@@ -1,6 +1,4 @@
-// MP4 files as byte vectors: atoms with honest, lying, zero or 64-bit sizes
-// and the moov/udta/meta/ilst path. No test framework inside: benchmarks and
-// fuzzers use it too.
+// MP4 atoms with honest, lying, zero or 64-bit sizes and the moov/udta/meta/ilst path.
 #pragma once
 
 #include <cstdint>

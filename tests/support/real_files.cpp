@@ -67,19 +67,15 @@ ProgramResult RunQvlib(const std::vector<std::string>& args) {
 
 std::vector<std::string> SplitLines(const std::string& text) {
   std::vector<std::string> lines;
-  for (size_t start = 0, end; start < text.size(); start = end + 1) {
-    end = std::min(text.find('\n', start), text.size());
-    lines.push_back(text.substr(start, end - start));
-  }
+  for (size_t start = 0, end; start < text.size(); start = end + 1)
+    end = std::min(text.find('\n', start), text.size()), lines.push_back(text.substr(start, end - start));
   return lines;
 }
 
 bool MakeAudio(const std::string& path, const std::vector<std::string>& options, bool cover) {
-  std::vector<std::string> argv = {"ffmpeg", "-hide_banner", "-loglevel", "error", "-nostdin", "-y", "-f", "lavfi",
-                                   "-i", "sine=d=0.5"};
-  if (cover)
-    argv.insert(argv.end(), {"-f", "lavfi", "-i", "testsrc=s=64x64:d=0.04", "-frames:v", "1", "-map", "0:a",
-                             "-map", "1:v", "-c:v", "png", "-disposition:v", "attached_pic"});
+  std::vector<std::string> argv = {"ffmpeg", "-hide_banner", "-loglevel", "error", "-nostdin", "-y", "-f", "lavfi", "-i", "sine=d=0.5"};
+  if (cover) argv.insert(argv.end(), {"-f", "lavfi", "-i", "testsrc=s=64x64:d=0.04", "-frames:v", "1", "-map", "0:a",
+                                      "-map", "1:v", "-c:v", "png", "-disposition:v", "attached_pic"});
   auto codec = CodecOptions(path);
   argv.insert(argv.end(), codec.begin(), codec.end());
   argv.insert(argv.end(), options.begin(), options.end());

@@ -1,6 +1,4 @@
-// Real audio files made at test time by ffmpeg, the tool most of a user's
-// files come from. A missing or failing tool records a failure: these tests
-// never pass by skipping, since scripts/install-deps installs it.
+// Real audio files made at test time by ffmpeg. A missing tool fails the test, never skips it.
 #pragma once
 
 #include <cstdint>
@@ -19,15 +17,11 @@ ProgramResult RunProgram(const std::vector<std::string>& argv);
 ProgramResult RunQvlib(const std::vector<std::string>& args);
 std::vector<std::string> SplitLines(const std::string& text);
 
-// A short tone; the codec follows the extension (.mp3 untagged, .m4a/.mp4
-// AAC, .wav, .aif/.aiff). options are extra ffmpeg output options; cover
-// muxes a picture in as attached cover.
-bool MakeAudio(const std::string& path, const std::vector<std::string>& options = {},
-               bool cover = false);
+// A short tone, the codec after the extension; options go to ffmpeg; cover attaches a picture.
+bool MakeAudio(const std::string& path, const std::vector<std::string>& options = {}, bool cover = false);
 
 // Puts bytes before and after a file's content.
-bool Surround(const std::string& path, const std::vector<uint8_t>& before,
-              const std::vector<uint8_t>& after);
+bool Surround(const std::string& path, const std::vector<uint8_t>& before, const std::vector<uint8_t>& after);
 
 // A zero-terminated UTF-16 text as UTF-8; a lone surrogate becomes \uXXXX.
 std::string Utf8Of(const uint16_t* text);

@@ -11,14 +11,11 @@ Bytes Id(std::string_view id) { return RawBytes(id.substr(0, 4)); }
 
 // clang-format off
 Bytes RiffChunkClaiming(std::string_view id, uint32_t size, const Bytes& body) {
-  // The size little-endian, as the format stores it.
   return JoinBytes({Id(id), {uint8_t(size), uint8_t(size >> 8), uint8_t(size >> 16), uint8_t(size >> 24)}, body});
 }
 
 Bytes RiffChunk(std::string_view id, const Bytes& body) {
-  Bytes out = RiffChunkClaiming(id, static_cast<uint32_t>(body.size()), body);
-  if (body.size() % 2 == 1) out.push_back(0);
-  return out;
+  return JoinBytes({RiffChunkClaiming(id, static_cast<uint32_t>(body.size()), body), Bytes(body.size() % 2, 0)});
 }
 
 Bytes RiffFile(std::string_view form, const Bytes& chunks) {
@@ -36,9 +33,7 @@ Bytes RiffData(uint32_t length) {
 
 Bytes RiffText(std::string_view id, std::string_view text) { return RiffChunk(id, JoinBytes({RawBytes(text), {0}})); }
 Bytes RiffList(const Bytes& sub_chunks) { return RiffChunk("LIST", JoinBytes({Id("INFO"), sub_chunks})); }
-Bytes WaveFileWithInfo(const Bytes& sub_chunks) {
-  return RiffFile("WAVE", JoinBytes({RiffFmt(), RiffData(100), RiffList(sub_chunks)}));
-}
+Bytes WaveFileWithInfo(const Bytes& sub) { return RiffFile("WAVE", JoinBytes({RiffFmt(), RiffData(100), RiffList(sub)})); }
 // clang-format on
 
 }  // namespace qv::test

@@ -1,5 +1,4 @@
-// RIFF files (WAVE and RMP3) as byte vectors: padded chunks, lying sizes and
-// LIST INFO texts.
+// RIFF files (WAVE and RMP3): padded chunks, lying sizes and LIST INFO texts.
 #pragma once
 
 #include "support/mp4_writer.h"

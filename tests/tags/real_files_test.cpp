@@ -1,6 +1,4 @@
-// Files as ffmpeg makes them (ID3v2.2 and ID3v1 from the test's own writer,
-// put around real audio), read as the job reads them; and the demo drive that
-// `make run` shows, the same tree each time and every file read by qvlib.
+// Files as ffmpeg makes them, read as the job reads them; and the demo drive `make run` shows.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -19,12 +17,9 @@ namespace {
 // clang-format off
 
 namespace fs = std::filesystem;
-bool Has(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
-
 constexpr int kJa = 0, kEn = 2, kRu = 8;
 
-std::vector<std::string> Metadata(const std::string& title, const std::string& artist, const std::string& genre,
-                                  const std::string& track) {
+std::vector<std::string> Metadata(const std::string& title, const std::string& artist, const std::string& genre, const std::string& track) {
   return {"-metadata", "title=" + title, "-metadata", "artist=" + artist, "-metadata", "album=Paper Boats",
           "-metadata", "genre=" + genre, "-metadata", "track=" + track};
 }
@@ -43,8 +38,7 @@ class RealFilesTest : public ::testing::Test {
   TempDir dir_;
 };
 
-// ID3v2.3 carries UTF-16, ID3v2.4 UTF-8; the cover is read past with its
-// syncsafe size; every tag language reads Unicode alike.
+// ID3v2.3 carries UTF-16, ID3v2.4 UTF-8, past a cover; every tag language reads Unicode alike.
 TEST_F(RealFilesTest, Id3v2FromFfmpegInEveryLanguage) {
   for (const char* version : {"3", "4"}) {
     auto options = Metadata("Café 日本の歌 🎵", "Björk Ørsted", "(17)", "3/12");
@@ -59,14 +53,12 @@ TEST_F(RealFilesTest, Id3v2FromFfmpegInEveryLanguage) {
 }
 
 TEST_F(RealFilesTest, HandMadeTagsAroundRealAudio) {
-  std::string sjis = Make("sjis.Mp3"), plain = Make("Song Name .mp3");
+  std::string sjis = Make("sjis.Mp3");
   // "テスト" / "さくら" / "季節" in Shift-JIS; other code pages pair the bytes otherwise.
   ASSERT_TRUE(Surround(sjis, {}, Id3v1Tag({.title = "\x83\x65\x83\x58\x83\x67", .artist = "\x82\xB3\x82\xAD\x82\xE7",
                                            .album = "\x8B\x47\x90\xDF", .track = 7, .genre = 146})));
   EXPECT_EQ(Read(sjis, kJa).Fields(), "テスト|さくら|季節|JPop|7");
   EXPECT_EQ(Read(sjis, kEn).title + Read(sjis, kRu).title, "ƒeƒXƒgѓeѓXѓg");
-  TagRead r = Read(plain);
-  EXPECT_EQ(r.Fields() + r.path, "Song Name .mp3||||65535/Song Name .mp3");
 }
 
 TEST_F(RealFilesTest, Mp4AndM4aInEveryLayout) {
@@ -79,7 +71,7 @@ TEST_F(RealFilesTest, Mp4AndM4aInEveryLayout) {
     std::string path = Make(name, options, cover);
     auto bytes = ReadFileBytes(path);
     std::string text(bytes.begin(), bytes.end());
-    ASSERT_TRUE((text.find("moov") < text.find("mdat")) == faststart && Has(text, "covr") == cover) << name;
+    ASSERT_TRUE((text.find("moov") < text.find("mdat")) == faststart && (text.find("covr") != std::string::npos) == cover) << name;
     TagRead r = Read(path, kJa);
     EXPECT_EQ(r.Fields() + std::to_string(r.type), "Harbour|The Quiet Hours|Paper Boats|Rock|11" + std::to_string(type)) << name;
   }
@@ -112,13 +104,11 @@ TEST(DemoDriveTest, IsTheSameTreeEachTimeAndEveryFileReads) {
   for (auto& files : runs) {
     ProgramResult made = RunProgram({"/usr/bin/python3", QV_SOURCE_DIR "/tools/make-demo-drive", drive});
     ASSERT_EQ(made.status, 0) << made.errors;
-    for (const auto& entry : fs::recursive_directory_iterator(drive))
-      if (entry.is_regular_file()) files[entry.path().string()] = ReadFileBytes(entry.path());
+    for (const auto& entry : fs::recursive_directory_iterator(drive)) if (entry.is_regular_file()) files[entry.path().string()] = ReadFileBytes(entry.path());
     if (&files == &runs[0]) WriteFileBytes(drive / "left over.mp3", {1});  // it starts afresh
   }
   ASSERT_TRUE(runs[0] == runs[1]) << "a second run made different files";
-  // Every file reads, all six types are there, and the legacy folders read
-  // right in the languages they are named after.
+  // All six types read; the legacy folders read right in the languages they are named after.
   std::map<std::string, nlohmann::json> read;
   std::map<int, int> types;
   for (const char* lang : {"en", "ru", "ja"}) {
@@ -128,8 +118,7 @@ TEST(DemoDriveTest, IsTheSameTreeEachTimeAndEveryFileReads) {
     EXPECT_EQ(run.status, 0) << run.errors;
     for (const auto& line : SplitLines(run.output)) {
       auto json = nlohmann::json::parse(line);
-      read[lang + json["path"].get<std::string>()] = json;
-      ++types[json["type"].get<int>()];
+      read[lang + json["path"].get<std::string>()] = json, ++types[json["type"].get<int>()];
       EXPECT_NE(json["title"], "") << line;
     }
   }
