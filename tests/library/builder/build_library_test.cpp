@@ -199,9 +199,10 @@ TEST_F(SpilledBuild, FailedFileCallsFailTheirStep) {
     door_.FailNth(FileOp::kOpen, *file ? 1 : 0, file);
     EXPECT_EQ(FinishBuild(), code) << file;
   }
-  std::vector<ReadPage> pages = ReadPages(LibraryFile(drive_, "QVTL.DB"));
-  ASSERT_EQ(pages.size(), 6u);
-  EXPECT_EQ(pages[5].name_ids[kArtist], 2u);  // the empty artist sorts last
+  ReadLibrary lib;
+  ReadFault fault;
+  ASSERT_EQ(ParseTrackList(LibraryFile(drive_, "QVTL.DB"), &lib, &fault) * 10 + lib.pages.size(), 6u);
+  EXPECT_EQ(lib.pages[5].name_ids[kArtist], 2u);  // the empty artist sorts last
 }
 
 }  // namespace

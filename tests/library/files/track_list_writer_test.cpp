@@ -91,7 +91,7 @@ TEST(TrackListWriter, FinishingPassRefusesDamagedFiles) {
                {page(1) + 48 + 8, 0x7FFFFFF0, 5},      // a chunk runs past its page
                {page(2) + 4, 0xFFFFFFF0, 5},           // chunks start beyond the page
                {page(3), 0x69747651, 5},               // a foreign page tag
-               {page(1) + 8, Le32(good, page(1) + 8) - 4, 5},  // a gap between pages
+               {page(1) + 8, LoadLe32(good, page(1) + 8) - 4, 5},  // a gap between pages
                {0, 0x6C747871, 3},                     // a foreign file tag
                {good.size() + page(5) + 30, 0, 5}};    // cut short
   for (const auto& c : cases) {

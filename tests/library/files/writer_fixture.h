@@ -33,8 +33,6 @@ class WriterBuild {
   }
   ~WriterBuild() { CloseBuild(); }
   WriterBuild(const WriterBuild&) = delete;
-  WriterBuild& operator=(const WriterBuild&) = delete;
-
   bool ok() const { return ok_; }
   LibraryBuilder* b() const { return TheBuildContext().builder; }
 
@@ -55,11 +53,6 @@ class WriterBuild {
     ResetBatch(b());
     return kEngineOk;
   }
-  // The end of a job: final flush and finish; 0 when both succeed.
-  int Complete() {
-    int flushed = FlushBuild(1);
-    return flushed != kEngineOk ? flushed : FinishBuild();
-  }
   std::filesystem::path LibraryDir() const {
     return std::filesystem::path(drive_) / "QUORVEN" / "LIBRARY";
   }
@@ -69,8 +62,6 @@ class WriterBuild {
   std::string drive_;
   bool ok_ = false;
 };
-
-inline uint32_t Le32(const std::vector<uint8_t>& bytes, size_t at) { return LoadLe32(bytes, at); }
 
 // The builder logged exactly one error since its log was last reset.
 inline void ExpectOneError(uint32_t site, uint32_t detail) {
@@ -88,15 +79,6 @@ inline void SortAndMerge(LibraryBuilder* b, int update) {
   }
 }
 
-// The pages of a track list, read by the independent reader; empty when it
-// finds the file damaged.
-inline std::vector<ReadPage> ReadPages(const std::vector<uint8_t>& file) {
-  ReadLibrary lib;
-  ReadFault fault;
-  if (ParseTrackList(file, &lib, &fault) != kReadOk) return {};
-  return lib.pages;
-}
-
 inline std::vector<uint8_t> LibraryFile(const TempDir& drive, const char* name) {
   return ReadFileBytes(LibraryDirectory(drive.str()) + name);
 }
@@ -105,10 +87,9 @@ inline std::vector<uint8_t> LibraryFile(const TempDir& drive, const char* name) 
 inline void ExpectLibraryHolds(const TempDir& drive) {
   ReadLibrary lib;
   ReadFault fault;
-  ASSERT_EQ(ReadLibraryFiles(drive.str().c_str(), kFileSystemFat, &lib, &fault), kReadOk)
-      << fault.file << " at " << fault.offset << ": " << fault.message;
-  EXPECT_EQ(CheckCreateStatistics(lib, &fault), kReadOk)
-      << fault.file << " at " << fault.offset << ": " << fault.message;
+  int r = ReadLibraryFiles(drive.str().c_str(), kFileSystemFat, &lib, &fault);
+  if (r == kReadOk) r = CheckCreateStatistics(lib, &fault);
+  EXPECT_EQ(r, kReadOk) << fault.file << " at " << fault.offset << ": " << fault.message;
 }
 
 }  // namespace qv::test
