@@ -31,8 +31,7 @@ void FillTrackTags(const TrackSpec& spec, TrackTagsStorage* storage);
 
 struct BuildOptions {
   uint32_t file_system_kind = kFileSystemFat;
-  // 0 keeps the full record buffer; a smaller size makes batches spill after
-  // a few tracks.
+  // 0 keeps the full record buffer; a smaller one spills after a few tracks.
   uint32_t record_buffer_bytes = 0;
   // Runs on the finished builder, before it is closed.
   std::function<void(LibraryBuilder&)> inspect;

@@ -84,15 +84,9 @@ TEST(LibraryReaderTest, ReadsTheOneTrackLibrary) {
 // the byte, 's' the word, 'a' adds to the word, 'x' swaps it with the word
 // value bytes on, 'g' adds to the word and grows the file as much, 'c' cuts
 // the file at value.
-struct Damage {
-  const char* name;
-  int file;
-  std::function<uint32_t(const LibraryImage&)> at;
-  char how;
-  uint32_t value;
-  std::function<uint32_t(const LibraryImage&)> reported = nullptr;
-  const char* reported_file = nullptr;
-};
+using At = std::function<uint32_t(const LibraryImage&)>;
+struct Damage { const char* name; int file; At at; char how; uint32_t value;
+                At reported = nullptr; const char* reported_file = nullptr; };
 
 std::vector<Damage> Damages() {
   using I = const LibraryImage&;
@@ -171,8 +165,7 @@ TEST(LibraryReaderTest, NameIdsAndOrdersFollowTheCollation) {
                                  {u"Pop", u"Band, The", u"", u"d", u"/4", 1}};
   ReadLibrary lib;
   ReadFault fault;
-  EXPECT_EQ(ReadImage(MakeLibraryImage(same), &lib, &fault), kReadOk)
-      << fault.file << " " << fault.offset << " " << fault.message;
+  EXPECT_EQ(ReadImage(MakeLibraryImage(same), &lib, &fault), kReadOk) << fault.offset << " " << fault.message;
   // Album "Two" with track 2 (now number 9) put ahead of track 1 (number 2)
   // and named as the group's first track.
   std::vector<TrackSpec> tracks = FiveTracks();
@@ -223,8 +216,7 @@ TEST(LibraryReaderTest, ReadsFromTheDriveOfEitherFileSystem) {
   ASSERT_EQ(test::BuildLibrary(hfs.str(), FiveTracks(), {kFileSystemHfs, 0, {}}), 0);
   ReadLibrary lib;
   ReadFault fault;
-  EXPECT_EQ(ReadLibraryFiles(hfs.str(true).c_str(), kFileSystemHfs, &lib, &fault), kReadOk)
-      << fault.message;
+  EXPECT_EQ(ReadLibraryFiles(hfs.str(true).c_str(), kFileSystemHfs, &lib, &fault), kReadOk) << fault.message;
   for (test::FileOp op : {test::FileOp::kRead, test::FileOp::kSeek, test::FileOp::kOpen}) {
     for (int nth = 0; nth <= 3; ++nth) {  // 0: none fails
       test::FaultyFileDoor door;

