@@ -11,7 +11,6 @@
 namespace qv {
 namespace {
 
-using test::U16;
 
 std::u16string Key(const std::u16string& text, bool drop_article, uint32_t max_bytes = 96) {
   std::vector<uint16_t> in(text.begin(), text.end());
@@ -43,7 +42,7 @@ TEST(MakeSortKey, ArticleLimitAndTerminator) {
                {u"The Beatles", false, 96, u"THE BEATLES"}, {u"Theatre", true, 96, u"THEATRE"},
                {u"The", true, 96, u"THE"}, {u"The ", true, 96, u""},
                {u"Beatles, The", true, 96, u"BEATLES\x0C THE"},  // the comma weighs 12
-               {U16("ＴＨＥ Band"), true, 96, u"BAND"}, {u"The Band", true, 6, u"THE"},
+               {u"\uff34\uff28\uff25 Band", true, 96, u"BAND"}, {u"The Band", true, 6, u"THE"},
                {u"abcdef", false, 6, u"ABC"}, {u"ab", false, 60, u"AB"},
                // A full-length artist keeps its last units after the article goes.
                {full, true, 96, std::u16string(43, u'X')}};

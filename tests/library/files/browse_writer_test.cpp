@@ -1,6 +1,5 @@
 // The browse lists and the library index on disk: the index without
-// statistics, old tails and failed writes. The exact layouts are checked
-// against the hand-laid images in the reader's tests.
+// statistics, old tails and failed writes.
 #include <gtest/gtest.h>
 
 #include <algorithm>

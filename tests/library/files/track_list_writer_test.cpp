@@ -1,7 +1,5 @@
-// The track list on disk: longest pages, update-mode totals, appended
-// batches, the finishing pass over damaged files and failed calls. Spilled
-// and single-batch lists are compared in the build tests, exact page bytes
-// against the hand-laid images in the reader's tests.
+// The track list on disk: update-mode totals, appended batches, the
+// finishing pass over damaged files and failed calls.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,6 +1,5 @@
 // Helpers of the builder and writer tests: a build on a temporary drive whose
-// batches spill where a test wants them, and the files as the independent
-// reader sees them.
+// batches spill where a test wants them, and the independent reader's view.
 #pragma once
 
 #include <gtest/gtest.h>
