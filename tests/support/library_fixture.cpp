@@ -16,8 +16,7 @@ void Put(uint16_t* field, size_t capacity, const std::u16string& text) {
 void FillTrackTags(const TrackSpec& spec, TrackTagsStorage* storage) {
   TrackTags& tags = storage->tags;
   tags.FileSize = spec.file_size;
-  tags.Reserved1 = 0xFFFFFFFF;
-  tags.Reserved2 = 0xFFFFFFFF;
+  tags.Reserved1 = tags.Reserved2 = 0xFFFFFFFF;
   tags.TrackNumber = spec.track_number;
   tags.Reserved3 = 0xFFFF;
   tags.Reserved4AndFileType = 0x00FFFFFF;
@@ -33,12 +32,9 @@ int OpenTestBuild(const std::string& drive_root, const BuildOptions& options) {
   int opened = OpenBuild(drive_root.c_str(), options.file_system_kind);
   if (opened != kEngineOk || options.record_buffer_bytes == 0) return opened;
   BuildContext& ctx = TheBuildContext();
-  if (InitLibraryBuilder(ctx.builder, ctx.record_buffer, options.record_buffer_bytes,
-                         ctx.drive_record, ctx.sort_stack, kSortStackBytes,
-                         options.file_system_kind) != 1) {
-    return kEngineBuildFailed;
-  }
-  return kEngineOk;
+  return InitLibraryBuilder(ctx.builder, ctx.record_buffer, options.record_buffer_bytes, ctx.drive_record,
+                            ctx.sort_stack, kSortStackBytes, options.file_system_kind) == 1
+             ? kEngineOk : kEngineBuildFailed;
 }
 
 int BuildLibrary(const std::string& drive_root, const std::vector<TrackSpec>& tracks,
@@ -57,10 +53,8 @@ int BuildLibrary(const std::string& drive_root, const std::vector<TrackSpec>& tr
 }
 
 std::string LibraryDirectory(const std::string& drive_root, uint32_t kind) {
-  std::string dir = drive_root;
-  if (dir.empty() || dir.back() != '/') dir += '/';
-  dir += kind == kFileSystemHfs ? ".QUORVEN/LIBRARY/" : "QUORVEN/LIBRARY/";
-  return dir;
+  return drive_root + (drive_root.ends_with('/') ? "" : "/") +
+         (kind == kFileSystemHfs ? ".QUORVEN/LIBRARY/" : "QUORVEN/LIBRARY/");
 }
 
 std::u16string U16(std::string_view utf8) {

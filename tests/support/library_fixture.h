@@ -18,10 +18,7 @@ namespace qv::test {
 // The tag values of one track, as GetTrackTags would return them. Texts
 // longer than their buffers are cut the way the tag readers cut them.
 struct TrackSpec {
-  std::u16string genre;
-  std::u16string artist;
-  std::u16string album;
-  std::u16string title;
+  std::u16string genre, artist, album, title;
   std::u16string path;  // relative to the drive root, beginning with "/"
   uint16_t track_number = 0xFFFF;
   uint32_t file_size = 4096;
@@ -34,8 +31,7 @@ void FillTrackTags(const TrackSpec& spec, TrackTagsStorage* storage);
 
 struct BuildOptions {
   uint32_t file_system_kind = kFileSystemFat;
-  // 0 keeps the full record buffer; a smaller size makes batches spill after
-  // a few tracks.
+  // 0 keeps the full record buffer; a smaller one spills after a few tracks.
   uint32_t record_buffer_bytes = 0;
   // Runs on the finished builder, before it is closed.
   std::function<void(LibraryBuilder&)> inspect;
@@ -54,7 +50,6 @@ int OpenTestBuild(const std::string& drive_root, const BuildOptions& options = {
 // ".QUORVEN/LIBRARY"), with a trailing "/".
 std::string LibraryDirectory(const std::string& drive_root, uint32_t kind = kFileSystemFat);
 
-// UTF-8 to UTF-16 for writing test values.
 std::u16string U16(std::string_view utf8);
 
 // A varied track for index i: a few genres, artists and albums, numbered and

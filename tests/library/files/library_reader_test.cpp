@@ -5,45 +5,48 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "library/files/library_files.h"
+#include "platform/byte_order.h"
 #include "support/faulty_file_door.h"
-#include "support/library_image.h"
+#include "support/library_fixture.h"
 #include "support/temp_dir.h"
 
 namespace qv {
 namespace {
 
-using test::ImageLe32;
-using test::ImageTrack;
-using test::LibraryImage;
-using test::MakeLibraryImage;
-using test::SetImageLe32;
+using test::TrackSpec;
+// The three files of a create build: QVTL.DB, QVBL.DB, QVDB.DB.
+using LibraryImage = std::array<std::vector<uint8_t>, 3>;
+const char* const kNames[] = {"QVTL.DB", "QVBL.DB", "QVDB.DB"};
 
-constexpr auto Track = &test::MakeImageTrack;
-
-// The smallest library: one track with empty genre, artist and album, a
-// one-character title and a six-character path.
-std::vector<ImageTrack> OneTrack() {
-  return {Track(u"", u"", u"", u"A", u"/a.mp3", 0, 0, 0, 0xFFFF)};
+LibraryImage MakeLibraryImage(const std::vector<TrackSpec>& tracks) {
+  test::TempDir drive;
+  LibraryImage im;
+  EXPECT_EQ(test::BuildLibrary(drive.str(), tracks), 0);
+  for (int f = 0; f < 3; ++f) im[f] = test::ReadFileBytes(test::LibraryDirectory(drive.str()) + kNames[f]);
+  return im;
 }
+uint32_t ImageLe32(const std::vector<uint8_t>& bytes, size_t at) { return LoadLe32(bytes, at); }
+void SetImageLe32(std::vector<uint8_t>* bytes, size_t at, uint32_t v) { StoreLe32(*bytes, at, v); }
 
 // Two genres; Rock holds two artists, so its second artist is child 1.
-std::vector<ImageTrack> FiveTracks() {
-  return {Track(u"Rock", u"Alpha", u"One", u"Start", u"/m/a1.mp3", 1, 0, 0, 1),
-          Track(u"Jazz", u"Beta", u"Two", u"Blue", u"/m/b2.mp3", 0, 1, 1, 2),
-          Track(u"Rock", u"Alpha", u"Two", u"Stop", u"/m/a2.mp3", 1, 0, 1, 1),
-          Track(u"Rock", u"Beta", u"One", u"Caf\u00e9", u"/m/b1.mp3", 1, 1, 0, 3),
-          Track(u"Jazz", u"Beta", u"Two", u"\u65e5\u672c", u"/n/\u97f3.mp3", 0, 1, 1, 0xFFFF)};
+std::vector<TrackSpec> FiveTracks() {
+  return {{u"Rock", u"Alpha", u"One", u"Start", u"/m/a1.mp3", 1},
+          {u"Jazz", u"Beta", u"Two", u"Blue", u"/m/b2.mp3", 2},
+          {u"Rock", u"Alpha", u"Two", u"Stop", u"/m/a2.mp3", 1},
+          {u"Rock", u"Beta", u"One", u"Caf\u00e9", u"/m/b1.mp3", 3},
+          {u"Jazz", u"Beta", u"Two", u"\u65e5\u672c", u"/n/\u97f3.mp3"}};
 }
 
 int ReadImage(const LibraryImage& image, ReadLibrary* lib, ReadFault* fault) {
-  int r = ParseTrackList(image.tracks, lib, fault);
-  if (r == kReadOk) r = ParseBrowseLists(image.browse, lib, fault);
-  if (r == kReadOk) r = ParseLibraryIndex(image.index, lib, fault);
+  int r = ParseTrackList(image[0], lib, fault);
+  if (r == kReadOk) r = ParseBrowseLists(image[1], lib, fault);
+  if (r == kReadOk) r = ParseLibraryIndex(image[2], lib, fault);
   if (r == kReadOk) r = CheckLibraryConsistency(*lib, fault);
   return r;
 }
@@ -54,17 +57,16 @@ uint32_t Skip(const std::vector<uint8_t>& bytes, uint32_t at, uint32_t n) {
   while (n-- > 0) at += ImageLe32(bytes, at + 8);
   return at;
 }
-uint32_t PageAt(const LibraryImage& im, uint32_t i) { return Skip(im.tracks, 16, i); }
-uint32_t ChunkAt(const LibraryImage& im, uint32_t i, uint32_t k) {
-  return Skip(im.tracks, PageAt(im, i) + 48, k);
-}
+uint32_t PageAt(const LibraryImage& im, uint32_t i) { return Skip(im[0], 16, i); }
+uint32_t ChunkAt(const LibraryImage& im, uint32_t i, uint32_t k) { return Skip(im[0], PageAt(im, i) + 48, k); }
 // List j of section c; j = 0 is the order list, j = 1.. the browse lists.
 uint32_t ListAt(const LibraryImage& im, uint32_t c, uint32_t j) {
-  return Skip(im.browse, Skip(im.browse, 16, c) + 20, j);
+  return Skip(im[1], Skip(im[1], 16, c) + 20, j);
 }
 
 TEST(LibraryReaderTest, ReadsTheOneTrackLibrary) {
-  LibraryImage im = MakeLibraryImage(OneTrack());
+  // The smallest library: empty genre, artist and album, a six-character path.
+  LibraryImage im = MakeLibraryImage({{u"", u"", u"", u"A", u"/a.mp3"}});
   ReadLibrary lib;
   ReadFault fault;
   ASSERT_EQ(ReadImage(im, &lib, &fault), kReadOk) << fault.offset << " " << fault.message;
@@ -77,23 +79,14 @@ TEST(LibraryReaderTest, ReadsTheOneTrackLibrary) {
   EXPECT_EQ(lib.stats[4].sizes[1].parameter, 20u);
 }
 
-std::vector<uint8_t> LibraryImage::*const kFiles[] = {&LibraryImage::tracks, &LibraryImage::browse,
-                                                      &LibraryImage::index};
-
 // One broken rule: the file (0 QVTL.DB, 1 QVBL.DB, 2 QVDB.DB) and the place
 // changed, how, and where the fault is reported when elsewhere. How: 'b' sets
 // the byte, 's' the word, 'a' adds to the word, 'x' swaps it with the word
 // value bytes on, 'g' adds to the word and grows the file as much, 'c' cuts
 // the file at value.
-struct Damage {
-  const char* name;
-  int file;
-  std::function<uint32_t(const LibraryImage&)> at;
-  char how;
-  uint32_t value;
-  std::function<uint32_t(const LibraryImage&)> reported = nullptr;
-  const char* reported_file = nullptr;
-};
+using At = std::function<uint32_t(const LibraryImage&)>;
+struct Damage { const char* name; int file; At at; char how; uint32_t value;
+                At reported = nullptr; const char* reported_file = nullptr; };
 
 std::vector<Damage> Damages() {
   using I = const LibraryImage&;
@@ -141,11 +134,10 @@ std::vector<Damage> Damages() {
 
 TEST(LibraryReaderTest, ReportsEachBrokenRuleAtItsOffset) {
   const LibraryImage good = MakeLibraryImage(FiveTracks());
-  const char* const names[] = {"QVTL.DB", "QVBL.DB", "QVDB.DB"};
   for (const Damage& d : Damages()) {
     SCOPED_TRACE(d.name);
     LibraryImage im = good;
-    std::vector<uint8_t>& bytes = im.*kFiles[d.file];
+    std::vector<uint8_t>& bytes = im[d.file];
     const uint32_t at = d.at(good), word = ImageLe32(bytes, at);
     if (d.how == 'b') bytes.at(at) = static_cast<uint8_t>(d.value);
     if (d.how == 's') SetImageLe32(&bytes, at, d.value);
@@ -153,13 +145,13 @@ TEST(LibraryReaderTest, ReportsEachBrokenRuleAtItsOffset) {
     if (d.how == 'g') bytes.resize(bytes.size() + d.value);
     if (d.how == 'c') bytes.resize(d.value);
     if (d.how == 'x') {
-      SetImageLe32(&bytes, at, ImageLe32(good.*kFiles[d.file], at + d.value));
+      SetImageLe32(&bytes, at, ImageLe32(good[d.file], at + d.value));
       SetImageLe32(&bytes, at + d.value, word);
     }
     ReadLibrary lib;
     ReadFault fault;
     EXPECT_EQ(ReadImage(im, &lib, &fault), kReadDamaged);
-    EXPECT_STREQ(fault.file, d.reported_file ? d.reported_file : names[d.file]) << fault.message;
+    EXPECT_STREQ(fault.file, d.reported_file ? d.reported_file : kNames[d.file]) << fault.message;
     EXPECT_EQ(fault.offset, d.reported ? d.reported(good) : at) << fault.message;
   }
 }
@@ -167,25 +159,23 @@ TEST(LibraryReaderTest, ReportsEachBrokenRuleAtItsOffset) {
 // Name ids follow the collation: case, width and a leading "THE " of an
 // artist do not make another name; a track order within its album does.
 TEST(LibraryReaderTest, NameIdsAndOrdersFollowTheCollation) {
-  std::vector<ImageTrack> same = {
-      Track(u"pop", u"The Band", u"x", u"a", u"/1", 0, 0, 0, 1),
-      Track(u"POP", u"BAND", u"X", u"b", u"/2", 0, 0, 0, 2),
-      Track(u"\uff30\uff4f\uff50", u"\uff42\uff41\uff4e\uff44", u"\uff38", u"c", u"/3", 0, 0, 0, 3),
-      Track(u"Pop", u"Band, The", u"", u"d", u"/4", 0, 1, 1, 1)};
+  std::vector<TrackSpec> same = {{u"pop", u"The Band", u"x", u"a", u"/1", 1},
+                                 {u"POP", u"BAND", u"X", u"b", u"/2", 2},
+                                 {u"\uff30\uff4f\uff50", u"\uff42\uff41\uff4e\uff44", u"\uff38", u"c", u"/3", 3},
+                                 {u"Pop", u"Band, The", u"", u"d", u"/4", 1}};
   ReadLibrary lib;
   ReadFault fault;
-  EXPECT_EQ(ReadImage(MakeLibraryImage(same), &lib, &fault), kReadOk)
-      << fault.file << " " << fault.offset << " " << fault.message;
+  EXPECT_EQ(ReadImage(MakeLibraryImage(same), &lib, &fault), kReadOk) << fault.offset << " " << fault.message;
   // Album "Two" with track 2 (now number 9) put ahead of track 1 (number 2)
   // and named as the group's first track.
-  std::vector<ImageTrack> tracks = FiveTracks();
-  tracks[2].number = 9;
+  std::vector<TrackSpec> tracks = FiveTracks();
+  tracks[2].track_number = 9;
   LibraryImage im = MakeLibraryImage(tracks);
   uint32_t at = ListAt(im, 2, 0) + 20;
-  ASSERT_EQ(ImageLe32(im.browse, at + 8) * 10 + ImageLe32(im.browse, at + 12), 12u);
-  SetImageLe32(&im.browse, at + 8, 2);
-  SetImageLe32(&im.browse, at + 12, 1);
-  SetImageLe32(&im.browse, ListAt(im, 2, 1) + 20 + 16, 2);
+  ASSERT_EQ(ImageLe32(im[1], at + 8) * 10 + ImageLe32(im[1], at + 12), 12u);
+  SetImageLe32(&im[1], at + 8, 2);
+  SetImageLe32(&im[1], at + 12, 1);
+  SetImageLe32(&im[1], ListAt(im, 2, 1) + 20 + 16, 2);
   EXPECT_EQ(ReadImage(im, &lib, &fault), kReadDamaged);
   EXPECT_EQ(fault.offset, at + 12) << fault.message;
 }
@@ -194,7 +184,7 @@ TEST(LibraryReaderTest, NameIdsAndOrdersFollowTheCollation) {
 TEST(LibraryReaderTest, CreateStatisticsFaultsNameTheirField) {
   for (uint32_t at : {64u, 48u + 72 + 44, 48u + 144 + 68, 48u + 216 + 16, 48u + 288 + 68, 24u}) {
     LibraryImage im = MakeLibraryImage(FiveTracks());
-    SetImageLe32(&im.index, at, ImageLe32(im.index, at) + 2);
+    SetImageLe32(&im[2], at, ImageLe32(im[2], at) + 2);
     ReadLibrary lib;
     ReadFault fault;
     ASSERT_EQ(ReadImage(im, &lib, &fault), kReadOk) << at;
@@ -208,9 +198,9 @@ TEST(LibraryReaderTest, CreateStatisticsFaultsNameTheirField) {
 TEST(LibraryReaderTest, EveryTruncationIsDamaged) {
   const LibraryImage good = MakeLibraryImage(FiveTracks());
   for (int file = 0; file < 3; ++file) {
-    for (size_t cut = 0; cut < (good.*kFiles[file]).size(); ++cut) {
+    for (size_t cut = 0; cut < good[file].size(); ++cut) {
       LibraryImage im = good;
-      (im.*kFiles[file]).resize(cut);
+      im[file].resize(cut);
       ReadLibrary lib;
       ReadFault fault;
       EXPECT_EQ(ReadImage(im, &lib, &fault), kReadDamaged) << file << " cut at " << cut;
@@ -222,13 +212,11 @@ TEST(LibraryReaderTest, EveryTruncationIsDamaged) {
 // damaged one, and every descriptor is closed again.
 TEST(LibraryReaderTest, ReadsFromTheDriveOfEitherFileSystem) {
   test::TempDir fat, hfs;
-  LibraryImage im = MakeLibraryImage(FiveTracks());
-  test::PutLibraryImage(im, fat.path());
-  test::PutLibraryImage(im, hfs.path(), true);
+  ASSERT_EQ(test::BuildLibrary(fat.str(), FiveTracks()), 0);
+  ASSERT_EQ(test::BuildLibrary(hfs.str(), FiveTracks(), {kFileSystemHfs, 0, {}}), 0);
   ReadLibrary lib;
   ReadFault fault;
-  EXPECT_EQ(ReadLibraryFiles(hfs.str(true).c_str(), kFileSystemHfs, &lib, &fault), kReadOk)
-      << fault.message;
+  EXPECT_EQ(ReadLibraryFiles(hfs.str(true).c_str(), kFileSystemHfs, &lib, &fault), kReadOk) << fault.message;
   for (test::FileOp op : {test::FileOp::kRead, test::FileOp::kSeek, test::FileOp::kOpen}) {
     for (int nth = 0; nth <= 3; ++nth) {  // 0: none fails
       test::FaultyFileDoor door;
@@ -249,10 +237,9 @@ TEST(LibraryReaderTest, ReadsFromTheDriveOfEitherFileSystem) {
 }
 
 TEST(LibraryReaderTest, TextBecomesUtf8) {
-  const std::u16string lone = {u'x', static_cast<char16_t>(0xD800)};
   using P = std::pair<std::u16string, std::string>;
-  for (auto [in, out] : {P{u"a\u00e9\u20ac", "a\xc3\xa9\xe2\x82\xac"},
-                         P{u"\U0001F3B5", "\xf0\x9f\x8e\xb5"}, P{lone, "x\xef\xbf\xbd"}})
+  for (auto [in, out] : {P{u"a\u00e9\u20ac", "a\xc3\xa9\xe2\x82\xac"}, P{u"\U0001F3B5", "\xf0\x9f\x8e\xb5"},
+                         P{{u'x', static_cast<char16_t>(0xD800)}, "x\xef\xbf\xbd"}})
     EXPECT_EQ(LibraryTextToUtf8(in), out);
 }
 
