@@ -64,9 +64,9 @@ Outcome Create(const test::TempDir& drive, int readers, int cancel_at, std::dequ
 
 void WriteSongs(const test::TempDir& drive, int from, int to) {
   for (int i = from; i < to; ++i) {  // names repeat: equal keys show their order
-    const test::Id3v1Fields tag{.title = "Song " + std::to_string(i % 30), .artist = "Artist " + std::to_string(i % 7),
-                                .album = "Album " + std::to_string(i % 11), .track = i % 4};
-    drive.Write("M" + std::to_string(i % 5) + "/s" + std::to_string(i) + ".mp3",
+    const test::Id3v1Fields tag{.title = std::string("Song ") + std::to_string(i % 30), .artist = std::string("Artist ") + std::to_string(i % 7),
+                                .album = std::string("Album ") + std::to_string(i % 11), .track = i % 4};
+    drive.Write(std::string("M") + std::to_string(i % 5) + "/s" + std::to_string(i) + ".mp3",
                 test::Id3Join({test::AudioFiller(300), test::Id3v1Tag(tag)}));
   }
 }

@@ -18,8 +18,8 @@ namespace qv::test {
 // The tag values of one track, as GetTrackTags would return them. Texts
 // longer than their buffers are cut the way the tag readers cut them.
 struct TrackSpec {
-  std::u16string genre, artist, album, title;
-  std::u16string path;  // relative to the drive root, beginning with "/"
+  std::u16string genre{}, artist{}, album{}, title{};
+  std::u16string path{};  // relative to the drive root, beginning with "/"
   uint16_t track_number = 0xFFFF;
   uint32_t file_size = 4096;
   uint8_t file_type = kFileTypeMp3;

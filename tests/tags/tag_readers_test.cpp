@@ -200,11 +200,15 @@ TEST_F(TagReaderTest, LayoutsSizesAndItems) {
   };
   for (size_t i = 0; i < std::size(cases); ++i) {
     const auto& [file, fields, walk] = cases[i];
-    if (walk) EXPECT_EQ(Direct(file, file[0] == 'I' ? static_cast<int64_t>(id3.size()) : 0), int64_t(*walk)) << i;
+    if (walk) {
+      EXPECT_EQ(Direct(file, file[0] == 'I' ? static_cast<int64_t>(id3.size()) : 0), int64_t(*walk)) << i;
+    }
     TagRead r = ReadTags(dir_.Write("Music/a.m4a", file), dir_.str(true));
     EXPECT_EQ(r.status, fields.empty() ? 2 : 0) << i;
-    if (!fields.empty()) EXPECT_EQ(r.Fields() + r.path + std::to_string(r.type) + "|" + std::to_string(r.size),
-                                   fields + "/Music/a.m4a" + std::to_string(kFileTypeM4a) + "|" + std::to_string(file.size())) << i;
+    if (!fields.empty()) {
+      EXPECT_EQ(r.Fields() + r.path + std::to_string(r.type) + "|" + std::to_string(r.size),
+                fields + "/Music/a.m4a" + std::to_string(kFileTypeM4a) + "|" + std::to_string(file.size())) << i;
+    }
   }
 }
 

@@ -100,7 +100,10 @@ TEST(CheckExistingLibrary, NeedsTheFilesAndCreatesNothing) {
     EXPECT_EQ(CheckExistingLibrary(root.c_str(), kind), -1);
     EXPECT_TRUE(fs::is_empty(drive.path()));
     fs::create_directories(dir);
-    for (const char* name : {"QVDB.DB", "QVTL.DB", "QVBL.DB"}) test::WriteFileBytes(dir + name, {});
+    for (const char* name : {"QVDB.DB", "QVTL.DB", "QVBL.DB"}) {
+      EXPECT_EQ(CheckExistingLibrary(root.c_str(), kind), -1) << name;  // one file still missing
+      test::WriteFileBytes(dir + name, {});
+    }
     EXPECT_EQ(CheckExistingLibrary(root.c_str(), kind) * 10 + CheckExistingLibrary(root.c_str(), 3 - kind), -1);
   }
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <random>
@@ -109,7 +110,7 @@ Paths DrivePaths(const TempDir& d) {
 
 std::string NameFor(uint32_t i) {
   static const char* const kEndings[] = {".mp3", ".MP3", ".mp3", ".aiff", ".Mp3", ".aif"};
-  std::string folder = i % 3 == 0 ? "/Müsik/" : "/Music/" + std::to_string(i % 4) + "/";
+  std::string folder = i % 3 == 0 ? "/Müsik/" : std::string("/Music/") + std::to_string(i % 4) + "/";
   return folder + (i % 5 == 0 ? "Tráck " : "track") + std::to_string(i) + kEndings[i % 6];
 }
 
@@ -240,7 +241,7 @@ TEST(Update, PendingAdditionsComeBackInOrderAcrossManyWrites) {
   d.Write("QUORVEN/LIBRARY/QVTA.LST", Bytes(600, 7));
   ASSERT_EQ(OpenLibraryForUpdate(d.str().c_str(), kFileSystemFat), 0);
   LibraryBuilder* b = TheBuildContext().builder;
-  auto path = [](uint32_t i) { return u"/" + std::u16string(249 + i % 2, u'a' + i % 26); };
+  auto path = [](uint32_t i) { return std::u16string(u"/") + std::u16string(249 + i % 2, u'a' + i % 26); };
   for (uint32_t i = 0; i < 2400; ++i)
     ASSERT_EQ(QueuePendingFile(b, reinterpret_cast<const uint16_t*>(path(i).c_str()), 9, 1), 1);
   ASSERT_EQ(WritePendingEntries(b), 1);
@@ -261,9 +262,11 @@ TEST(Update, PendingAdditionsComeBackInOrderAcrossManyWrites) {
 // totals over the kept tracks.
 TEST(Update, GenresPastTheCapacity) {
   TempDir d;
-  for (uint32_t i = 0; i < 1300; ++i)
-    WriteMp3(d, "/g/" + std::to_string(i) + ".mp3",
-             {.genre = U16("G" + std::to_string(10000 + i))});
+  for (uint32_t i = 0; i < 1300; ++i) {
+    char genre[16];
+    std::snprintf(genre, sizeof genre, "G%u", 10000 + i);
+    WriteMp3(d, "/g/" + std::to_string(i) + ".mp3", {.genre = U16(genre)});
+  }
   ASSERT_EQ(Create(d), 0);
   fs::remove(d.str() + "/g/0.mp3");
   ASSERT_EQ(Update(d), 0);
