@@ -25,7 +25,10 @@ class FaultyFileDoor : public SystemFileDoor {
   int64_t Write(int fd, const void* b, size_t n) override { return Fail(Op::kWrite) ? -1 : S::Write(fd, b, n); }
   int64_t Seek(int fd, int64_t o, int w) override { return Fail(Op::kSeek) ? -1 : S::Seek(fd, o, w); }
   // A failed close still releases the descriptor, as on Linux.
-  int Close(int fd) override { return Fail(Op::kClose) | (S::Close(fd) != 0) ? -1 : 0; }
+  int Close(int fd) override {
+    const bool failed = Fail(Op::kClose);
+    return S::Close(fd) != 0 || failed ? -1 : 0;
+  }
   int Fchmod(int fd, unsigned m) override { return Fail(Op::kFchmod) ? -1 : S::Fchmod(fd, m); }
   int Fsync(int fd) override { return Fail(Op::kFsync) ? -1 : S::Fsync(fd); }
   int Mkdir(const char* p, unsigned m) override { return Fail(Op::kMkdir, p) ? -1 : S::Mkdir(p, m); }
