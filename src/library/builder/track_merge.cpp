@@ -32,9 +32,6 @@
 namespace qv {
 namespace {
 
-constexpr uint32_t kPageHeadBytes = 48;
-constexpr uint32_t kChunkHeadBytes = 24;
-
 // ReadTrackKeys failure details.
 constexpr uint32_t kReadShort = 4;
 constexpr uint32_t kReadNotAPage = 5;
@@ -156,23 +153,23 @@ int ReadPageKeys(LibraryBuilder* b, SortKeySet* keys, uint32_t global_index, boo
   if (Files().Seek(b->track_file, at_page, SEEK_SET) >= 0) {
     got = Files().Read(b->track_file, b->scratch_page, want);
   }
-  if (got < static_cast<int64_t>(kPageHeadBytes)) return FailRead(kReadShort);
+  if (got < static_cast<int64_t>(kTrackPageHeadBytes)) return FailRead(kReadShort);
   std::span<const uint8_t> page(b->scratch_page, static_cast<size_t>(got));
   if (!HasTag(page, 0, "qvti")) return FailRead(kReadNotAPage);
   // The page's own size bounds its chunks when it fits in what was read.
   uint32_t limit = static_cast<uint32_t>(got);
   uint32_t page_size = LoadLe32(page, 8);
-  if (page_size < kPageHeadBytes) return FailRead(kReadDamaged);
+  if (page_size < kTrackPageHeadBytes) return FailRead(kReadDamaged);
   if (page_size < limit) limit = page_size;
   keys->track_number = LoadLe16(page, 36);
   for (int s = 0; s <= kPathSlot; ++s) keys->slot[s][0] = 0;
   keys->slot[5][0] = 0;
   uint32_t at = LoadLe32(page, 4);
-  while (at <= limit && limit - at >= kChunkHeadBytes && HasTag(page, at, "qvst")) {
+  while (at <= limit && limit - at >= kTrackChunkHeadBytes && HasTag(page, at, "qvst")) {
     uint32_t head = LoadLe32(page, at + 4);
     uint32_t total = LoadLe32(page, at + 8);
     uint32_t slot = LoadLe32(page, at + 12);
-    if (head < kChunkHeadBytes || total < head || total > limit - at || slot > kPathSlot) {
+    if (head < kTrackChunkHeadBytes || total < head || total > limit - at || slot > kPathSlot) {
       return FailRead(kReadDamaged);
     }
     if (compared_only && (slot < b->current_category || slot == kPathSlot)) {
@@ -185,7 +182,7 @@ int ReadPageKeys(LibraryBuilder* b, SortKeySet* keys, uint32_t global_index, boo
     if (text_bytes > max_bytes - 2) text_bytes = max_bytes - 2;
     uint16_t text[256];
     uint32_t units = text_bytes / 2;
-    for (uint32_t i = 0; i < units; ++i) text[i] = LoadLe16(page, at + kChunkHeadBytes + 2 * i);
+    for (uint32_t i = 0; i < units; ++i) text[i] = LoadLe16(page, at + kTrackChunkHeadBytes + 2 * i);
     text[units] = 0;
     uint32_t copied = Utf16ByteLength(text, units * 2) + 2;
     MakeSortKey(keys->slot[slot], text, copied, slot == kArtist);

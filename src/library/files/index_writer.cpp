@@ -72,7 +72,6 @@ constexpr uint32_t kSummaryBytes = 256;
 constexpr uint32_t kChunkHeadBytes = 16;
 constexpr uint32_t kKindRecordBytes = 72;
 constexpr uint32_t kRecordBytes = 24;
-constexpr uint32_t kPathRestart = 20;
 
 void FillHeader(std::span<uint8_t> out, uint32_t next_track_id, uint16_t chunks) {
   StoreTag(out, 0, "qvdb");

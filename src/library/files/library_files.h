@@ -15,6 +15,20 @@ inline constexpr const char* kIndexFileName = "QVDB.DB";
 inline constexpr const char* kCompactTrackFileName = "QVTB.DB";
 inline constexpr const char* kPendingFileName = "QVTA.LST";
 
+// The track list's layout, shared by its writer, the merge that reads keys
+// back and the update's loader and removal pass: a 16-byte file header, then
+// per track a 48-byte page head and string chunks with 24-byte heads, each
+// page within one 2,048-byte read.
+inline constexpr uint32_t kTrackFileHeadBytes = 16;
+inline constexpr uint32_t kTrackPageHeadBytes = 48;
+inline constexpr uint32_t kTrackChunkHeadBytes = 24;
+inline constexpr uint32_t kTrackPageReadBytes = 2048;
+// Room kept free in the page buffer: the file header area and one page read.
+inline constexpr uint32_t kPageStagingReserve = kTrackFileHeadBytes + kTrackPageReadBytes;
+// A path is stored whole on every kPathRestart-th track; the others share
+// their leading units with the previous track's path.
+inline constexpr uint32_t kPathRestart = 20;
+
 // FileSystemKind.
 inline constexpr uint32_t kFileSystemOther = 0;
 inline constexpr uint32_t kFileSystemFat = 1;

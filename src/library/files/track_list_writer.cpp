@@ -54,14 +54,6 @@
 namespace qv {
 namespace {
 
-constexpr uint32_t kFileHeadBytes = 16;
-constexpr uint32_t kPageHeadBytes = 48;
-constexpr uint32_t kChunkHeadBytes = 24;
-constexpr uint32_t kPageReadBytes = 2048;
-// Room kept free in the page buffer: the file header area and one page read.
-constexpr uint32_t kStagingReserve = 2064;
-constexpr uint32_t kPathRestart = 20;
-
 void Log(uint32_t site, uint32_t step) {
   AppendErrorLog(&TheErrorLog(), kBuilderLive, site, step);
 }
@@ -117,11 +109,11 @@ void CountUpdateTotals(LibraryBuilder* b, int kind, uint32_t track, const uint16
 // the page size. A page never exceeds 1,060 bytes.
 uint32_t MakeTrackPage(LibraryBuilder* b, const uint8_t* record, uint32_t track, uint8_t* page) {
   std::span<const uint8_t> rec(record, kRecordHeaderBytes);
-  std::span<uint8_t> head(page, kPageHeadBytes);
-  std::memset(page, 0, kPageHeadBytes);
+  std::span<uint8_t> head(page, kTrackPageHeadBytes);
+  std::memset(page, 0, kTrackPageHeadBytes);
   uint32_t type_word = LoadLe32(rec, 20);
   StoreTag(head, 0, "qvti");
-  StoreLe32(head, 4, kPageHeadBytes);
+  StoreLe32(head, 4, kTrackPageHeadBytes);
   head[16] = static_cast<uint8_t>(type_word >> 24);
   head[17] = static_cast<uint8_t>((type_word >> 23) & 1);
   StoreLe32(head, 20, track);
@@ -134,7 +126,7 @@ uint32_t MakeTrackPage(LibraryBuilder* b, const uint8_t* record, uint32_t track,
   StoreLe32(head, 44, type_word & 0x007FFFFF);
 
   uint16_t text[kPathBytes / 2 + 1];
-  uint32_t size = kPageHeadBytes;
+  uint32_t size = kTrackPageHeadBytes;
   for (int kind = 0; kind < kSlotCount; ++kind) {
     uint32_t len = CopyRecordString(record, kind, text);
     // A record string never exceeds its slot; the clamp keeps the page inside
@@ -144,18 +136,18 @@ uint32_t MakeTrackPage(LibraryBuilder* b, const uint8_t* record, uint32_t track,
     text[len / 2 - 1] = 0;
     uint32_t area = (len + 3) & ~3u;
     uint8_t* chunk = page + size;
-    std::span<uint8_t> ch(chunk, kChunkHeadBytes + area);
-    std::memset(chunk, 0, kChunkHeadBytes + area);
+    std::span<uint8_t> ch(chunk, kTrackChunkHeadBytes + area);
+    std::memset(chunk, 0, kTrackChunkHeadBytes + area);
     StoreTag(ch, 0, "qvst");
-    StoreLe32(ch, 4, kChunkHeadBytes);
-    StoreLe32(ch, 8, kChunkHeadBytes + area);
+    StoreLe32(ch, 4, kTrackChunkHeadBytes);
+    StoreLe32(ch, 8, kTrackChunkHeadBytes + area);
     StoreLe32(ch, 12, static_cast<uint32_t>(kind));
     StoreLe32(ch, 16, kind <= kAlbum ? b->name_ids[kind][track] : 0);
     StoreLe32(ch, 20, area);
-    for (uint32_t u = 0; u + 1 < len / 2; ++u) StoreLe16(ch, kChunkHeadBytes + 2 * u, text[u]);
+    for (uint32_t u = 0; u + 1 < len / 2; ++u) StoreLe16(ch, kTrackChunkHeadBytes + 2 * u, text[u]);
     if ((b->flags & kFlagUpdateMode) != 0 && kind >= kTitle)
       CountUpdateTotals(b, kind, track, text, len, area);
-    size += kChunkHeadBytes + area;
+    size += kTrackChunkHeadBytes + area;
   }
   StoreLe32(head, 8, size);
   StoreLe32(head, 12, kSlotCount);
@@ -167,9 +159,9 @@ uint32_t MakeTrackPage(LibraryBuilder* b, const uint8_t* record, uint32_t track,
 // of the first page and leaves as the end of the last. 0 or the failed step.
 uint32_t StagePages(LibraryBuilder* b, int fd, uint32_t* offset, uint32_t full_step,
                     uint32_t rest_step) {
-  uint8_t* stage = b->page_buffer + kFileHeadBytes;
+  uint8_t* stage = b->page_buffer + kTrackFileHeadBytes;
   uint32_t pending = 0;
-  uint32_t limit = b->page_buffer_size - kStagingReserve;
+  uint32_t limit = b->page_buffer_size - kPageStagingReserve;
   for (uint32_t i = b->tracks_on_disk; i < b->total_tracks; ++i) {
     b->track_positions[i] = *offset;
     uint32_t size = MakeTrackPage(b, b->batch_records[i - b->tracks_on_disk], i, stage + pending);
@@ -203,18 +195,18 @@ int WriteFirstPages(LibraryBuilder* b) {
     Log(kSiteWriteTrackPages, 1);
     return 0;
   }
-  std::span<uint8_t> header(b->page_buffer, kFileHeadBytes);
+  std::span<uint8_t> header(b->page_buffer, kTrackFileHeadBytes);
   StoreTag(header, 0, "qvtl");
-  StoreLe32(header, 4, kFileHeadBytes);
-  StoreLe32(header, 8, kFileHeadBytes);
+  StoreLe32(header, 4, kTrackFileHeadBytes);
+  StoreLe32(header, 8, kTrackFileHeadBytes);
   StoreLe32(header, 12, b->total_tracks);
-  if (!WriteExactly(fd, b->page_buffer, kFileHeadBytes))
+  if (!WriteExactly(fd, b->page_buffer, kTrackFileHeadBytes))
     return Fail(b, fd, kSiteWriteTrackPages, 2, 0);
-  uint32_t offset = kFileHeadBytes;
+  uint32_t offset = kTrackFileHeadBytes;
   if (uint32_t step = StagePages(b, fd, &offset, 3, 4); step != 0)
     return Fail(b, fd, kSiteWriteTrackPages, step, 0);
   StoreLe32(header, 8, offset);
-  if (!SeekTo(fd, 0) || !WriteExactly(fd, b->page_buffer, kFileHeadBytes)) {
+  if (!SeekTo(fd, 0) || !WriteExactly(fd, b->page_buffer, kTrackFileHeadBytes)) {
     return Fail(b, fd, kSiteWriteTrackPages, 5, 0);
   }
   Files().Close(fd);
@@ -228,14 +220,14 @@ int AppendPages(LibraryBuilder* b) {
     Log(kSiteWriteTrackPages, 6);
     return 0;
   }
-  std::span<uint8_t> header(b->page_buffer, kFileHeadBytes);
-  if (!SeekTo(fd, 0) || Files().Read(fd, b->page_buffer, kFileHeadBytes) != kFileHeadBytes) {
+  std::span<uint8_t> header(b->page_buffer, kTrackFileHeadBytes);
+  if (!SeekTo(fd, 0) || Files().Read(fd, b->page_buffer, kTrackFileHeadBytes) != kTrackFileHeadBytes) {
     return Fail(b, fd, kSiteWriteTrackPages, 7, 0);
   }
   // A length inside the header would make the new pages overwrite it.
   uint32_t offset = LoadLe32(header, 8);
   errno = 0;
-  if (!HasTag(header, 0, "qvtl") || offset < kFileHeadBytes)
+  if (!HasTag(header, 0, "qvtl") || offset < kTrackFileHeadBytes)
     return Fail(b, fd, kSiteWriteTrackPages, 8, 0);
   if (LoadLe32(header, 12) != b->tracks_on_disk) return Fail(b, fd, kSiteWriteTrackPages, 9, 0);
   if (!SeekTo(fd, offset)) return Fail(b, fd, kSiteWriteTrackPages, 10, 0);
@@ -247,7 +239,7 @@ int AppendPages(LibraryBuilder* b) {
   StoreLe32(header, 8, offset);
   StoreLe32(header, 12, b->total_tracks);
   b->title_counts[1] = b->total_tracks;
-  if (!SeekTo(fd, 0) || !WriteExactly(fd, b->page_buffer, kFileHeadBytes)) {
+  if (!SeekTo(fd, 0) || !WriteExactly(fd, b->page_buffer, kTrackFileHeadBytes)) {
     return Fail(b, fd, kSiteWriteTrackPages, 12, 0);
   }
   Files().Close(fd);
@@ -259,16 +251,16 @@ int AppendPages(LibraryBuilder* b) {
 // it are valid). Everything the page claims is checked against those bytes.
 // Returns the page size, or 0 when the page is damaged.
 uint32_t PatchNameIds(const LibraryBuilder* b, uint8_t* page, uint32_t got, uint32_t track) {
-  if (got < kPageHeadBytes) return 0;
+  if (got < kTrackPageHeadBytes) return 0;
   std::span<uint8_t> bytes(page, got);
   uint32_t size = LoadLe32(bytes, 8);
   if (!HasTag(bytes, 0, "qvti") || size > got) return 0;
   uint32_t at = LoadLe32(bytes, 4);
-  if (at < kPageHeadBytes) return 0;
+  if (at < kTrackPageHeadBytes) return 0;
   for (int kind = kGenre; kind <= kAlbum; ++kind) {
-    if (at > size || kChunkHeadBytes > size - at || !HasTag(bytes, at, "qvst")) return 0;
+    if (at > size || kTrackChunkHeadBytes > size - at || !HasTag(bytes, at, "qvst")) return 0;
     uint32_t chunk = LoadLe32(bytes, at + 8);
-    if (chunk < kChunkHeadBytes || chunk > size - at) return 0;
+    if (chunk < kTrackChunkHeadBytes || chunk > size - at) return 0;
     StoreLe32(bytes, at + 16, b->name_ids[kind][track]);
     at += chunk;
   }
@@ -289,19 +281,19 @@ int FinishTrackList(LibraryBuilder* b) {
     Log(kSiteFinishTrackList, 1);
     return -1;
   }
-  if (!SeekTo(fd, 0) || Files().Read(fd, b->page_buffer, kFileHeadBytes) != kFileHeadBytes) {
+  if (!SeekTo(fd, 0) || Files().Read(fd, b->page_buffer, kTrackFileHeadBytes) != kTrackFileHeadBytes) {
     return Fail(b, fd, kSiteFinishTrackList, 2, -1);
   }
-  if (!HasTag(std::span<const uint8_t>(b->page_buffer, kFileHeadBytes), 0, "qvtl")) {
+  if (!HasTag(std::span<const uint8_t>(b->page_buffer, kTrackFileHeadBytes), 0, "qvtl")) {
     errno = 0;
     return Fail(b, fd, kSiteFinishTrackList, 3, -1);
   }
-  uint8_t* stage = b->page_buffer + kFileHeadBytes;
+  uint8_t* stage = b->page_buffer + kTrackFileHeadBytes;
   uint32_t start = 0;
   uint32_t staged = 0;
   for (uint32_t t = 0; t < b->total_tracks; ++t) {
     if (!SeekTo(fd, b->track_positions[t])) return Fail(b, fd, kSiteFinishTrackList, 4, -1);
-    int64_t got = Files().Read(fd, stage + staged, kPageReadBytes);
+    int64_t got = Files().Read(fd, stage + staged, kTrackPageReadBytes);
     if (got < 0) return Fail(b, fd, kSiteFinishTrackList, 4, -1);
     uint32_t size = PatchNameIds(b, stage + staged, static_cast<uint32_t>(got), t);
     // The staged pages go back as one run, so each must start where the one
@@ -310,7 +302,7 @@ int FinishTrackList(LibraryBuilder* b) {
       errno = 0;
       return Fail(b, fd, kSiteFinishTrackList, 5, -1);
     }
-    if (staged + size + kStagingReserve > b->page_buffer_size) {
+    if (staged + size + kPageStagingReserve > b->page_buffer_size) {
       if (!SeekTo(fd, b->track_positions[start]) || !WriteExactly(fd, stage, staged + size)) {
         return Fail(b, fd, kSiteFinishTrackList, 6, -1);
       }

@@ -22,10 +22,6 @@
 namespace qv {
 namespace {
 
-constexpr uint32_t kTrackHeadBytes = 16;
-constexpr uint32_t kPageHeadBytes = 48;
-constexpr uint32_t kPageReadBytes = 2048;
-constexpr uint32_t kStringHeadBytes = 24;
 constexpr uint32_t kBrowseHeadBytes = 16;
 constexpr uint32_t kListHeadBytes = 20;
 constexpr uint32_t kIndexHeadBytes = 32;
@@ -39,22 +35,22 @@ int TrackDamage(const LibraryBuilder* b, uint64_t at, const char* what, uint32_t
 int IndexPage(LibraryBuilder* b, uint32_t t, const uint8_t* page, uint32_t size, uint64_t at) {
   std::span<const uint8_t> bytes(page, size);
   uint32_t chunk = LoadLe32(bytes, 4);
-  if (chunk < kPageHeadBytes) return TrackDamage(b, at + 4, "chunks start inside the page head", 8);
+  if (chunk < kTrackPageHeadBytes) return TrackDamage(b, at + 4, "chunks start inside the page head", 8);
   while (chunk < size) {
-    if (size - chunk < kStringHeadBytes || !HasTag(bytes, chunk, "qvst"))
+    if (size - chunk < kTrackChunkHeadBytes || !HasTag(bytes, chunk, "qvst"))
       return TrackDamage(b, at + chunk, "a string chunk without its tag", 8);
     uint32_t chunk_size = LoadLe32(bytes, chunk + 8);
     uint32_t text_size = LoadLe32(bytes, chunk + 20);
-    if (chunk_size < kStringHeadBytes || chunk_size > size - chunk ||
-        text_size > chunk_size - kStringHeadBytes)
+    if (chunk_size < kTrackChunkHeadBytes || chunk_size > size - chunk ||
+        text_size > chunk_size - kTrackChunkHeadBytes)
       return TrackDamage(b, at + chunk + 8, "chunk size past the end of its page", 8);
     if (LoadLe32(bytes, chunk + 12) == kPathSlot) {
       uint16_t path[kPathKeyUnits + 1];
       uint32_t units = text_size / 2 > kPathKeyUnits ? kPathKeyUnits : text_size / 2;
       uint32_t n = 0;
-      while (n < units && (path[n] = LoadLe16(bytes, chunk + kStringHeadBytes + 2 * n)) != 0) ++n;
+      while (n < units && (path[n] = LoadLe16(bytes, chunk + kTrackChunkHeadBytes + 2 * n)) != 0) ++n;
       path[n] = 0;
-      IndexTrackPath(b, t, path, chunk + kStringHeadBytes);
+      IndexTrackPath(b, t, path, chunk + kTrackChunkHeadBytes);
       return 1;
     }
     chunk += chunk_size;
@@ -67,7 +63,7 @@ int WalkTrackPages(LibraryBuilder* b, FileWindow* w, uint32_t first, uint32_t le
   uint64_t at = first;
   for (uint32_t t = 0; t < count; ++t) {
     uint32_t got = 0;
-    const uint8_t* page = FetchWindow(w, at, kPageReadBytes, &got);
+    const uint8_t* page = FetchWindow(w, at, kTrackPageReadBytes, &got);
     if (page == nullptr) return LogUpdateFailure(kSiteLoadTrackIndex, 4);
     // A page without its tag ends the loading: the tracks from here on count
     // as gone, and the removal pass writes the file anew without them.
@@ -76,8 +72,8 @@ int WalkTrackPages(LibraryBuilder* b, FileWindow* w, uint32_t first, uint32_t le
       return 1;
     }
     std::span<const uint8_t> head(page, got);
-    uint32_t size = got >= kPageHeadBytes ? LoadLe32(head, 8) : 0;
-    if (size < kPageHeadBytes || size > got || size > kPageReadBytes || at + size > length)
+    uint32_t size = got >= kTrackPageHeadBytes ? LoadLe32(head, 8) : 0;
+    if (size < kTrackPageHeadBytes || size > got || size > kTrackPageReadBytes || at + size > length)
       return TrackDamage(b, at + 8, "page size past the end of the file", 5);
     b->track_positions[t] = static_cast<uint32_t>(at);
     uint32_t id = LoadLe32(head, 24);
@@ -214,12 +210,12 @@ int LoadTrackIndex(LibraryBuilder* b) {
   // The page buffer is free until the first file is queued.
   FileWindow w{fd, b->page_buffer, b->page_buffer_size, 0, 0};
   uint32_t got = 0;
-  const uint8_t* head = FetchWindow(&w, 0, kTrackHeadBytes, &got);
+  const uint8_t* head = FetchWindow(&w, 0, kTrackFileHeadBytes, &got);
   int result = 1;
-  if (head == nullptr || got < kTrackHeadBytes) {
+  if (head == nullptr || got < kTrackFileHeadBytes) {
     result = TrackDamage(b, 0, "the file is shorter than its header", 3);
   } else {
-    std::span<const uint8_t> h(head, kTrackHeadBytes);
+    std::span<const uint8_t> h(head, kTrackFileHeadBytes);
     uint32_t first = LoadLe32(h, 4);
     uint32_t length = LoadLe32(h, 8);
     uint32_t count = LoadLe32(h, 12);
@@ -227,7 +223,7 @@ int LoadTrackIndex(LibraryBuilder* b) {
       result = TrackDamage(b, 0, "no track list tag", 3);
     } else if (count > kMaxTracks) {
       result = TrackDamage(b, 12, "more tracks than a library holds", 3);
-    } else if (first < kTrackHeadBytes || length < first) {
+    } else if (first < kTrackFileHeadBytes || length < first) {
       result = TrackDamage(b, 4, "first page offset outside the file", 3);
     } else {
       b->update.loaded_track_count = count;

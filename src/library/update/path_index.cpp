@@ -28,7 +28,6 @@ namespace qv {
 namespace {
 
 constexpr uint32_t kBucketCount = 180000;
-constexpr uint32_t kPageHeadBytes = 48;
 
 struct PathNode {
   uint32_t track;
@@ -121,7 +120,7 @@ int MatchTrackPath(LibraryBuilder* b, const uint16_t* path, uint32_t file_size, 
     int64_t got = -1;
     if (Files().Seek(b->track_file, b->track_positions[node.track], SEEK_SET) >= 0)
       got = Files().Read(b->track_file, b->scratch_page, kScratchPageBytes);
-    if (got < static_cast<int64_t>(kPageHeadBytes)) return LogUpdateFailure(kSiteMatchFoundFile, 2);
+    if (got < static_cast<int64_t>(kTrackPageHeadBytes)) return LogUpdateFailure(kSiteMatchFoundFile, 2);
     uint16_t stored[kPathKeyUnits + 1];
     if (!PagePathKey(b->scratch_page, static_cast<uint32_t>(got), node.offset, stored))
       return LogUpdateFailure(kSiteMatchFoundFile, 3);

@@ -21,12 +21,6 @@
 namespace qv {
 namespace {
 
-constexpr uint32_t kFileHeadBytes = 16;
-constexpr uint32_t kPageHeadBytes = 48;
-constexpr uint32_t kPageReadBytes = 2048;
-constexpr uint32_t kStringHeadBytes = 24;
-constexpr uint32_t kStagingReserve = 2064;
-constexpr uint32_t kPathRestart = 20;
 // Pages are read through this much of the record buffer, which holds no
 // records until the additions.
 constexpr uint32_t kReadWindowBytes = 4u << 20;
@@ -83,20 +77,20 @@ void CountChunk(LibraryBuilder* b, PassState* s, uint32_t kind, uint32_t stored,
 int CountPage(LibraryBuilder* b, PassState* s, const uint8_t* page, uint32_t size) {
   std::span<const uint8_t> bytes(page, size);
   uint32_t at = LoadLe32(bytes, 4);
-  if (at < kPageHeadBytes) return LogUpdateFailure(kSiteRemoveGoneTracks, 30);
+  if (at < kTrackPageHeadBytes) return LogUpdateFailure(kSiteRemoveGoneTracks, 30);
   while (at < size) {
-    if (size - at < kStringHeadBytes || !HasTag(bytes, at, "qvst"))
+    if (size - at < kTrackChunkHeadBytes || !HasTag(bytes, at, "qvst"))
       return LogUpdateFailure(kSiteRemoveGoneTracks, 30);
     uint32_t chunk = LoadLe32(bytes, at + 8);
     uint32_t kind = LoadLe32(bytes, at + 12);
     uint32_t stored = LoadLe32(bytes, at + 20);
-    if (chunk < kStringHeadBytes || chunk > size - at || stored > chunk - kStringHeadBytes ||
+    if (chunk < kTrackChunkHeadBytes || chunk > size - at || stored > chunk - kTrackChunkHeadBytes ||
         kind > kPathSlot)
       return LogUpdateFailure(kSiteRemoveGoneTracks, 31);
     uint16_t text[kPathKeyUnits + 1];
     uint32_t units = stored / 2 > kPathKeyUnits ? kPathKeyUnits : stored / 2;
     uint32_t n = 0;
-    while (n < units && (text[n] = LoadLe16(bytes, at + kStringHeadBytes + 2 * n)) != 0) ++n;
+    while (n < units && (text[n] = LoadLe16(bytes, at + kTrackChunkHeadBytes + 2 * n)) != 0) ++n;
     text[n] = 0;
     CountChunk(b, s, kind, stored, text);
     at += chunk;
@@ -111,7 +105,7 @@ bool WriteExactly(int fd, const uint8_t* bytes, uint32_t count) {
 // Copies the kept pages into the new file: 0, or the failed step.
 uint32_t CopyKeptPages(LibraryBuilder* b, PassState* s, uint32_t* new_index) {
   FileWindow w{s->old_fd, b->record_buffer_base, kReadWindowBytes, 0, 0};
-  uint8_t* out = b->page_buffer + kFileHeadBytes;
+  uint8_t* out = b->page_buffer + kTrackFileHeadBytes;
   for (uint32_t t = 0; t < b->update.loaded_track_count; ++t) {
     if (b->update.presence[t] == 0) {
       new_index[t] = kNoId;
@@ -119,11 +113,11 @@ uint32_t CopyKeptPages(LibraryBuilder* b, PassState* s, uint32_t* new_index) {
       continue;
     }
     uint32_t got = 0;
-    const uint8_t* page = FetchWindow(&w, b->track_positions[t], kPageReadBytes, &got);
-    if (page == nullptr || got < kPageHeadBytes) return 6;
+    const uint8_t* page = FetchWindow(&w, b->track_positions[t], kTrackPageReadBytes, &got);
+    if (page == nullptr || got < kTrackPageHeadBytes) return 6;
     std::span<const uint8_t> head(page, got);
     uint32_t size = LoadLe32(head, 8);
-    if (!HasTag(head, 0, "qvti") || size < kPageHeadBytes || size > got || size > kPageReadBytes)
+    if (!HasTag(head, 0, "qvti") || size < kTrackPageHeadBytes || size > got || size > kTrackPageReadBytes)
       return 30;
     std::memcpy(out + s->fill, page, size);
     if (CountPage(b, s, out + s->fill, size) != 1) return 30;
@@ -133,7 +127,7 @@ uint32_t CopyKeptPages(LibraryBuilder* b, PassState* s, uint32_t* new_index) {
     s->new_offset += size;
     s->fill += size;
     ++s->kept;
-    if (s->fill > b->page_buffer_size - kStagingReserve) {
+    if (s->fill > b->page_buffer_size - kPageStagingReserve) {
       if (!WriteExactly(s->new_fd, out, s->fill)) return 8;
       s->fill = 0;
     }
@@ -144,17 +138,17 @@ uint32_t CopyKeptPages(LibraryBuilder* b, PassState* s, uint32_t* new_index) {
 
 // The passes between opening both files and closing them: 0 or the failed step.
 uint32_t RewriteTrackList(LibraryBuilder* b, PassState* s, uint32_t* new_index) {
-  std::span<uint8_t> header(b->page_buffer, kFileHeadBytes);
-  if (ReadFully(s->old_fd, b->page_buffer, kFileHeadBytes) != kFileHeadBytes) return 4;
-  if (!WriteExactly(s->new_fd, b->page_buffer, kFileHeadBytes)) return 40;
-  s->new_offset = kFileHeadBytes;
+  std::span<uint8_t> header(b->page_buffer, kTrackFileHeadBytes);
+  if (ReadFully(s->old_fd, b->page_buffer, kTrackFileHeadBytes) != kTrackFileHeadBytes) return 4;
+  if (!WriteExactly(s->new_fd, b->page_buffer, kTrackFileHeadBytes)) return 40;
+  s->new_offset = kTrackFileHeadBytes;
   if (uint32_t step = CopyKeptPages(b, s, new_index); step != 0) return step;
   StoreTag(header, 0, "qvtl");
-  StoreLe32(header, 4, kFileHeadBytes);
+  StoreLe32(header, 4, kTrackFileHeadBytes);
   StoreLe32(header, 8, s->new_offset);
   StoreLe32(header, 12, s->kept);
   if (Files().Seek(s->new_fd, 0, SEEK_SET) != 0 ||
-      !WriteExactly(s->new_fd, b->page_buffer, kFileHeadBytes))
+      !WriteExactly(s->new_fd, b->page_buffer, kTrackFileHeadBytes))
     return 10;
   return 0;
 }
