@@ -13,6 +13,8 @@ FUZZ := build/fuzz
 RELIABILITY := build/reliability
 SWEEP_FILES ?= 3000
 DEMO := build/demo-drive
+# ccache, where installed, shares compiled objects between build folders.
+LAUNCHER := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 SHOTS := build/screenshots
 
 .PHONY: all deps release asan test unit fuzz run demo gui screenshots bench reliability clean
@@ -23,11 +25,11 @@ deps:
 	@bash scripts/install-deps
 
 release: deps
-	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release -DQV_TESTS=OFF -DQV_BENCH=ON >/dev/null
+	cmake -S . -B $(RELEASE) $(LAUNCHER) -DCMAKE_BUILD_TYPE=Release -DQV_TESTS=OFF -DQV_BENCH=ON >/dev/null
 	cmake --build $(RELEASE) -j $(JOBS)
 
 asan: deps
-	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DQV_SANITIZE=ON >/dev/null
+	cmake -S . -B $(ASAN) $(LAUNCHER) -DCMAKE_BUILD_TYPE=Debug -DQV_SANITIZE=ON >/dev/null
 	cmake --build $(ASAN) -j $(JOBS)
 
 unit: asan
@@ -38,7 +40,7 @@ unit: asan
 # of the engine are computed at compile time; the step limit matches GCC's.
 fuzz: deps
 	CC=clang CXX=clang++ CXXFLAGS=-fconstexpr-steps=33554432 \
-		cmake -S . -B $(FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_FUZZ=ON >/dev/null
+		cmake -S . -B $(FUZZ) $(LAUNCHER) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_FUZZ=ON >/dev/null
 	cmake --build $(FUZZ) -j $(JOBS) --target $$(cd tests/fuzz && ls *_fuzz.cpp 2>/dev/null | sed 's/\.cpp$$//')
 	/usr/bin/python3 tools/make-fuzz-seeds $(FUZZ)/seeds-read_track_tags_fuzz
 	@for f in tests/fuzz/*_fuzz.cpp; do \
@@ -82,7 +84,7 @@ bench: release
 # One line per sweep and per fuzzer: faults injected and drives left intact,
 # crash points and recoveries, executions and crashes.
 reliability: deps
-	cmake -S . -B $(RELIABILITY) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake -S . -B $(RELIABILITY) $(LAUNCHER) -DCMAKE_BUILD_TYPE=Release >/dev/null
 	cmake --build $(RELIABILITY) -j $(JOBS) --target job_drive_safety_test
 	@QV_SWEEP_FILES=$(SWEEP_FILES) $(RELIABILITY)/tests/job_drive_safety_test --gtest_filter='*Sweep*' \
 		>$(RELIABILITY)/sweeps.log 2>&1; status=$$?; \
