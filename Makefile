@@ -1,12 +1,12 @@
 # make run   - install dependencies, build, create a library on the demo drive and show it
-# make test  - install dependencies, build with sanitizers, run every test and the fuzzers
+# make test  - install dependencies, build with sanitizers, run every test and each fuzzer for 20 s
 # make bench - build release benchmarks and run them
 # make gui   - start the desktop application with the demo drive in its drive list
 # make screenshots - run the application under Xvfb and save pictures of a job
 # make reliability - write-fault and crash sweeps on a drive of SWEEP_FILES songs, then each fuzzer
 
 JOBS ?= $(shell nproc)
-FUZZ_SECONDS ?= 60
+FUZZ_SECONDS ?= 20
 RELEASE := build/release
 ASAN := build/asan
 FUZZ := build/fuzz
