@@ -17,35 +17,7 @@ constexpr size_t kSurveyTextBytes = 256;
 // not judge a sample that is too short for them, however telling. A short
 // sample is therefore given to it again and again up to this many bytes:
 // the proportions it counts stay those of the sample.
-constexpr size_t kDetectorBytes = 256;
-
-// One detector per reading thread, made at its first file with text beyond
-// ASCII and reset for every file after that.
-class Detector {
- public:
-  ~Detector() {
-    if (handle_) uchardet_delete(handle_);
-  }
-  // The detector's name for the sample's encoding; "" when it has none.
-  const char* Judge(const char* sample, size_t n) {
-    if (!handle_) handle_ = uchardet_new();
-    if (!handle_ || n == 0) return "";
-    uchardet_reset(handle_);
-    size_t fed = 0;
-    while (fed < kDetectorBytes) {
-      if (uchardet_handle_data(handle_, sample, n) != 0) break;
-      fed += n;
-    }
-    uchardet_data_end(handle_);
-    const char* name = uchardet_get_charset(handle_);
-    return name ? name : "";
-  }
-
- private:
-  uchardet_t handle_ = nullptr;
-};
-
-thread_local Detector t_detector;
+constexpr size_t kDetectorBytes = 64;
 
 // The candidate a detector's answer stands for: the code page of the same
 // language and script, -1 for one that none of them stands for (other
@@ -71,6 +43,53 @@ int CandidateOfDetected(const char* name) {
   }
   return -1;
 }
+
+// One detector per reading thread, made at its first file with text beyond
+// ASCII and reset for every file after that. The files of an album repeat
+// their artist and album, often with nothing else beyond ASCII, so the last
+// few verdicts are kept by their samples: the detector costs far more than
+// the comparison.
+class Detector {
+ public:
+  ~Detector() {
+    if (handle_) uchardet_delete(handle_);
+  }
+  // The candidate the detector sees in the sample, -1 none.
+  int Judge(const char* sample, size_t n) {
+    for (const Verdict& v : verdicts_) {
+      if (v.bytes == n && std::memcmp(v.sample, sample, n) == 0) return v.candidate;
+    }
+    if (!handle_) handle_ = uchardet_new();
+    if (!handle_ || n == 0) return -1;
+    uchardet_reset(handle_);
+    size_t fed = 0;
+    while (fed < kDetectorBytes) {
+      if (uchardet_handle_data(handle_, sample, n) != 0) break;
+      fed += n;
+    }
+    uchardet_data_end(handle_);
+    const char* name = uchardet_get_charset(handle_);
+    Verdict& v = verdicts_[next_];
+    next_ = (next_ + 1) % kVerdicts;
+    v.bytes = n;
+    std::memcpy(v.sample, sample, n);
+    v.candidate = CandidateOfDetected(name ? name : "");
+    return v.candidate;
+  }
+
+ private:
+  static constexpr int kVerdicts = 4;
+  struct Verdict {
+    size_t bytes = 0;  // 0: none yet (an empty sample is never judged)
+    char sample[CodePageSurvey::kSampleBytes];
+    int candidate = -1;
+  };
+  uchardet_t handle_ = nullptr;
+  Verdict verdicts_[kVerdicts];
+  int next_ = 0;
+};
+
+thread_local Detector t_detector;
 
 int CandidateOfLanguage(int language) {
   if (language < 0 || language >= kTagLanguageCount) return -1;
@@ -109,7 +128,12 @@ const char* ChooseCodePage(const CodePageSurvey& survey, int fallback_language) 
   uint32_t fewest = survey.invalid[0];
   for (uint32_t invalid : survey.invalid) fewest = invalid < fewest ? invalid : fewest;
   auto stays = [&](int c) { return c >= 0 && survey.invalid[c] == fewest; };
-  const int detected = CandidateOfDetected(t_detector.Judge(survey.sample, survey.sample_bytes));
+  int staying = 0, last = 0;
+  for (int c = 0; c < kCodePageCandidates; ++c) {
+    if (stays(c)) ++staying, last = c;
+  }
+  if (staying == 1) return kCandidates[last];
+  const int detected = t_detector.Judge(survey.sample, survey.sample_bytes);
   if (stays(detected)) return kCandidates[detected];
   const int preferred = CandidateOfLanguage(fallback_language);
   if (stays(preferred)) return kCandidates[preferred];
