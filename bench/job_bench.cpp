@@ -12,6 +12,7 @@
 //
 //   job_bench [FILES] [FOLDER]   (defaults: 100000, a fresh temporary folder;
 //                                 a FOLDER that already holds files is reused)
+//   QV_BENCH_LANG=auto job_bench  the jobs' --lang (default: the locale's)
 #include <dirent.h>
 #include <stdlib.h>
 #include <sys/resource.h>
@@ -109,6 +110,12 @@ Run JobOnce(const std::string& qvlib, const std::string& drive, const char* comm
     freopen("/dev/null", "r", stdin);
     freopen("/dev/null", "w", stderr);
     freopen("/dev/null", "w", stdout);
+    // QV_BENCH_LANG names the tag language (auto included); else the locale's.
+    const char* lang = std::getenv("QV_BENCH_LANG");
+    if (lang != nullptr && *lang != 0) {
+      execl(qvlib.c_str(), "qvlib", command, drive.c_str(), "--fs", "fat", "--yes", "--lang", lang,
+            nullptr);
+    }
     execl(qvlib.c_str(), "qvlib", command, drive.c_str(), "--fs", "fat", "--yes", nullptr);
     _exit(127);
   }

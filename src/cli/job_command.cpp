@@ -33,9 +33,10 @@
 namespace qv::cli {
 namespace {
 
-// The names the start question gives the nine tag languages.
-const char* const kLanguageNames[9] = {"Japanese", "Chinese", "English", "French", "German",
-                                       "Italian",  "Spanish", "Dutch",   "Russian"};
+// The names the start question gives the nine tag languages and the
+// automatic choice.
+const char* const kLanguageNames[10] = {"Japanese", "Chinese", "English", "French",  "German",
+                                        "Italian",  "Spanish", "Dutch",   "Russian", "Automatic"};
 
 constexpr const char* kCancelQuestion =
     "Are you sure you want to Stop creating the library?\nThe Library being created will be "
@@ -186,9 +187,10 @@ void AddJobOptions(CLI::App* sub, JobOptions* options) {
   sub->add_option("DRIVE", options->drive, "Mount path of the drive (or, with --fs, a folder)")
       ->required();
   sub->add_option("--lang", options->lang,
-                  "Tag language of 8-bit tag text: ja zh en fr de it es nl ru (default: from "
+                  "Tag language of 8-bit tag text: ja zh en fr de it es nl ru, or auto for the "
+                  "code page each file's texts were most likely written in (default: from "
                   "the locale)")
-      ->check(CLI::IsMember({"ja", "zh", "en", "fr", "de", "it", "es", "nl", "ru"}));
+      ->check(CLI::IsMember({"ja", "zh", "en", "fr", "de", "it", "es", "nl", "ru", "auto"}));
   sub->add_flag("--yes", options->yes, "Answer the start question with OK");
   sub->add_option("--fs", options->fs,
                   "File-system kind of a folder that is not a mounted FAT or HFS volume")
@@ -259,7 +261,7 @@ int RunJobCommand(const JobOptions& options, bool create) {
             "to overwrite this?\n\n\tSelected Drive : %s\n\tID Tag Language : %s";
   char question[512];
   std::snprintf(question, sizeof question, format, EscapeControls(name).c_str(),
-                kLanguageNames[language >= 0 && language < 9 ? language : 2]);
+                kLanguageNames[language >= 0 && language < 10 ? language : 2]);
   const std::string root = drive + "/";
   const char* busy = "qvlib: another job is running on %s; nothing was changed\n";
   if (LibraryDriveBusy(root.c_str(), CheckFileSystem(check.file_system))) {

@@ -9,6 +9,7 @@
 #include "cli/command.h"
 #include "cli/escape.h"
 #include "tags/default_tag_language.h"
+#include "tags/text/code_page_choice.h"
 #include "tags/text/text_encoding.h"
 #include "tags/track_tags.h"
 
@@ -92,8 +93,10 @@ int RunTags(const TagsOptions& options) {
   for (const std::string& file : options.files) {
     const std::string path = NormalPath(file);
     int status = 2;
+    const char* code_page = nullptr;
     if (IsUnderRoot(path, root)) {
-      status = GetTrackTags(path.c_str(), &storage.tags, language, root.c_str());
+      status =
+          GetTrackTagsReporting(path.c_str(), &storage.tags, language, root.c_str(), &code_page);
     } else {
       std::fprintf(stderr, "qvlib tags: %s is not under the root %s\n",
                    EscapeControls(path).c_str(), EscapeControls(root).c_str());
@@ -110,6 +113,10 @@ int RunTags(const TagsOptions& options) {
       line += ", \"album\": " + JsonText(storage.album);
       line += ", \"title\": " + JsonText(storage.title);
       line += ", \"path\": " + JsonText(storage.path);
+      // Which code page the automatic choice read this file's 8-bit texts in.
+      if (language == kTagLanguageAuto) {
+        line += ", \"codepage\": \"" + std::string(code_page ? code_page : "ASCII") + "\"";
+      }
     } else {
       result = kExitFailed;
     }
@@ -126,10 +133,14 @@ void SetupTags(CLI::App& app, int* exit_status) {
       "tags",
       "Print the tags of each file as the library would store them, one JSON object per line");
   sub->add_option("--lang", options->lang,
-                  "Tag language of 8-bit tag text: ja zh en fr de it es nl ru (default: from "
-                  "LANGUAGE, LC_ALL, LC_MESSAGES, LANG; en when none)")
-      ->check(CLI::IsMember(
-          std::vector<std::string>(TagLanguageCodes, TagLanguageCodes + kTagLanguageCount)));
+                  "Tag language of 8-bit tag text: ja zh en fr de it es nl ru, or auto to read "
+                  "each file in the code page its texts were most likely written in, shown as "
+                  "\"codepage\" (default: from LANGUAGE, LC_ALL, LC_MESSAGES, LANG; en when none)")
+      ->check(CLI::IsMember([] {
+        std::vector<std::string> codes(TagLanguageCodes, TagLanguageCodes + kTagLanguageCount);
+        codes.push_back(kTagLanguageAutoCode);
+        return codes;
+      }()));
   sub->add_option("--root", options->root,
                   "Drive root that the stored paths are relative to (default /); a FILE "
                   "outside it gets status 2");

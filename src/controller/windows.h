@@ -59,10 +59,12 @@ struct Outlets {
   QLabel* RunMessage = nullptr;
 };
 
-// The display texts of the nine tag languages, in TagLanguage order; the
-// start question prints them after "ID Tag Language : ".
-inline constexpr const char* kLanguageNames[9] = {
-    "Japanese", "Chinese", "English", "French", "German", "Italian", "Spanish", "Dutch", "Russian"};
+// The display texts of the nine tag languages and of the automatic choice,
+// in TagLanguage order; the start question prints them after
+// "ID Tag Language : ".
+inline constexpr const char* kLanguageNames[10] = {"Japanese", "Chinese",  "English", "French",
+                                                   "German",   "Italian",  "Spanish", "Dutch",
+                                                   "Russian",  "Automatic"};
 
 // Builds both windows, hidden; the caller owns the two top-level windows.
 Outlets BuildWindows();

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/preferred_language.h"
+#include "tags/text/code_page_choice.h"
 #include "tags/text/text_encoding.h"
 
 namespace qv {
@@ -11,6 +12,7 @@ int TagLanguageFromCode(const char* code) {
   for (int i = 0; i < kTagLanguageCount; ++i) {
     if (std::strcmp(code, TagLanguageCodes[i]) == 0) return i;
   }
+  if (std::strcmp(code, kTagLanguageAutoCode) == 0) return kTagLanguageAuto;
   return -1;
 }
 

@@ -7,8 +7,11 @@ namespace qv {
 // when there is none or it is not one of the nine.
 int DefaultTagLanguage();
 
-// The TagLanguage index of a two-letter code such as "ru", or -1 when the
-// code names none of the nine languages.
+// The name of the automatic choice where the languages have their codes.
+inline constexpr const char* kTagLanguageAutoCode = "auto";
+
+// The TagLanguage index of a two-letter code such as "ru" (kTagLanguageAuto
+// for "auto"), or -1 when the code names no choice.
 int TagLanguageFromCode(const char* code);
 
 }  // namespace qv

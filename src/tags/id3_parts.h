@@ -11,6 +11,9 @@
 namespace qv {
 
 inline constexpr size_t kId3v1Bytes = 128;
+inline constexpr size_t kId3v1TextBytes = 30;  // title, artist, album
+
+struct CodePageSurvey;
 
 // An ID3v2 tag in memory, not yet applied.
 struct Id3v2Block {
@@ -34,7 +37,16 @@ int64_t Id3v2End(const Id3v2Block& block);
 // Walks the frames of a tag of a known version into the record.
 void ApplyId3v2Block(const Id3v2Block& block, TrackTags* record, const char* code_page);
 
+// Adds the 8-bit texts of every text frame to the survey.
+void SurveyId3v2Block(const Id3v2Block& block, CodePageSurvey* survey);
+
 // Applies the last 128 bytes of a file: 128 when they are an ID3v1 tag, else 0.
-int ApplyId3v1Tag(const uint8_t* tag, TrackTags* record, const char* code_page);
+// keep_whole: a text that fills its 30 bytes and ends with half a character
+// loses that half rather than becoming "?".
+int ApplyId3v1Tag(const uint8_t* tag, TrackTags* record, const char* code_page,
+                  bool keep_whole = false);
+
+// Adds the title, artist and album of an ID3v1 tag to the survey.
+void SurveyId3v1Tag(const uint8_t* tag, CodePageSurvey* survey);
 
 }  // namespace qv

@@ -31,6 +31,7 @@
 #include "tags/id3_parts.h"
 #include "tags/id3_text.h"
 #include "tags/tag_readers.h"
+#include "tags/text/code_page_choice.h"
 #include "tags/text/text_encoding.h"
 
 namespace qv {
@@ -179,8 +180,19 @@ size_t FirstFrame(std::span<const uint8_t> body, int code, bool extended) {
   return whole > body.size() ? body.size() : whole;
 }
 
+// 8-bit text of a text frame: after an encoding byte of 0, or the whole
+// payload when its first byte names no encoding; texts in UTF-16 or UTF-8
+// say nothing about the code page.
+void SurveyFrame(const uint8_t* data, size_t size, CodePageSurvey* survey) {
+  if (size == 0 || (data[0] >= 1 && data[0] <= 3)) return;
+  const size_t from = data[0] == 0 ? 1 : 0;
+  SurveyText(survey, reinterpret_cast<const char*>(data + from), size - from, false);
+}
+
+// Stores the frames into the record, or only surveys their texts when a
+// survey is given.
 void WalkFrames(std::span<const uint8_t> body, int code, bool extended, TrackTags* record,
-                const char* code_page) {
+                const char* code_page, CodePageSurvey* survey) {
   const size_t header = code == 20 ? 6 : 10;
   size_t pos = FirstFrame(body, code, extended);
   while (body.size() - pos >= header) {
@@ -208,7 +220,11 @@ void WalkFrames(std::span<const uint8_t> body, int code, bool extended, TrackTag
     if (size > body.size() - pos - header) break;
     if (skip > size) break;
     const uint8_t* data = h + header + skip;
-    if (h[0] == 'T') StoreFrame(FieldOf(h, code), data, size - skip, record, code_page);
+    if (h[0] == 'T' && survey) {
+      SurveyFrame(data, size - skip, survey);
+    } else if (h[0] == 'T') {
+      StoreFrame(FieldOf(h, code), data, size - skip, record, code_page);
+    }
     pos += header + size;
   }
 }
@@ -236,11 +252,25 @@ int64_t Id3v2End(const Id3v2Block& block) {
   return block.found ? static_cast<int64_t>(kHeaderBytes + block.size) : 0;
 }
 
-void ApplyId3v2Block(const Id3v2Block& block, TrackTags* record, const char* code_page) {
+namespace {
+
+bool IsReadVersion(const Id3v2Block& block) {
   int code = block.code;
-  if (!block.found || (code != 20 && code != 30 && code != 31 && code != 40)) return;
-  WalkFrames(std::span<const uint8_t>(block.body, block.size), code, block.extended, record,
-             code_page);
+  return block.found && (code == 20 || code == 30 || code == 31 || code == 40);
+}
+
+}  // namespace
+
+void ApplyId3v2Block(const Id3v2Block& block, TrackTags* record, const char* code_page) {
+  if (!IsReadVersion(block)) return;
+  WalkFrames(std::span<const uint8_t>(block.body, block.size), block.code, block.extended, record,
+             code_page, nullptr);
+}
+
+void SurveyId3v2Block(const Id3v2Block& block, CodePageSurvey* survey) {
+  if (!IsReadVersion(block)) return;
+  WalkFrames(std::span<const uint8_t>(block.body, block.size), block.code, block.extended, nullptr,
+             nullptr, survey);
 }
 
 int64_t ReadId3v2Tag(int fd, TrackTags* record, const char* code_page) {

@@ -25,6 +25,7 @@
 #include "platform/byte_order.h"
 #include "platform/file_door.h"
 #include "tags/tag_readers.h"
+#include "tags/text/code_page_choice.h"
 #include "tags/text/text_encoding.h"
 
 namespace qv {
@@ -75,11 +76,19 @@ uint16_t* InfoField(const uint8_t (&id)[4], TrackTags* record, size_t* capacity)
   return nullptr;
 }
 
+bool IsInfoText(const uint8_t (&id)[4]) {
+  for (const InfoText& info : kInfoTexts) {
+    if (IsId(id, info.id)) return true;
+  }
+  return false;
+}
+
 // Reads a text sub-chunk of `size` bytes (its pad byte, when the file has
-// it, comes along) and stores it. The size was checked against the list and
-// the file before, so the block is never larger than the file.
+// it, comes along) and stores it, or only surveys it when a survey is given.
+// The size was checked against the list and the file before, so the block
+// is never larger than the file.
 bool StoreInfoText(int fd, uint32_t size, uint32_t pad, uint16_t* field, size_t capacity,
-                   const char* code_page) {
+                   const char* code_page, CodePageSurvey* survey) {
   const size_t want = static_cast<size_t>(size) + pad;
   char* block = static_cast<char*>(std::malloc(want + 1));
   if (block == nullptr) return false;
@@ -89,6 +98,11 @@ bool StoreInfoText(int fd, uint32_t size, uint32_t pad, uint16_t* field, size_t 
     return false;
   }
   block[n] = 0;
+  if (survey) {
+    SurveyText(survey, block, static_cast<size_t>(n), false);
+    std::free(block);
+    return n == static_cast<int64_t>(want);
+  }
   int32_t length = 0;
   Utf16String text = CodePageToUtf16(block, &length, code_page);
   std::free(block);
@@ -99,7 +113,7 @@ bool StoreInfoText(int fd, uint32_t size, uint32_t pad, uint16_t* field, size_t 
 // Walks the sub-chunks of a LIST whose content (`size` bytes) starts at
 // `pos`; returns the offset where the reading ended.
 int64_t ReadInfoList(int fd, uint64_t pos, uint32_t size, uint64_t file_size, TrackTags* record,
-                     const char* code_page) {
+                     const char* code_page, CodePageSurvey* survey) {
   uint8_t list_type[4];
   if (size < 4 || ReadFully(fd, list_type, 4) != 4) return static_cast<int64_t>(pos);
   pos += 4;
@@ -118,9 +132,9 @@ int64_t ReadInfoList(int fd, uint64_t pos, uint32_t size, uint64_t file_size, Tr
     if (sub.size > list_left || sub.size > file_left) break;
     const uint32_t pad = sub.size & 1;
     size_t capacity = 0;
-    uint16_t* field = InfoField(sub.id, record, &capacity);
-    if (field != nullptr) {
-      if (!StoreInfoText(fd, sub.size, pad, field, capacity, code_page)) break;
+    uint16_t* field = survey ? nullptr : InfoField(sub.id, record, &capacity);
+    if (survey ? IsInfoText(sub.id) : field != nullptr) {
+      if (!StoreInfoText(fd, sub.size, pad, field, capacity, code_page, survey)) break;
     } else if (Files().Seek(fd, static_cast<int64_t>(sub.size) + pad, SEEK_CUR) < 0) {
       break;
     }
@@ -130,9 +144,10 @@ int64_t ReadInfoList(int fd, uint64_t pos, uint32_t size, uint64_t file_size, Tr
   return static_cast<int64_t>(pos);
 }
 
-}  // namespace
-
-int64_t ReadRiffTags(int fd, uint32_t file_size, TrackTags* record, const char* code_page) {
+// Reads the first LIST into the record, or only surveys its texts when a
+// survey is given.
+int64_t WalkRiff(int fd, uint32_t file_size, TrackTags* record, const char* code_page,
+                 CodePageSurvey* survey) {
   if (Files().Seek(fd, 0, SEEK_SET) < 0) return -1;
   uint8_t head[12];
   if (ReadFully(fd, head, sizeof head) != 12) return 0;
@@ -145,7 +160,7 @@ int64_t ReadRiffTags(int fd, uint32_t file_size, TrackTags* record, const char* 
     if (ReadChunkHeader(fd, &chunk) != 1) break;
     pos += 8;
     if (IsId(chunk.id, "LIST"))
-      return ReadInfoList(fd, pos, chunk.size, file_size, record, code_page);
+      return ReadInfoList(fd, pos, chunk.size, file_size, record, code_page, survey);
     const bool skippable =
         IsId(chunk.id, "data") || (wave && (IsId(chunk.id, "fmt ") || IsId(chunk.id, "fact")));
     if (!skippable) break;
@@ -157,6 +172,16 @@ int64_t ReadRiffTags(int fd, uint32_t file_size, TrackTags* record, const char* 
     pos += skip;
   }
   return static_cast<int64_t>(pos);
+}
+
+}  // namespace
+
+int64_t ReadRiffTags(int fd, uint32_t file_size, TrackTags* record, const char* code_page) {
+  return WalkRiff(fd, file_size, record, code_page, nullptr);
+}
+
+void SurveyRiffTags(int fd, uint32_t file_size, CodePageSurvey* survey) {
+  WalkRiff(fd, file_size, nullptr, nullptr, survey);
 }
 
 }  // namespace qv

@@ -26,4 +26,8 @@ Mp4Result ReadMp4Tags(int fd, uint32_t budget, TrackTags* record);
 // its result is not looked at.
 int64_t ReadRiffTags(int fd, uint32_t file_size, TrackTags* record, const char* code_page);
 
+struct CodePageSurvey;
+// Adds the texts of the first LIST chunk to the survey, storing nothing.
+void SurveyRiffTags(int fd, uint32_t file_size, CodePageSurvey* survey);
+
 }  // namespace qv

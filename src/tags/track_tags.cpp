@@ -10,8 +10,10 @@
 
 #include "platform/file_door.h"
 #include "platform/path_encoding.h"
+#include "tags/default_tag_language.h"
 #include "tags/id3_parts.h"
 #include "tags/tag_readers.h"
+#include "tags/text/code_page_choice.h"
 #include "tags/text/text_encoding.h"
 
 namespace qv {
@@ -119,8 +121,16 @@ void FinishTrackTags(TrackTags* record) {
   ExpandNumericGenre(record->Genre);
 }
 
-int ReadTrackTags(const char* path, TrackTags* record, const char* code_page) {
+namespace {
+
+// Reads the file in code_page, or, when choose is given, in the code page
+// that the file's 8-bit texts were most likely written in, which *choose
+// then receives (null for plain ASCII); fallback_language is preferred where
+// the texts do not tell.
+int ReadTrackTagsIn(const char* path, TrackTags* record, const char* code_page,
+                    int fallback_language, const char** choose) {
   ResetRecord(record);
+  if (choose) *choose = nullptr;
   size_t path_len = std::strlen(path);
   if (path_len > kMaxPathBytes) return -1;
   // The type needs no I/O: a name we do not read is not opened at all.
@@ -152,13 +162,24 @@ int ReadTrackTags(const char* path, TrackTags* record, const char* code_page) {
     if (size < 0 || size >= v1_bytes) return CloseWith(fd, -1);
   }
   record->FileSize = static_cast<uint32_t>(size);
-  int v1 = 0;
   // The size's low 32 bits decide, as they do for the record.
-  if (record->FileSize > kId3v1Bytes) {
-    uint8_t tag[kId3v1Bytes];
-    if (ReadFully(fd, tag, kId3v1Bytes) != v1_bytes) return CloseWith(fd, -1);
-    v1 = ApplyId3v1Tag(tag, record, code_page);
+  const bool v1_present = record->FileSize > kId3v1Bytes;
+  uint8_t tag[kId3v1Bytes];
+  if (v1_present && ReadFully(fd, tag, kId3v1Bytes) != v1_bytes) return CloseWith(fd, -1);
+  if (choose) {
+    CodePageSurvey survey;
+    if (v1_present) SurveyId3v1Tag(tag, &survey);
+    SurveyId3v2Block(v2, &survey);
+    // The RIFF texts come last from the file but count as much; the walk
+    // below seeks back to the same place.
+    if (type == kFileTypeWav && Files().Seek(fd, Id3v2End(v2), SEEK_SET) == Id3v2End(v2)) {
+      SurveyRiffTags(fd, static_cast<uint32_t>(size), &survey);
+    }
+    *choose = ChooseCodePage(survey, fallback_language);
+    // Plain ASCII reads alike in all of them.
+    code_page = *choose ? *choose : CodePageTable[2];
   }
+  const int v1 = v1_present ? ApplyId3v1Tag(tag, record, code_page, choose != nullptr) : 0;
   ApplyId3v2Block(v2, record, code_page);
   bool found = v1 > 0 || v2.found;
   if (type == kFileTypeMp3 || type == kFileTypeAac) {
@@ -182,8 +203,28 @@ int ReadTrackTags(const char* path, TrackTags* record, const char* code_page) {
   return 1;
 }
 
+}  // namespace
+
+int ReadTrackTags(const char* path, TrackTags* record, const char* code_page) {
+  return ReadTrackTagsIn(path, record, code_page, 0, nullptr);
+}
+
+int ReadTrackTagsChoosing(const char* path, TrackTags* record, int fallback_language,
+                          const char** code_page) {
+  const char* chosen = nullptr;
+  return ReadTrackTagsIn(path, record, nullptr, fallback_language, code_page ? code_page : &chosen);
+}
+
 int GetTrackTags(const char* path, TrackTags* record, int tag_language, const char* drive_root) {
-  if (tag_language < 0 || tag_language >= kTagLanguageCount) return 2;
+  return GetTrackTagsReporting(path, record, tag_language, drive_root, nullptr);
+}
+
+int GetTrackTagsReporting(const char* path, TrackTags* record, int tag_language,
+                          const char* drive_root, const char** code_page) {
+  if (code_page)
+    *code_page = tag_language >= 0 && tag_language < kTagLanguageCount ? CodePageTable[tag_language]
+                                                                       : nullptr;
+  if (tag_language < 0 || tag_language > kTagLanguageAuto) return 2;
   uint16_t full[kPathWorkUnits];
   uint16_t root[kPathWorkUnits];
   // A name that is not valid in the path encoding cannot be stored or found
@@ -207,7 +248,13 @@ int GetTrackTags(const char* path, TrackTags* record, int tag_language, const ch
   size_t rel_len = full_len - rel_at;
   if (rel_len > kMaxRelativeUnits) return 2;
 
-  if (ReadTrackTags(path, record, CodePageTable[tag_language]) != 1) return 2;
+  if (tag_language == kTagLanguageAuto) {
+    // Where the texts do not tell, the user's own language is the better bet.
+    static const int locale_language = DefaultTagLanguage();
+    if (ReadTrackTagsChoosing(path, record, locale_language, code_page) != 1) return 2;
+  } else if (ReadTrackTags(path, record, CodePageTable[tag_language]) != 1) {
+    return 2;
+  }
 
   if (record->Title && record->Title[0] == 0) {
     Utf16NCopy(record->Title, full + name_at, kTitleBytes / 2 - 1);

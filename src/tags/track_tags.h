@@ -42,7 +42,8 @@ struct TrackTags {
 
   uint8_t FileType() const { return static_cast<uint8_t>(Reserved4AndFileType >> 24); }
   void SetFileType(uint8_t type) {
-    Reserved4AndFileType = (Reserved4AndFileType & 0x00FFFFFFu) | (static_cast<uint32_t>(type) << 24);
+    Reserved4AndFileType =
+        (Reserved4AndFileType & 0x00FFFFFFu) | (static_cast<uint32_t>(type) << 24);
   }
 };
 
@@ -69,11 +70,25 @@ extern const char* const GenreNames[256];
 void StoreTagText(uint16_t* field, size_t capacity, const uint16_t* text, size_t n);
 
 // Reads one audio file: 0 success, 2 the file cannot be read. path is the full
-// path, drive_root the mount path followed by "/"; tag_language 0..8.
+// path, drive_root the mount path followed by "/"; tag_language 0..8, or 9
+// for the automatic choice of a code page per file.
 int GetTrackTags(const char* path, TrackTags* record, int tag_language, const char* drive_root);
+
+// As GetTrackTags; *code_page, when given, receives the code page the file's
+// 8-bit texts were read in: the language's, or with the automatic choice
+// (kTagLanguageAuto) the one chosen for this file, null when they were plain
+// ASCII.
+int GetTrackTagsReporting(const char* path, TrackTags* record, int tag_language,
+                          const char* drive_root, const char** code_page);
 
 // 1 read (possibly without any tag), -1 failure.
 int ReadTrackTags(const char* path, TrackTags* record, const char* code_page);
+
+// As ReadTrackTags, in the code page that the file's 8-bit texts were most
+// likely written in, preferring that of fallback_language (0..8) where they
+// do not tell; *code_page, when given, receives it (null: plain ASCII).
+int ReadTrackTagsChoosing(const char* path, TrackTags* record, int fallback_language,
+                          const char** code_page);
 
 // Trims trailing spaces and expands numeric genres.
 void FinishTrackTags(TrackTags* record);

@@ -173,8 +173,9 @@ class MakeStartTest : public QObject {
     c->applicationDidFinishLaunching();
     const Outlets& o = c->outlets();
     o.VolumeNames->setCurrentIndex(0);
+    o.ConboLang->setCurrentIndex(9);  // the tenth choice, a code page per file
     o.Start->click();
-    Answer("OK");
+    QVERIFY(Answer("OK").endsWith("ID Tag Language : Automatic"));
     QVERIFY(o.RunWindow->isVisible() && !o.MainWindow->isVisible() && o.RunMessage->text() == "Creating..");
     for (const QString& step : script) {
       if (step.startsWith("Cancel:")) {

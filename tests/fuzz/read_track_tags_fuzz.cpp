@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to the per-file tag reader as a file on disk.
 //
 // Input layout: byte 0 selects the extension (kExtensions[byte % 8]) and the
-// tag language ((byte / 8) % 9); the rest is the file's content.
+// tag language ((byte / 8) % 10, 9 the automatic choice); the rest is the file's content.
 //
 // tools/make-fuzz-seeds writes real files in this layout. Every text left in
 // the record must end within its buffer (the library build copies up to the
@@ -16,15 +16,19 @@
 #include <string>
 
 #include "support/faulty_file_door.h"
+#include "tags/text/code_page_choice.h"
 #include "tags/text/text_encoding.h"
 #include "tags/track_tags.h"
 
 namespace {
 
-constexpr const char* kExtensions[8] = {".mp3", ".m4a", ".mp4", ".wav", ".aac", ".aiff", ".Mp3", ".ogg"};
+constexpr const char* kExtensions[8] = {".mp3", ".m4a",  ".mp4", ".wav",
+                                        ".aac", ".aiff", ".Mp3", ".ogg"};
 
 std::string folder;
-void RemoveFolder() { rmdir(folder.c_str()); }
+void RemoveFolder() {
+  rmdir(folder.c_str());
+}
 
 void CheckTerminated(const uint16_t* text, size_t bytes) {
   for (size_t i = 0; i < bytes / 2; ++i)
@@ -67,10 +71,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     folder = pattern;
     std::atexit(RemoveFolder);
   }
-  int language = (data[0] / 8) % qv::kTagLanguageCount;
+  int language = (data[0] / 8) % (qv::kTagLanguageAuto + 1);
   std::string path = folder + "/track" + kExtensions[data[0] % 8];
   FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file || std::fwrite(data + 1, 1, size - 1, file) != size - 1 || std::fclose(file) != 0) std::abort();
+  if (!file || std::fwrite(data + 1, 1, size - 1, file) != size - 1 || std::fclose(file) != 0)
+    std::abort();
   ReadOnce(path, language, size - 1);
 
   static qv::test::FaultyFileDoor door;

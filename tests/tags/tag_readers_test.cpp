@@ -315,7 +315,7 @@ TEST(TrackTagsFile, TypesNamesAndPathLimits) {
   const std::tuple<std::string, std::string, int> refused[] = {
       {drive.Write(relative_of(256), AudioFiller(200)), root, 2}, {long_root + "a.mp3", long_root, 2},
       {drive.Write("bad\xFF.mp3", AudioFiller(200)), root, 2}, {good, root + "\xC3/", 2},
-      {good, root + "good.mp3/and/more/", 2}, {good, root, 9}, {good, root, -1}};
+      {good, root + "good.mp3/and/more/", 2}, {good, root, 10}, {good, root, -1}};
   for (const auto& [path, with_root, language] : refused) {
     FaultyFileDoor door;
     ScopedFileDoor scoped(&door);

@@ -211,6 +211,26 @@ Utf16String CodePageToUtf16(const char* src, int32_t* length, const char* code_p
   return result;
 }
 
+int64_t WholeCharacterBytes(const char* bytes, size_t n, const char* code_page) {
+  iconv_t cd = t_iconv_cache.Get(code_page, "UTF-16LE");
+  if (cd == IconvCache::kNone) return -1;
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  char* in_at = const_cast<char*>(bytes);
+  size_t in_left = n;
+  // Only the verdict matters, so the output goes to one small area, again
+  // and again while it fills up.
+  char out[256];
+  for (;;) {
+    char* out_at = out;
+    size_t out_left = sizeof out;
+    if (iconv(cd, &in_at, &in_left, &out_at, &out_left) != static_cast<size_t>(-1)) {
+      return static_cast<int64_t>(n);
+    }
+    if (errno == EINVAL) return static_cast<int64_t>(n - in_left);
+    if (errno != E2BIG) return -1;
+  }
+}
+
 Utf16String Utf8ToUtf16(const char* src, int32_t* units, bool little_endian) {
   size_t n = std::strlen(src);
   int32_t count = DecodeUtf8(nullptr, src, n, true, little_endian);

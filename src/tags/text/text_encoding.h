@@ -39,6 +39,11 @@ int32_t IconvFromUtf16(char* dst, const uint16_t* src, int32_t cap, const char* 
 // gives null.
 Utf16String CodePageToUtf16(const char* src, int32_t* length, const char* code_page);
 
+// How many leading bytes of the n-byte text hold only whole characters of
+// the code page: n when the text ends with a whole character, fewer when its
+// last character was cut off, -1 when it is invalid there otherwise.
+int64_t WholeCharacterBytes(const char* bytes, size_t n, const char* code_page);
+
 // Zero-terminated UTF-8 to UTF-16; *units receives the unit count.
 Utf16String Utf8ToUtf16(const char* src, int32_t* units, bool little_endian);
 
