@@ -66,14 +66,14 @@ run: demo
 
 # The demo drive is a plain folder, so --volume names its kind.
 gui: demo
-	$(RELEASE)/src/controller/library-creator --volume $(DEMO):msdos
+	$(RELEASE)/src/gui/library-creator --volume $(DEMO):msdos
 
 # A fresh demo drive named STICK: the application creates its library, and
 # qvlib checks what it wrote.
 screenshots: release
 	rm -rf $(SHOTS) && mkdir -p $(SHOTS)
 	/usr/bin/python3 tools/make-demo-drive $(SHOTS)/STICK
-	xvfb-run -a -s "-screen 0 1024x768x24 -wr" $(RELEASE)/src/controller/library-creator \
+	xvfb-run -a -s "-screen 0 1024x768x24 -wr" $(RELEASE)/src/gui/library-creator \
 		--volume $(SHOTS)/STICK:msdos --screenshots $(SHOTS)
 	$(RELEASE)/src/cli/qvlib check $(SHOTS)/STICK --fs fat --created
 	ls $(SHOTS)/*.png
