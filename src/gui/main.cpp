@@ -6,13 +6,16 @@
 #include <QDir>
 #include <QFileInfo>
 #include <cstdio>
-#include <cstring>
+#include <memory>
 
-#include "controller/make_start.h"
-#include "controller/screenshot_tour.h"
+#include "gui/make_start.h"
+#include "gui/quit_signals.h"
+#include "gui/screenshot_tour.h"
 #include "job/drive_check.h"
 
 namespace {
+
+constexpr int kExitUsage = 64;
 
 // Opened items and volumes name a folder the way the mount table does:
 // absolute, without a trailing "/".
@@ -22,67 +25,122 @@ std::string MountStyle(const QString& path) {
   return QDir::cleanPath(full).toStdString();
 }
 
+QString Tr(const char* text) {
+  return QCoreApplication::translate("CommandLine", text);
+}
+
+struct Launch {
+  qv::gui::ControllerSetup setup;
+  QStringList opened;
+  QString tour_dir;
+};
+
+// Reads the arguments without a display: help, the version and every mistake
+// are answered on the terminal before any window could open. -1 to go on,
+// else the exit status.
+int ReadArguments(const QStringList& arguments, Launch* launch) {
+  QCommandLineParser parser;
+  parser.setApplicationDescription(Tr(QT_TRANSLATE_NOOP(
+      "CommandLine",
+      "Writes the music library of the player onto a removable drive (FAT or HFS).")));
+  const QCommandLineOption help = parser.addHelpOption();
+  const QCommandLineOption version = parser.addVersionOption();
+  parser.addOption({"volume",
+                    Tr(QT_TRANSLATE_NOOP(
+                        "CommandLine",
+                        "Lists the folder PATH as a mounted volume of the file-system type TYPE "
+                        "(msdos or hfs), for a staging copy of a drive. Repeatable.")),
+                    "PATH:TYPE"});
+  parser.addOption(
+      {"screenshots",
+       Tr(QT_TRANSLATE_NOOP("CommandLine",
+                            "Walks through a job on the first drive given with --volume "
+                            "and saves pictures of each step into DIR, then quits.")),
+       "DIR"});
+  parser.addPositionalArgument(
+      "DRIVE",
+      Tr(QT_TRANSLATE_NOOP("CommandLine",
+                           "Runs one job on the drive mounted at DRIVE, then quits.")),
+      "[DRIVE]");
+  auto fail = [](const QString& message) {
+    std::fprintf(stderr, "library-creator: %s\n", qPrintable(message));
+    std::fprintf(
+        stderr, "%s\n",
+        qPrintable(Tr(QT_TRANSLATE_NOOP("CommandLine", "Try 'library-creator --help' for more."))));
+    return kExitUsage;
+  };
+  if (!parser.parse(arguments)) return fail(parser.errorText());
+  if (parser.isSet(help) || arguments.contains("--help-all")) {
+    std::fputs(qPrintable(parser.helpText()), stdout);
+    return 0;
+  }
+  if (parser.isSet(version)) {
+    std::printf("library-creator %s\n", QV_VERSION);
+    return 0;
+  }
+  for (const QString& value : parser.values("volume")) {
+    const qsizetype colon = value.lastIndexOf(':');
+    const QString folder = value.left(colon);
+    const uint32_t kind = qv::CheckFileSystem(value.mid(colon + 1).toUtf8().constData());
+    if (colon <= 0 || kind == 0) {
+      return fail(Tr(QT_TRANSLATE_NOOP("CommandLine",
+                                       "--volume wants PATH:TYPE with TYPE msdos or hfs, not %1"))
+                      .arg(value));
+    }
+    if (!QFileInfo(folder).isDir())
+      return fail(Tr(QT_TRANSLATE_NOOP("CommandLine", "--volume: %1 is not a folder")).arg(folder));
+    const std::string path = MountStyle(folder);
+    launch->setup.extra_drives.push_back(qv::gui::Drive{path, qv::LastPathComponent(path), kind});
+  }
+  launch->opened = parser.positionalArguments();
+  // One job runs on one drive.
+  if (launch->opened.size() > 1)
+    return fail(Tr(QT_TRANSLATE_NOOP("CommandLine", "one DRIVE at most, not %1"))
+                    .arg(launch->opened.size()));
+  launch->tour_dir = parser.value("screenshots");
+  return -1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  QCommandLineParser parser;
-  parser.setApplicationDescription(
-      "Writes the music library of the player onto a removable drive (FAT or HFS).");
-  parser.addHelpOption();
-  parser.addOption({"volume",
-                    "Lists the folder PATH as a mounted volume of the file-system type TYPE "
-                    "(msdos or hfs), for a staging copy of a drive. Repeatable.",
-                    "PATH:TYPE"});
-  parser.addOption({"screenshots",
-                    "Walks through a job on the first drive given with --volume "
-                    "and saves pictures of each step into DIR, then quits.",
-                    "DIR"});
-  parser.addPositionalArgument("DRIVE", "Runs one job on the drive mounted at DRIVE, then quits.",
-                               "[DRIVE...]");
-  // Help is answered before the application connects to the display, so a
-  // terminal without one gets it too.
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-      std::fputs(qPrintable(parser.helpText().replace("<executable_name>", "library-creator")),
-                 stdout);
-      return 0;
-    }
+  Launch launch;
+  {
+    // No display yet: the arguments are read with the translations alone.
+    QCoreApplication reader(argc, argv);
+    QCoreApplication::setApplicationVersion(QV_VERSION);
+    qv::gui::InstallTranslations(&reader);
+    const int status = ReadArguments(QCoreApplication::arguments(), &launch);
+    if (status >= 0) return status;
   }
   QApplication app(argc, argv);
   QApplication::setApplicationName("Library Creator");
+  QApplication::setApplicationVersion(QV_VERSION);
+  QGuiApplication::setDesktopFileName("org.librarycreator.LibraryCreator");
+  QApplication::setWindowIcon(qv::gui::AppIcon());
   QApplication::setQuitOnLastWindowClosed(false);
-  parser.process(app);
+  qv::gui::InstallTranslations(&app);
 
-  qv::gui::ControllerSetup setup;
-  for (const QString& value : parser.values("volume")) {
-    const qsizetype colon = value.lastIndexOf(':');
-    if (colon <= 0) {
-      std::fprintf(stderr, "library-creator: --volume wants PATH:TYPE, not %s\n",
-                   qPrintable(value));
-      return 64;
-    }
-    const std::string path = MountStyle(value.left(colon));
-    const std::string type = value.mid(colon + 1).toStdString();
-    setup.extra_drives.push_back(
-        qv::gui::Drive{path, qv::LastPathComponent(path), qv::CheckFileSystem(type.c_str())});
+  if (!launch.tour_dir.isEmpty()) {
+    // One file at a time, paced, so that a picture catches the job halfway.
+    launch.setup.engine = qv::gui::PacedEngine();
+    launch.setup.settings.tag_readers = 1;
   }
-  const QString tour_dir = parser.value("screenshots");
-  if (!tour_dir.isEmpty()) setup.engine = qv::gui::PacedEngine();
-
-  qv::gui::MakeStart controller(std::move(setup));
+  qv::gui::MakeStart controller(std::move(launch.setup));
   // exit, not quit: quit would ask the windows to close first, and the
   // windows hand a close request back to the controller.
   QObject::connect(
-      &controller, &qv::gui::MakeStart::terminate, &app, [] { QCoreApplication::exit(0); },
-      Qt::QueuedConnection);
+      &controller, &qv::gui::MakeStart::terminate, &app,
+      [](int status) { QCoreApplication::exit(status); }, Qt::QueuedConnection);
+  qv::gui::WatchQuitSignals(&controller,
+                            [&controller](int signal) { controller.Terminate(signal); });
   controller.applicationWillFinishLaunching();
-  const QStringList opened = parser.positionalArguments();
-  if (!opened.isEmpty()) {
+  if (!launch.opened.isEmpty()) {
     QStringList paths;
-    for (const QString& p : opened) paths << QString::fromStdString(MountStyle(p));
+    for (const QString& p : launch.opened) paths << QString::fromStdString(MountStyle(p));
     controller.applicationOpenFiles(paths);
   }
   controller.applicationDidFinishLaunching();
-  if (!tour_dir.isEmpty()) qv::gui::StartScreenshotTour(&controller, tour_dir);
+  if (!launch.tour_dir.isEmpty()) qv::gui::StartScreenshotTour(&controller, launch.tour_dir);
   return app.exec();
 }

@@ -1,21 +1,24 @@
 // The main window: launch, the drive and language lists kept in step with the
 // mounted volumes, the drive check behind the Create/Update choice, the start
 // question, and the launch by opening a drive (AutomaticMode).
-#include "controller/make_start.h"
+#include "gui/make_start.h"
 
 #include <QButtonGroup>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QKeySequence>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QTimer>
-#include <cstdio>
+#include <map>
 
-#include "controller/alerts.h"
+#include "gui/alerts.h"
 #include "job/backup.h"
-#include "job/drive_check.h"
 #include "job/error_codes.h"
 #include "job/file_list.h"
 #include "tags/default_tag_language.h"
@@ -29,23 +32,44 @@ void Centre(QWidget* window) {
   }
 }
 
+// Room for a long drive name in the list; the rest is elided.
+constexpr int kShownNameChars = 40;
+
 }  // namespace
 
 MakeStart::MakeStart(ControllerSetup setup) : setup_(std::move(setup)), o_(BuildWindows()) {
-  connect(o_.VolumeNames, &QComboBox::currentIndexChanged, this, [this] { actChangeDevice(); });
-  connect(o_.ConboLang, &QComboBox::currentIndexChanged, this, [this] { actChangeLang(); });
-  for (ListBox* box : {o_.VolumeNames, o_.ConboLang}) {
-    connect(box, &ListBox::willDismiss, this, [this, box] { comboBoxWillDismiss(box); });
+  connect(o_.VolumeNames, &QComboBox::currentIndexChanged, this, &MakeStart::actChangeDevice);
+  connect(o_.ConboLang, &QComboBox::currentIndexChanged, this, &MakeStart::actChangeLang);
+  for (ListBox* box : {o_.VolumeNames, o_.ConboLang})
+    connect(box, &ListBox::willDismiss, this, &MakeStart::comboBoxWillDismiss);
+  connect(o_.Start, &QPushButton::clicked, this, &MakeStart::actMakeStart);
+  connect(o_.Cancel, &QPushButton::clicked, this, &MakeStart::actMakeCancel);
+  connect(o_.MainWindow, &AppWindow::closeRequested, this, &MakeStart::actClose);
+  connect(o_.RunWindow, &AppWindow::closeRequested, this, &MakeStart::actMakeCancel);
+  // Enter starts from anywhere in the main window; Escape and the window's
+  // close button ask the cancel question of a running job.
+  for (int key : {Qt::Key_Return, Qt::Key_Enter}) {
+    connect(new QShortcut(QKeySequence(key), o_.MainWindow), &QShortcut::activated, o_.Start,
+            &QPushButton::animateClick);
   }
-  connect(o_.Start, &QPushButton::clicked, this, [this] { actMakeStart(); });
-  connect(o_.Cancel, &QPushButton::clicked, this, [this] { actMakeCancel(); });
-  connect(o_.MainWindow, &AppWindow::closeRequested, this, [this] { actClose(); });
+  connect(new QShortcut(QKeySequence(Qt::Key_Escape), o_.RunWindow), &QShortcut::activated, this,
+          &MakeStart::actMakeCancel);
+  const QKeySequence quit(Qt::CTRL | Qt::Key_Q);
+  connect(new QShortcut(quit, o_.MainWindow), &QShortcut::activated, this, &MakeStart::actClose);
+  connect(new QShortcut(quit, o_.RunWindow), &QShortcut::activated, this, [this] {
+    // Asked first: the answer "Yes" cancels the job, which then ends the application.
+    if (!o_.Cancel->isEnabled()) return;
+    quit_if_cancelled_ = true;
+    actMakeCancel();
+  });
 }
 
 MakeStart::~MakeStart() {
   // A job still running when the application goes is cancelled, so its thread
   // restores the library rather than wait for answers nobody will give.
   closing_.store(true, std::memory_order_release);
+  finish_open_.store(false, std::memory_order_release);
+  finish_open_.notify_all();
   if (driver_ != nullptr) {
     Store(state_.Canceling, true);
     Store(state_.CancelFlag, true);
@@ -68,13 +92,48 @@ std::vector<Drive> MakeStart::Drives() const {
   return drives;
 }
 
+QString DriveCheckText(const DriveCheckResult& r) {
+  if (r.check == kDriveHasLibrary) return MakeStart::tr("library present");
+  if (r.check == kDriveNoLibrary) return MakeStart::tr("no library");
+  switch (r.problem) {
+    case DriveProblem::kReadOnly:
+      return MakeStart::tr("not usable: read-only");
+    case DriveProblem::kStartupVolume:
+      return MakeStart::tr("not usable: start-up volume");
+    case DriveProblem::kNotFatOrHfs:
+      return MakeStart::tr("not usable: not FAT or HFS");
+    default:
+      return MakeStart::tr("not usable: cannot be examined");
+  }
+}
+
 void MakeStart::FillDriveList() {
   listed_ = Drives();
+  std::map<std::string, int> names;
+  for (const Drive& d : listed_) ++names[d.name];
+  const QFontMetrics metrics(o_.VolumeNames->font());
+  const int room = metrics.averageCharWidth() * kShownNameChars;
   // Filled quietly: the first item added would otherwise count as chosen.
   const QSignalBlocker quiet(o_.VolumeNames);
   o_.VolumeNames->clear();
-  for (const Drive& d : listed_) o_.VolumeNames->addItem(QString::fromStdString(d.name));
+  for (const Drive& d : listed_) {
+    const QString name = QString::fromStdString(d.name);
+    const QString path = QString::fromStdString(d.path);
+    // Two drives of one name are told apart by where they are mounted.
+    QString shown = names[d.name] > 1 ? QString("%1 (%2)").arg(name, path) : name;
+    shown = metrics.elidedText(shown, Qt::ElideMiddle, room);
+    DriveCheckResult r =
+        qv::MakeCheck(d.path.c_str(), d.kind_override, setup_.engine.CheckExistingLibrary);
+    if (d.path == "/") r.check = kDriveNotUsable, r.problem = DriveProblem::kStartupVolume;
+    o_.VolumeNames->addItem(shown);
+    o_.VolumeNames->setItemData(
+        o_.VolumeNames->count() - 1,
+        tr("%1\nMount path: %2\nFile system: %3\n%4")
+            .arg(name, path, QString::fromUtf8(r.file_system), DriveCheckText(r)),
+        Qt::ToolTipRole);
+  }
   o_.VolumeNames->setCurrentIndex(-1);
+  o_.VolumeNames->setToolTip(QString());
 }
 
 void MakeStart::SetChoice(bool enabled, bool create, bool update) {
@@ -87,10 +146,20 @@ void MakeStart::SetChoice(bool enabled, bool create, bool update) {
   group->setExclusive(true);
 }
 
+void MakeStart::ShowDriveProblem(int check, const DriveCheckResult& result) {
+  o_.DriveProblem->setVisible(check == kDriveNotUsable);
+  if (check == kDriveNotUsable) {
+    o_.DriveProblem->setText(
+        tr("This drive cannot take a library (%1).").arg(DriveCheckText(result)));
+  }
+}
+
 void MakeStart::ClearSelection() {
-  o_.VolumeNames->setPlaceholderText("Please Select Drive.");
+  o_.VolumeNames->setPlaceholderText(tr("Please Select Drive."));
   o_.Start->setEnabled(false);
   SetChoice(false, false, false);
+  o_.DriveProblem->hide();
+  o_.VolumeNames->setToolTip(QString());
 }
 
 void MakeStart::applicationWillFinishLaunching() {
@@ -110,7 +179,6 @@ void MakeStart::applicationWillFinishLaunching() {
     });
     mount_timer_->start(setup_.mount_poll_ms);
   }
-  combo_select_volume_ = -1;
   o_.ConboLang->setCurrentIndex(DefaultTagLanguage());
   combo_select_lang_ = o_.ConboLang->currentIndex();
   o_.Start->setEnabled(false);
@@ -140,14 +208,22 @@ void MakeStart::didMount() {
       ClearSelection();
       now_path_.clear();
     }
-    combo_select_volume_ = idx;
   }
   o_.MainWindow->update();
 }
 
+int32_t MakeStart::ComboSelectVolume() const {
+  for (size_t i = 0; i < listed_.size(); ++i) {
+    if (!now_path_.empty() && listed_[i].path == now_path_) return static_cast<int32_t>(i);
+  }
+  return -1;
+}
+
+// The committed choice is a drive, known by its mount path, not a place in
+// the list: a dismissed list shows that drive again, or none.
 void MakeStart::comboBoxWillDismiss(ListBox* box) {
-  if (box == o_.VolumeNames && combo_select_volume_ >= 0) {
-    box->setCurrentIndex(combo_select_volume_);
+  if (box == o_.VolumeNames) {
+    box->setCurrentIndex(ComboSelectVolume());
   } else if (box == o_.ConboLang) {
     box->setCurrentIndex(combo_select_lang_);
   }
@@ -155,17 +231,19 @@ void MakeStart::comboBoxWillDismiss(ListBox* box) {
 
 void MakeStart::actChangeDevice() {
   const int idx = o_.VolumeNames->currentIndex();
-  if (idx < 0) {
+  if (idx < 0 || static_cast<size_t>(idx) >= listed_.size()) {
     o_.Start->setEnabled(false);
     SetChoice(false, false, false);
+    o_.DriveProblem->hide();
     now_path_.clear();
     return;
   }
-  combo_select_volume_ = idx;
-  const std::vector<Drive> drives = Drives();
-  const std::string path = static_cast<size_t>(idx) < drives.size() ? drives[idx].path : "";
+  // The drive the person saw in the list, not whatever is at that place now.
+  const std::string path = listed_[idx].path;
   const int r = MakeCheck(path);
   now_path_ = path;
+  o_.VolumeNames->setToolTip(o_.VolumeNames->itemData(idx, Qt::ToolTipRole).toString());
+  ShowDriveProblem(r, last_check_);
   if (r == kDriveHasLibrary) {
     o_.Start->setEnabled(true);
     SetChoice(true, false, true);
@@ -195,40 +273,44 @@ int32_t MakeStart::CheckPath(const std::string& path) const {
 
 int MakeStart::MakeCheck(const std::string& path) {
   uint32_t kind = 0;
-  for (const Drive& d : Drives()) {
+  for (const Drive& d : listed_) {
     if (d.path == path) kind = d.kind_override;
   }
-  const DriveCheckResult r = qv::MakeCheck(path.c_str(), kind, setup_.engine.CheckExistingLibrary);
-  file_system_ = r.file_system;
+  last_check_ = qv::MakeCheck(path.c_str(), kind, setup_.engine.CheckExistingLibrary);
   // Not even a folder named as a volume may put a library on the start-up volume.
-  if (path == "/") return kDriveNotUsable;
-  return r.check;
+  if (path == "/") {
+    last_check_.check = kDriveNotUsable;
+    last_check_.problem = DriveProblem::kStartupVolume;
+  }
+  return last_check_.check;
 }
 
 void MakeStart::actMakeStart() {
-  const QByteArray drive = o_.VolumeNames->currentText().toUtf8();
-  const QByteArray language = o_.ConboLang->currentText().toUtf8();
+  const int idx = ComboSelectVolume();
+  if (!o_.Start->isEnabled() || idx < 0) return;
+  const QString drive = QString::fromStdString(listed_[idx].name);
+  const QString language = o_.ConboLang->currentText();
   make_path_ = now_path_;
-  std::snprintf(state_.VolumeName, sizeof state_.VolumeName, "%s", drive.constData());
-  const char* format;
+  std::snprintf(state_.VolumeName, sizeof state_.VolumeName, "%s", listed_[idx].name.c_str());
+  QString question;
   if (!o_.CreateButton->isChecked()) {
-    format =
-        "Are you sure you would like to update the library using these settings?\n\n"
-        "\tSelected Drive : %s\n\tID Tag Language : %s";
+    question =
+        tr("Are you sure you would like to update the library using these settings?\n\n"
+           "\tSelected Drive : %1\n\tID Tag Language : %2");
   } else if (setup_.engine.CheckExistingLibrary((make_path_ + "/").c_str(),
-                                                CheckFileSystem(file_system_.c_str())) != 0) {
-    format =
-        "Are you sure you would like to create the library using these settings?\n\n"
-        "\tSelected Drive : %s\n\tID Tag Language : %s";
+                                                CheckFileSystem(last_check_.file_system)) != 0) {
+    question =
+        tr("Are you sure you would like to create the library using these settings?\n\n"
+           "\tSelected Drive : %1\n\tID Tag Language : %2");
   } else {
-    format =
-        "A previous Library has been located on the selected drive!\nAre you sure you want to "
-        "overwrite this?\n\n\tSelected Drive : %s\n\tID Tag Language : %s";
+    question =
+        tr("A previous Library has been located on the selected drive!\nAre you sure you "
+           "want to overwrite this?\n\n\tSelected Drive : %1\n\tID Tag Language : %2");
   }
-  char question[512];
-  std::snprintf(question, sizeof question, format, drive.constData(), language.constData());
+  // Both at once, so that a "%2" in the drive's name stays as it is.
+  question = question.arg(drive, language);
   QWidget* window = run_flag_ == kAutomaticMode ? nullptr : o_.MainWindow;
-  gui::OpenAlert(window, QString::fromUtf8(question), "OK", "Cancel",
+  gui::OpenAlert(window, question, tr("OK"), tr("Cancel"), QString(),
                  [this](int answer) { alertDidEnd(answer); });
 }
 
@@ -236,12 +318,16 @@ void MakeStart::alertDidEnd(int answer) {
   if (answer == kAnswerDefault) {
     StartJob();
   } else if (run_flag_ == kAutomaticMode) {
-    emit terminate();
+    Quit(kExitCancelled);
   }
 }
 
 void MakeStart::actClose() {
-  emit terminate();
+  Quit(0);
+}
+
+void MakeStart::Quit(int status) {
+  emit terminate(status);
 }
 
 void MakeStart::applicationOpenFiles(const QStringList& paths) {
@@ -260,7 +346,7 @@ void MakeStart::applicationOpenFiles(const QStringList& paths) {
   o_.VolumeNames->setCurrentIndex(idx);
   const int r = MakeCheck(path);
   if (r == kDriveNotUsable) {
-    OutputError(kErrorUnsupportedDevice, o_.VolumeNames->currentText().toUtf8().constData());
+    OutputError(kErrorUnsupportedDevice, listed_[idx].name.c_str());
     return;
   }
   o_.Start->setEnabled(true);
@@ -271,11 +357,13 @@ void MakeStart::applicationOpenFiles(const QStringList& paths) {
 
 bool MakeStart::OutputError(int code, const char* path) {
   o_.Cancel->setEnabled(false);
-  char text[1600];
-  if (!ErrorText(code, path, text, sizeof text)) return false;
+  const QString text = AlertText(code, QString::fromUtf8(path));
+  if (text.isEmpty()) return false;
+  QString details;
+  if (code == kErrorUnsupportedDevice) details = DriveCheckText(last_check_);
   QWidget* window = run_flag_ == kAutomaticMode ? nullptr : o_.MainWindow;
-  gui::OpenAlert(window, QString::fromUtf8(text), "OK", nullptr, [this](int) {
-    if (run_flag_ == kAutomaticMode) emit terminate();
+  gui::OpenAlert(window, text, tr("OK"), QString(), details, [this, code](int) {
+    if (run_flag_ == kAutomaticMode) Quit(code);
   });
   return false;
 }

@@ -1,6 +1,6 @@
 // The application's controller driven as a user drives it, offscreen: drives
 // are folders listed as volumes, alerts are answered by clicking their buttons.
-#include "controller/make_start.h"
+#include "gui/make_start.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -11,9 +11,12 @@
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QtTest>
+#include <csignal>
 #include <filesystem>
 #include <memory>
 
+#include "gui/quit_signals.h"
+#include "job/drive_lock.h"
 #include "support/id3_writer.h"
 #include "support/real_files.h"
 #include "support/temp_dir.h"
@@ -38,11 +41,14 @@ QMessageBox* VisibleBox() {
   return nullptr;
 }
 
-// Clicks the button named answer on the open alert; its informative text.
+// Clicks the button named answer on the open alert; its informative text,
+// and its details after a "|" when it shows some.
 QString Answer(const char* answer) {
   QMessageBox* box = VisibleBox();
   if (box == nullptr) return "(no alert)";
-  const QString text = box->informativeText();
+  QString text = box->informativeText();
+  if (auto* details = box->findChild<QLabel*>("qv_alert_details"))
+    text += "|" + details->text().remove(QChar(0x200B));
   for (QAbstractButton* b : box->buttons())
     if (b->text() == answer) b->click();
   QTest::qWait(20);
@@ -50,6 +56,7 @@ QString Answer(const char* answer) {
 }
 
 const char* const kLibraryFiles[] = {"QVDB.DB", "QVTL.DB", "QVBL.DB"};
+const char* const kCodes[] = {"ja", "zh", "en", "fr", "de", "it", "es", "nl", "ru"};
 
 // A drive of songs tagged by one artist, named name, listed as a volume of kind.
 struct TestDrive {
@@ -69,12 +76,19 @@ struct TestDrive {
 // The volumes "mounted" on the machine, as a test plugs and unplugs them.
 std::vector<MountedVolume> g_mounted;
 
-std::unique_ptr<MakeStart> Launch(std::vector<Drive> drives, bool watch_mounts = false) {
+std::unique_ptr<MakeStart> Launch(std::vector<Drive> drives, bool watch_mounts = false,
+                                  int readers = 1) {
   ControllerSetup setup;
   setup.mounted_volumes = watch_mounts ? +[] { return g_mounted; } : nullptr;
   setup.extra_drives = std::move(drives);
   setup.settings = JobSettings::Immediate();
-  setup.engine.AddFileToBuild = SlowAdd;
+  setup.settings.tag_readers = readers;  // 1: one file at a time, each slowed down
+  if (readers == 1) setup.engine.AddFileToBuild = SlowAdd;
+  if (readers == 1)
+    setup.engine.MatchFoundFile = [](const char* file, const char* drive) {
+      SleepMicroseconds(100000);
+      return LibraryEngine().MatchFoundFile(file, drive);
+    };
   setup.mount_poll_ms = 20;
   auto c = std::make_unique<MakeStart>(std::move(setup));
   c->applicationWillFinishLaunching();
@@ -97,8 +111,11 @@ class MakeStartTest : public QObject {
     QTest::newRow("no library") << 0 << 1 << kAsk.arg("create");
     QTest::newRow("two of three files") << 2 << 1 << kAsk.arg("create");
     QTest::newRow("library") << 3 << 1 << kAsk.arg("update");
-    QTest::newRow("HFS library, Create chosen") << 3 << 2 << "A previous Library has been located on "
-        "the selected drive!\nAre you sure you want to overwrite this?" + kSettings;
+    QTest::newRow("HFS library, Create chosen")
+        << 3 << 2
+        << "A previous Library has been located on "
+           "the selected drive!\nAre you sure you want to overwrite this?" +
+               kSettings;
     QTest::newRow("neither FAT nor HFS") << 0 << 0 << QString();
   }
   void DriveCheckSetsTheChoiceAndTheQuestion() {
@@ -142,16 +159,29 @@ class MakeStartTest : public QObject {
     // Dismissing a list puts back the committed choice over a mere highlight.
     o.ConboLang->setCurrentIndex(7);
     for (auto [box, chosen] : {std::pair{o.VolumeNames, 2}, {o.ConboLang, 7}}) {
-      const QSignalBlocker quiet(box);
-      box->setCurrentIndex(1 - chosen % 2);
-      c->comboBoxWillDismiss(box);
+      {
+        const QSignalBlocker quiet(box);
+        box->setCurrentIndex(1 - chosen % 2);
+      }
+      emit box->willDismiss(box);
       QCOMPARE(box->currentIndex(), chosen);
     }
-    c->extra_drives().clear();
+    // Another drive unplugged: the list keeps the chosen drive, whatever its place.
+    g_mounted.erase(g_mounted.begin());
     QTRY_COMPARE(o.VolumeNames->count(), 2);
+    emit o.VolumeNames->willDismiss(o.VolumeNames);
+    QVERIFY(o.VolumeNames->currentIndex() == 1 && c->NowPath() == b.path);
+    QVERIFY(o.VolumeNames->toolTip().contains("Mount path: " + QString::fromStdString(b.path)));
+    c->extra_drives().clear();
+    QTRY_COMPARE(o.VolumeNames->count(), 1);
+    emit o.VolumeNames->willDismiss(o.VolumeNames);
     QVERIFY(o.VolumeNames->placeholderText() == "Please Select Drive." &&
             o.VolumeNames->currentIndex() == -1 && c->ComboSelectVolume() == -1);
     QVERIFY(!o.Start->isEnabled() && !o.RadioButton->isEnabled() && c->NowPath().empty());
+    // A drive that cannot take a library says why, in its tooltip and under the list.
+    o.VolumeNames->setCurrentIndex(0);
+    QVERIFY(!o.Start->isEnabled() &&
+            o.DriveProblem->text().contains("not usable: cannot be examined"));
   }
 
   // One job through the windows, answered as the script says: "Cancel:No"
@@ -175,7 +205,8 @@ class MakeStartTest : public QObject {
     o.VolumeNames->setCurrentIndex(0);
     o.Start->click();
     Answer("OK");
-    QVERIFY(o.RunWindow->isVisible() && !o.MainWindow->isVisible() && o.RunMessage->text() == "Creating..");
+    QVERIFY(o.RunWindow->isVisible() && !o.MainWindow->isVisible() &&
+            o.RunMessage->text() == "Creating..");
     for (const QString& step : script) {
       if (step.startsWith("Cancel:")) {
         QTRY_VERIFY_WITH_TIMEOUT(o.Process->text().toInt() > 0 && o.Cancel->isEnabled(), 10000);
@@ -185,7 +216,12 @@ class MakeStartTest : public QObject {
         QTRY_COMPARE_WITH_TIMEOUT(o.Cancel->isEnabled(), step.endsWith("No"), 3000);
       } else {
         QTRY_VERIFY_WITH_TIMEOUT(o.FileNameView->toPlainText().endsWith("zz.mp3"), 10000);
-        QVERIFY(Answer(step.toUtf8()).startsWith("Cannot open a file."));
+        VisibleBox();
+        QVERIFY(o.RimainTime->text() == "--:--");
+        const QString alert = Answer(step.toUtf8());
+        QVERIFY2(alert.startsWith("Cannot open a file.") &&
+                     alert.endsWith("|" + o.FileNameView->toPlainText()),
+                 qPrintable(alert));
       }
     }
     if (!finish.isEmpty()) {
@@ -198,7 +234,8 @@ class MakeStartTest : public QObject {
     QTRY_VERIFY_WITH_TIMEOUT(c->driver()->Finished(), 10000);
     QTRY_VERIFY(o.MainWindow->isVisible() && !o.RunWindow->isVisible() &&
                 o.VolumeNames->currentIndex() == -1);
-    QVERIFY(d.HasLibrary() == !finish.isEmpty() && !o.Start->isEnabled() && !o.CreateButton->isChecked());
+    QVERIFY(d.HasLibrary() == !finish.isEmpty() && !o.Start->isEnabled() &&
+            !o.CreateButton->isChecked());
   }
 
   void OpenedItemsRunOneJobOrExplainWhyNot_data() {
@@ -208,12 +245,14 @@ class MakeStartTest : public QObject {
     QTest::addColumn<QString>("alert");
     QTest::newRow("one drive") << QStringList{"$"} << "";
     QTest::newRow("one drive, Cancel") << QStringList{"$", "Cancel"} << "";
-    QTest::newRow("two drives") << QStringList{"$", "$"}
-                                << "Cannot make the library for multiple devices.\nError Code : E-05";
+    QTest::newRow("two drives")
+        << QStringList{"$", "$"}
+        << "Cannot make the library for multiple devices.\nError Code : E-05";
     QTest::newRow("folder") << QStringList{"$/Music"}
                             << "Can only create a Library in the Root Drectory.\nError Code : E-01";
-    QTest::newRow("unusable") << QStringList{"$", "ext4"}
-                              << "[50% <b>off] is not supported device.\nError Code : E-06";
+    QTest::newRow("unusable")
+        << QStringList{"$", "ext4"}
+        << "[50% <b>off] is not supported device.\nError Code : E-06|not usable: not FAT or HFS";
   }
   void OpenedItemsRunOneJobOrExplainWhyNot() {
     QFETCH(QStringList, opened);
@@ -226,7 +265,8 @@ class MakeStartTest : public QObject {
     opened.replaceInStrings("$", QString::fromStdString(d.path));
     c->applicationOpenFiles(opened);
     c->applicationDidFinishLaunching();
-    QVERIFY(c->RunFlag() == kAutomaticMode && VisibleBox()->windowModality() == Qt::ApplicationModal);
+    QVERIFY(c->RunFlag() == kAutomaticMode &&
+            VisibleBox()->windowModality() == Qt::ApplicationModal);
     if (alert.isEmpty()) {
       QVERIFY(Answer(decline ? "Cancel" : "OK").contains("Selected Drive : 50% <b>off"));
       if (!decline)
@@ -236,7 +276,71 @@ class MakeStartTest : public QObject {
       QCOMPARE(Answer("OK"), alert);
     }
     QTRY_COMPARE(quit.count(), 1);
-    QVERIFY(!c->outlets().MainWindow->isVisible() && d.HasLibrary() == (alert.isEmpty() && !decline));
+    // The exit status: the error code of a refusal, as qvlib gives it.
+    QCOMPARE(quit.at(0).at(0).toInt(),
+             alert.isEmpty() ? (decline ? 130 : 0) : alert.mid(alert.indexOf("E-") + 2, 2).toInt());
+    QVERIFY(!c->outlets().MainWindow->isVisible() &&
+            d.HasLibrary() == (alert.isEmpty() && !decline));
+  }
+
+  // The window runs the job of qvlib: eight readers, the same library.
+  void CreateWithReadersGivesTheLibraryOfQvlib() {
+    TestDrive d("STICK", 40), copy("STICK", 40);
+    auto c = Launch({{d.path, "STICK", 1}}, false, kDefaultTagReaders);
+    const Outlets& o = c->outlets();
+    o.VolumeNames->setCurrentIndex(0);
+    QCOMPARE(o.ConboLang->currentIndex(), c->ComboSelectLang());
+    c->actMakeStart();
+    QVERIFY(Answer("OK").contains("create"));
+    QCOMPARE(Answer("Finish"), QString("40 files are processed."));
+    QVERIFY(test::RunQvlib({"create", copy.path, "--fs", "fat", "--yes", "--lang",
+                            kCodes[c->ComboSelectLang()]})
+                .status == 0);
+    for (const char* file : kLibraryFiles) {
+      const std::string at = std::string("/QUORVEN/LIBRARY/") + file;
+      QVERIFY2(test::ReadFileBytes(d.path + at) == test::ReadFileBytes(copy.path + at), file);
+    }
+  }
+
+  // SIGTERM in an update: the job is cancelled, the old library comes back
+  // byte for byte with nothing of the job left, and the status tells the signal.
+  // A drive another job holds is refused with that cause under the alert.
+  void SignalOrBusyDriveLeavesTheLibrary_data() {
+    QTest::addColumn<bool>("busy");
+    QTest::newRow("SIGTERM") << false;
+    QTest::newRow("drive held by another job") << true;
+  }
+  void SignalOrBusyDriveLeavesTheLibrary() {
+    QFETCH(bool, busy);
+    TestDrive d("STICK", 6);
+    QVERIFY(test::RunQvlib({"create", d.path, "--fs", "fat", "--yes"}).status == 0);
+    d.dir.Write("STICK/Music/new.mp3", test::Id3Join({test::AudioFiller(2000)}));
+    std::vector<std::vector<uint8_t>> before;
+    for (const char* file : kLibraryFiles)
+      before.push_back(test::ReadFileBytes(d.path + "/QUORVEN/LIBRARY/" + file));
+    const int lock = busy ? LockLibraryDrive((d.path + "/").c_str(), 1) : -1;
+    auto c = Launch({{d.path, "STICK", 1}});
+    QSignalSpy quit(c.get(), &MakeStart::terminate);
+    WatchQuitSignals(c.get(), [&c](int signal) { c->Terminate(signal); });
+    c->outlets().VolumeNames->setCurrentIndex(0);
+    c->actMakeStart();
+    Answer("OK");
+    if (busy) {
+      QCOMPARE(Answer("OK"),
+               "Error occurred while writing library file.\nError Code : E-04|"
+               "Another job is running on this drive; nothing was changed.");
+    } else {
+      QTRY_VERIFY_WITH_TIMEOUT(c->outlets().Process->text().toInt() > 0, 10000);
+      std::raise(SIGTERM);
+      QTRY_COMPARE_WITH_TIMEOUT(quit.count(), 1, 10000);
+      QCOMPARE(quit.at(0).at(0).toInt(), 128 + SIGTERM);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(c->driver()->Finished(), 10000);
+    UnlockLibraryDrive(lock);
+    for (size_t i = 0; i < 3; ++i)
+      QVERIFY(test::ReadFileBytes(d.path + "/QUORVEN/LIBRARY/" + kLibraryFiles[i]) == before[i]);
+    for (const char* left : {"QVTA.LST", "QVDB.DB.bak", "QVTL.DB.bak", "QVBL.DB.bak"})
+      QVERIFY2(!fs::exists(d.path + "/QUORVEN/LIBRARY/" + left), left);
   }
 };
 

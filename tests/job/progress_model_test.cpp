@@ -13,7 +13,8 @@ class ProgressModelTest : public ::testing::Test {
   // One refresh at a whole second, after the scan unless told.
   void Tick(int32_t handled, int32_t total, int32_t second, bool scan_ended = true,
             bool flush = false, const char* file = nullptr) {
-    model.Refresh(ProgressInputs{handled, total, scan_ended, flush, file}, TimeOfDay{second, 0});
+    model.Refresh(ProgressInputs{handled, total, scan_ended, flush, file, false},
+                  TimeOfDay{second, 0});
   }
   std::string Remaining() const { return model.view().remaining; }
   std::string Elapsed() const { return model.view().elapsed; }
@@ -28,7 +29,8 @@ TEST_F(ProgressModelTest, BarFollowsTheFilesOnceTheScanHasEnded) {
   Tick(300, 400, 1003, false, false, "/d/a.mp3");
   EXPECT_EQ(model.view().percent + model.view().handled, 300);
   EXPECT_EQ(std::string(model.view().file) + Elapsed() + Remaining(), "/d/a.mp300:03--:--");
-  Tick(0, 0, 1004); EXPECT_EQ(model.view().percent, 0);
+  Tick(0, 0, 1004);
+  EXPECT_EQ(model.view().percent, 0);
   Tick(500, 1000, 1005);
   EXPECT_EQ(model.view().percent + model.view().bar_value, 47 + 475.0);
   model.Finish();
@@ -36,9 +38,10 @@ TEST_F(ProgressModelTest, BarFollowsTheFilesOnceTheScanHasEnded) {
 }
 
 TEST_F(ProgressModelTest, CountsElapsedMinutesPastTwoDigits) {
-  model.Refresh(ProgressInputs{0, 0, false, false, nullptr}, TimeOfDay{1065, 999999});
+  model.Refresh(ProgressInputs{0, 0, false, false, nullptr, false}, TimeOfDay{1065, 999999});
   EXPECT_EQ(Elapsed(), "01:05");
-  Tick(0, 0, 7000, false); EXPECT_EQ(Elapsed(), "100:00");
+  Tick(0, 0, 7000, false);
+  EXPECT_EQ(Elapsed(), "100:00");
 }
 
 // The first second after the scan only sets the baseline; a still second
@@ -55,10 +58,22 @@ TEST_F(ProgressModelTest, EstimateFromTheAverageGain) {
   EXPECT_EQ(Remaining(), "00:32");
 }
 
+// While an alert waits for its answer the time left is unknown; neither that
+// wait nor a paused stretch counts as a second of slow progress afterwards.
+TEST_F(ProgressModelTest, WaitForAnAnswerIsNoSample) {
+  Tick(250, 1000, 1010), Tick(500, 1000, 1011);
+  for (int32_t t = 1012; t <= 1040; ++t)
+    model.Refresh(ProgressInputs{500, 1000, true, false, nullptr, true}, TimeOfDay{t, 0});
+  EXPECT_EQ(Remaining(), "--:--");
+  Tick(500, 1000, 1041), Tick(750, 1000, 1042), Tick(900, 1000, 1050), Tick(950, 1000, 1051);
+  EXPECT_EQ(Remaining(), "00:00");  // 0.05 left at 0.25 and then 0.05 a second
+}
+
 TEST_F(ProgressModelTest, AddPassRestartsClockAndEstimate) {
   Tick(250, 1000, 1010), Tick(500, 1000, 1011), model.BeginAddPass(TimeOfDay{1100, 0});
   EXPECT_STREQ(model.view().caption, "Added");
-  Tick(0, 8, 1101); EXPECT_EQ(Elapsed(), "00:01");
+  Tick(0, 8, 1101);
+  EXPECT_EQ(Elapsed(), "00:01");
   Tick(2, 8, 1102), Tick(4, 8, 1103);  // a new baseline, not a sample against the main pass
   EXPECT_EQ(Remaining(), "00:02");
   model.Finish();
