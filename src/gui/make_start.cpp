@@ -4,6 +4,7 @@
 #include "gui/make_start.h"
 
 #include <QButtonGroup>
+#include <QCoreApplication>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -92,18 +93,22 @@ std::vector<Drive> MakeStart::Drives() const {
   return drives;
 }
 
+QString UiText(const char* text) {
+  return QCoreApplication::translate("MakeStart", text);
+}
+
 QString DriveCheckText(const DriveCheckResult& r) {
-  if (r.check == kDriveHasLibrary) return MakeStart::tr("library present");
-  if (r.check == kDriveNoLibrary) return MakeStart::tr("no library");
+  if (r.check == kDriveHasLibrary) return UiText(QT_TRANSLATE_NOOP("MakeStart", "library present"));
+  if (r.check == kDriveNoLibrary) return UiText(QT_TRANSLATE_NOOP("MakeStart", "no library"));
   switch (r.problem) {
     case DriveProblem::kReadOnly:
-      return MakeStart::tr("not usable: read-only");
+      return UiText(QT_TRANSLATE_NOOP("MakeStart", "not usable: read-only"));
     case DriveProblem::kStartupVolume:
-      return MakeStart::tr("not usable: start-up volume");
+      return UiText(QT_TRANSLATE_NOOP("MakeStart", "not usable: start-up volume"));
     case DriveProblem::kNotFatOrHfs:
-      return MakeStart::tr("not usable: not FAT or HFS");
+      return UiText(QT_TRANSLATE_NOOP("MakeStart", "not usable: not FAT or HFS"));
     default:
-      return MakeStart::tr("not usable: cannot be examined");
+      return UiText(QT_TRANSLATE_NOOP("MakeStart", "not usable: cannot be examined"));
   }
 }
 
@@ -128,7 +133,7 @@ void MakeStart::FillDriveList() {
     o_.VolumeNames->addItem(shown);
     o_.VolumeNames->setItemData(
         o_.VolumeNames->count() - 1,
-        tr("%1\nMount path: %2\nFile system: %3\n%4")
+        UiText(QT_TRANSLATE_NOOP("MakeStart", "%1\nMount path: %2\nFile system: %3\n%4"))
             .arg(name, path, QString::fromUtf8(r.file_system), DriveCheckText(r)),
         Qt::ToolTipRole);
   }
@@ -150,12 +155,14 @@ void MakeStart::ShowDriveProblem(int check, const DriveCheckResult& result) {
   o_.DriveProblem->setVisible(check == kDriveNotUsable);
   if (check == kDriveNotUsable) {
     o_.DriveProblem->setText(
-        tr("This drive cannot take a library (%1).").arg(DriveCheckText(result)));
+        UiText(QT_TRANSLATE_NOOP("MakeStart", "This drive cannot take a library (%1)."))
+            .arg(DriveCheckText(result)));
   }
 }
 
 void MakeStart::ClearSelection() {
-  o_.VolumeNames->setPlaceholderText(tr("Please Select Drive."));
+  o_.VolumeNames->setPlaceholderText(
+      UiText(QT_TRANSLATE_NOOP("MakeStart", "Please Select Drive.")));
   o_.Start->setEnabled(false);
   SetChoice(false, false, false);
   o_.DriveProblem->hide();
@@ -294,23 +301,27 @@ void MakeStart::actMakeStart() {
   std::snprintf(state_.VolumeName, sizeof state_.VolumeName, "%s", listed_[idx].name.c_str());
   QString question;
   if (!o_.CreateButton->isChecked()) {
-    question =
-        tr("Are you sure you would like to update the library using these settings?\n\n"
-           "\tSelected Drive : %1\n\tID Tag Language : %2");
+    question = UiText(QT_TRANSLATE_NOOP(
+        "MakeStart",
+        "Are you sure you would like to update the library using these settings?\n\n"
+        "\tSelected Drive : %1\n\tID Tag Language : %2"));
   } else if (setup_.engine.CheckExistingLibrary((make_path_ + "/").c_str(),
                                                 CheckFileSystem(last_check_.file_system)) != 0) {
-    question =
-        tr("Are you sure you would like to create the library using these settings?\n\n"
-           "\tSelected Drive : %1\n\tID Tag Language : %2");
+    question = UiText(QT_TRANSLATE_NOOP(
+        "MakeStart",
+        "Are you sure you would like to create the library using these settings?\n\n"
+        "\tSelected Drive : %1\n\tID Tag Language : %2"));
   } else {
-    question =
-        tr("A previous Library has been located on the selected drive!\nAre you sure you "
-           "want to overwrite this?\n\n\tSelected Drive : %1\n\tID Tag Language : %2");
+    question = UiText(QT_TRANSLATE_NOOP(
+        "MakeStart",
+        "A previous Library has been located on the selected drive!\nAre you sure you "
+        "want to overwrite this?\n\n\tSelected Drive : %1\n\tID Tag Language : %2"));
   }
   // Both at once, so that a "%2" in the drive's name stays as it is.
   question = question.arg(drive, language);
   QWidget* window = run_flag_ == kAutomaticMode ? nullptr : o_.MainWindow;
-  gui::OpenAlert(window, question, tr("OK"), tr("Cancel"), QString(),
+  gui::OpenAlert(window, question, UiText(QT_TRANSLATE_NOOP("MakeStart", "OK")),
+                 UiText(QT_TRANSLATE_NOOP("MakeStart", "Cancel")), QString(),
                  [this](int answer) { alertDidEnd(answer); });
 }
 
@@ -362,9 +373,10 @@ bool MakeStart::OutputError(int code, const char* path) {
   QString details;
   if (code == kErrorUnsupportedDevice) details = DriveCheckText(last_check_);
   QWidget* window = run_flag_ == kAutomaticMode ? nullptr : o_.MainWindow;
-  gui::OpenAlert(window, text, tr("OK"), QString(), details, [this, code](int) {
-    if (run_flag_ == kAutomaticMode) Quit(code);
-  });
+  gui::OpenAlert(window, text, UiText(QT_TRANSLATE_NOOP("MakeStart", "OK")), QString(), details,
+                 [this, code](int) {
+                   if (run_flag_ == kAutomaticMode) Quit(code);
+                 });
   return false;
 }
 

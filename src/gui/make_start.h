@@ -53,6 +53,9 @@ inline constexpr int32_t kInteractive = 2;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitCancelled = 130;
 
+// A text of the controller in the person's language.
+QString UiText(const char* text);
+
 // Why a drive can or cannot take a library, as qvlib drives tells it.
 QString DriveCheckText(const DriveCheckResult& r);
 

@@ -38,14 +38,16 @@ QString ViewText(const char* text) {
 // What went wrong behind an E-03 or E-04, as qvlib tells it on its second line.
 QString FailureCause(const FileFailure& f) {
   if (f.error_number == EWOULDBLOCK) {
-    return MakeStart::tr("Another job is running on this drive; nothing was changed.");
+    return UiText(QT_TRANSLATE_NOOP("MakeStart",
+                                    "Another job is running on this drive; nothing was changed."));
   }
   QString line = QString::fromUtf8(f.path);
   if (f.error_number != 0)
     return line + ": " + QString::fromLocal8Bit(std::strerror(f.error_number));
-  if (f.offset >= 0) line += MakeStart::tr(", byte %1").arg(f.offset);
+  if (f.offset >= 0) line += UiText(QT_TRANSLATE_NOOP("MakeStart", ", byte %1")).arg(f.offset);
   return line + ": " +
-         (f.reason[0] != 0 ? QString::fromUtf8(f.reason) : MakeStart::tr("cannot be written"));
+         (f.reason[0] != 0 ? QString::fromUtf8(f.reason)
+                           : UiText(QT_TRANSLATE_NOOP("MakeStart", "cannot be written")));
 }
 
 }  // namespace
@@ -155,9 +157,11 @@ void MakeStart::OpenAlert(int code, const char*, const char* file, AlertAnswer* 
     ++alerts_open_;
     open_answer_ = answer;
     o_.RimainTime->setText("--:--");
-    gui::OpenAlert(window, AlertText(code, QString()), unreadable ? tr("Skip") : tr("OK"),
-                   unreadable ? tr("Abort") : QString(), details,
-                   [this, answer](int reply) { alertDidErrorOut(answer, reply); });
+    gui::OpenAlert(window, AlertText(code, QString()),
+                   unreadable ? UiText(QT_TRANSLATE_NOOP("MakeStart", "Skip"))
+                              : UiText(QT_TRANSLATE_NOOP("MakeStart", "OK")),
+                   unreadable ? UiText(QT_TRANSLATE_NOOP("MakeStart", "Abort")) : QString(),
+                   details, [this, answer](int reply) { alertDidErrorOut(answer, reply); });
   });
 }
 
@@ -170,11 +174,12 @@ void MakeStart::alertDidErrorOut(AlertAnswer* answer, int reply) {
 void MakeStart::ShowFinish(const char* text) {
   int count = 0;
   std::sscanf(text, "%d", &count);
-  const QString informative = tr("%1 files are processed.").arg(count);
+  const QString informative =
+      UiText(QT_TRANSLATE_NOOP("MakeStart", "%1 files are processed.")).arg(count);
   finish_open_.store(true, std::memory_order_release);
   OnMainThread([this, informative] {
-    gui::OpenAlert(o_.RunWindow, informative, tr("Finish"), QString(), QString(),
-                   [this](int answer) { alertDidEndEnd(answer); });
+    gui::OpenAlert(o_.RunWindow, informative, UiText(QT_TRANSLATE_NOOP("MakeStart", "Finish")),
+                   QString(), QString(), [this](int answer) { alertDidEndEnd(answer); });
   });
   // Blocks this job thread, not the window, until the alert is dismissed.
   while (finish_open_.load(std::memory_order_acquire)) {
@@ -222,9 +227,13 @@ void MakeStart::actMakeCancel() {
   ++alerts_open_;
   o_.RimainTime->setText("--:--");
   gui::OpenAlert(o_.RunWindow,
-                 tr("Are you sure you want to Stop creating the library?\nThe Library being "
-                    "created will be discarded!"),
-                 tr("Yes"), tr("No"), QString(), [this](int answer) { alertDidEndCancel(answer); });
+                 UiText(QT_TRANSLATE_NOOP(
+                     "MakeStart",
+                     "Are you sure you want to Stop creating the library?\nThe Library being "
+                     "created will be discarded!")),
+                 UiText(QT_TRANSLATE_NOOP("MakeStart", "Yes")),
+                 UiText(QT_TRANSLATE_NOOP("MakeStart", "No")), QString(),
+                 [this](int answer) { alertDidEndCancel(answer); });
 }
 
 void MakeStart::alertDidEndCancel(int answer) {

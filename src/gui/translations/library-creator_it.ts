@@ -6,177 +6,195 @@
     <message>
         <source>Can only create a Library in the Root Drectory.
 Error Code : E-%02d</source>
-        <translation type="unfinished"></translation>
+        <translation>La libreria può essere creata solo nella cartella principale dell’unità.
+Codice di errore : E-%02d</translation>
     </message>
     <message>
         <source>Cannot open a file.
 See the processin dialog for the file name.
 Skip the file or abort creating the library?
 Error Code : E-%02d</source>
-        <translation type="unfinished"></translation>
+        <translation>Impossibile aprire un file.
+Il nome del file è indicato nella finestra di avanzamento.
+Saltare il file o interrompere la creazione della libreria?
+Codice di errore : E-%02d</translation>
     </message>
     <message>
         <source>Error occurred while creating library data.
 Error Code : E-%02d</source>
-        <translation type="unfinished"></translation>
+        <translation>Si è verificato un errore durante la creazione dei dati della libreria.
+Codice di errore : E-%02d</translation>
     </message>
     <message>
         <source>Error occurred while writing library file.
 Error Code : E-%02d</source>
-        <translation type="unfinished"></translation>
+        <translation>Si è verificato un errore durante la scrittura di un file della libreria.
+Codice di errore : E-%02d</translation>
     </message>
     <message>
         <source>Cannot make the library for multiple devices.
 Error Code : E-%02d</source>
-        <translation type="unfinished"></translation>
+        <translation>Impossibile creare la libreria per più unità contemporaneamente.
+Codice di errore : E-%02d</translation>
     </message>
     <message>
         <source>[%@] is not supported device.
 Error Code : E-%02d</source>
-        <translation type="unfinished"></translation>
+        <translation>[%@] non è un dispositivo supportato.
+Codice di errore : E-%02d</translation>
     </message>
     <message>
         <source>Selected device is removed.
 Error Code : E-%02d</source>
-        <translation type="unfinished"></translation>
+        <translation>Il dispositivo selezionato è stato rimosso.
+Codice di errore : E-%02d</translation>
     </message>
     <message>
         <source>Library Creator</source>
-        <translation type="unfinished"></translation>
+        <translation>Library Creator</translation>
     </message>
 </context>
 <context>
     <name>CommandLine</name>
     <message>
         <source>Writes the music library of the player onto a removable drive (FAT or HFS).</source>
-        <translation type="unfinished"></translation>
+        <translation>Scrive la libreria musicale del lettore su un’unità rimovibile (FAT o HFS).</translation>
     </message>
     <message>
         <source>Lists the folder PATH as a mounted volume of the file-system type TYPE (msdos or hfs), for a staging copy of a drive. Repeatable.</source>
-        <translation type="unfinished"></translation>
+        <translation>Elenca la cartella PATH come volume montato con file system TYPE (msdos o hfs), per una copia di lavoro di un’unità. Ripetibile.</translation>
     </message>
     <message>
         <source>Walks through a job on the first drive given with --volume and saves pictures of each step into DIR, then quits.</source>
-        <translation type="unfinished"></translation>
+        <translation>Esegue un’operazione sulla prima unità indicata con --volume, salva un’immagine di ogni passaggio in DIR e poi esce.</translation>
     </message>
     <message>
         <source>Runs one job on the drive mounted at DRIVE, then quits.</source>
-        <translation type="unfinished"></translation>
+        <translation>Esegue un’operazione sull’unità montata in DRIVE, poi esce.</translation>
     </message>
     <message>
         <source>Try &apos;library-creator --help&apos; for more.</source>
-        <translation type="unfinished"></translation>
+        <translation>Per altre informazioni: &apos;library-creator --help&apos;.</translation>
     </message>
     <message>
         <source>--volume wants PATH:TYPE with TYPE msdos or hfs, not %1</source>
-        <translation type="unfinished"></translation>
+        <translation>--volume richiede PATH:TYPE con TYPE msdos o hfs, non %1</translation>
     </message>
     <message>
         <source>--volume: %1 is not a folder</source>
-        <translation type="unfinished"></translation>
+        <translation>--volume: %1 non è una cartella</translation>
     </message>
     <message>
         <source>one DRIVE at most, not %1</source>
-        <translation type="unfinished"></translation>
+        <translation>al massimo un DRIVE, non %1</translation>
     </message>
 </context>
 <context>
     <name>Languages</name>
     <message>
         <source>Japanese</source>
-        <translation type="unfinished"></translation>
+        <translation>Giapponese</translation>
     </message>
     <message>
         <source>Chinese</source>
-        <translation type="unfinished"></translation>
+        <translation>Cinese</translation>
     </message>
     <message>
         <source>English</source>
-        <translation type="unfinished"></translation>
+        <translation>Inglese</translation>
     </message>
     <message>
         <source>French</source>
-        <translation type="unfinished"></translation>
+        <translation>Francese</translation>
     </message>
     <message>
         <source>German</source>
-        <translation type="unfinished"></translation>
+        <translation>Tedesco</translation>
     </message>
     <message>
         <source>Italian</source>
-        <translation type="unfinished"></translation>
+        <translation>Italiano</translation>
     </message>
     <message>
         <source>Spanish</source>
-        <translation type="unfinished"></translation>
+        <translation>Spagnolo</translation>
     </message>
     <message>
         <source>Dutch</source>
-        <translation type="unfinished"></translation>
+        <translation>Olandese</translation>
     </message>
     <message>
         <source>Russian</source>
-        <translation type="unfinished"></translation>
+        <translation>Russo</translation>
     </message>
     <message>
         <source>Automatic</source>
-        <translation type="unfinished"></translation>
+        <translation>Automatico</translation>
     </message>
 </context>
 <context>
     <name>MakeStart</name>
     <message>
         <source>library present</source>
-        <translation type="unfinished"></translation>
+        <translation>libreria presente</translation>
     </message>
     <message>
         <source>no library</source>
-        <translation type="unfinished"></translation>
+        <translation>nessuna libreria</translation>
     </message>
     <message>
         <source>not usable: read-only</source>
-        <translation type="unfinished"></translation>
+        <translation>non utilizzabile: sola lettura</translation>
     </message>
     <message>
         <source>not usable: start-up volume</source>
-        <translation type="unfinished"></translation>
+        <translation>non utilizzabile: volume di avvio</translation>
     </message>
     <message>
         <source>not usable: not FAT or HFS</source>
-        <translation type="unfinished"></translation>
+        <translation>non utilizzabile: né FAT né HFS</translation>
     </message>
     <message>
         <source>not usable: cannot be examined</source>
-        <translation type="unfinished"></translation>
+        <translation>non utilizzabile: impossibile esaminarlo</translation>
     </message>
     <message>
         <source>%1
 Mount path: %2
 File system: %3
 %4</source>
-        <translation type="unfinished"></translation>
+        <translation>%1
+Punto di montaggio: %2
+File system: %3
+%4</translation>
     </message>
     <message>
         <source>This drive cannot take a library (%1).</source>
-        <translation type="unfinished"></translation>
+        <translation>Questa unità non può contenere una libreria (%1).</translation>
     </message>
     <message>
         <source>Please Select Drive.</source>
-        <translation type="unfinished"></translation>
+        <translation>Selezionare un’unità.</translation>
     </message>
     <message>
         <source>Are you sure you would like to update the library using these settings?
 
 	Selected Drive : %1
 	ID Tag Language : %2</source>
-        <translation type="unfinished"></translation>
+        <translation>Aggiornare la libreria con queste impostazioni?
+
+	Unità selezionata : %1
+	Lingua dei tag ID : %2</translation>
     </message>
     <message>
         <source>Are you sure you would like to create the library using these settings?
 
 	Selected Drive : %1
 	ID Tag Language : %2</source>
-        <translation type="unfinished"></translation>
+        <translation>Creare la libreria con queste impostazioni?
+
+	Unità selezionata : %1
+	Lingua dei tag ID : %2</translation>
     </message>
     <message>
         <source>A previous Library has been located on the selected drive!
@@ -184,130 +202,135 @@ Are you sure you want to overwrite this?
 
 	Selected Drive : %1
 	ID Tag Language : %2</source>
-        <translation type="unfinished"></translation>
+        <translation>Sull’unità selezionata è già presente una libreria!
+Sovrascriverla?
+
+	Unità selezionata : %1
+	Lingua dei tag ID : %2</translation>
     </message>
     <message>
         <source>OK</source>
-        <translation type="unfinished"></translation>
+        <translation>OK</translation>
     </message>
     <message>
         <source>Cancel</source>
-        <translation type="unfinished"></translation>
+        <translation>Annulla</translation>
     </message>
     <message>
         <source>Another job is running on this drive; nothing was changed.</source>
-        <translation type="unfinished"></translation>
+        <translation>Un’altra operazione è in corso su questa unità; non è stato modificato nulla.</translation>
     </message>
     <message>
         <source>, byte %1</source>
-        <translation type="unfinished"></translation>
+        <translation>, byte %1</translation>
     </message>
     <message>
         <source>cannot be written</source>
-        <translation type="unfinished"></translation>
+        <translation>impossibile scrivere</translation>
     </message>
     <message>
         <source>Skip</source>
-        <translation type="unfinished"></translation>
+        <translation>Salta</translation>
     </message>
     <message>
         <source>Abort</source>
-        <translation type="unfinished"></translation>
+        <translation>Interrompi</translation>
     </message>
     <message>
         <source>%1 files are processed.</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 file elaborati.</translation>
     </message>
     <message>
         <source>Finish</source>
-        <translation type="unfinished"></translation>
+        <translation>Fine</translation>
     </message>
     <message>
         <source>Are you sure you want to Stop creating the library?
 The Library being created will be discarded!</source>
-        <translation type="unfinished"></translation>
+        <translation>Interrompere la creazione della libreria?
+La libreria in corso di creazione verrà scartata!</translation>
     </message>
     <message>
         <source>Yes</source>
-        <translation type="unfinished"></translation>
+        <translation>Sì</translation>
     </message>
     <message>
         <source>No</source>
-        <translation type="unfinished"></translation>
+        <translation>No</translation>
     </message>
 </context>
 <context>
     <name>Progress</name>
     <message>
         <source>Creating..</source>
-        <translation type="unfinished"></translation>
+        <translation>Creazione..</translation>
     </message>
     <message>
         <source>Updating..</source>
-        <translation type="unfinished"></translation>
+        <translation>Aggiornamento..</translation>
     </message>
     <message>
         <source>Processed</source>
-        <translation type="unfinished"></translation>
+        <translation>Elaborati</translation>
     </message>
     <message>
         <source>Added</source>
-        <translation type="unfinished"></translation>
+        <translation>Aggiunti</translation>
     </message>
 </context>
 <context>
     <name>Windows</name>
     <message>
         <source>Library Creator</source>
-        <translation type="unfinished"></translation>
+        <translation>Library Creator</translation>
     </message>
     <message>
         <source>&amp;Drive</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Unità</translation>
     </message>
     <message>
         <source>ID &amp;Tag Language</source>
-        <translation type="unfinished"></translation>
+        <translation>Lingua dei &amp;tag ID</translation>
     </message>
     <message>
         <source>Library</source>
-        <translation type="unfinished"></translation>
+        <translation>Libreria</translation>
     </message>
     <message>
         <source>&amp;Create a new library</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Crea una nuova libreria</translation>
     </message>
     <message>
         <source>&amp;Update the library</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Aggiorna la libreria</translation>
     </message>
     <message>
         <source>&amp;Start</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Avvia</translation>
     </message>
     <message>
         <source>Creating..</source>
-        <translation type="unfinished"></translation>
+        <translation>Creazione..</translation>
     </message>
     <message>
         <source>Processed</source>
-        <translation type="unfinished"></translation>
+        <translation>Elaborati</translation>
     </message>
     <message>
         <source>Total</source>
-        <translation type="unfinished"></translation>
+        <translation>Totale</translation>
     </message>
     <message>
         <source>Elapsed time</source>
-        <translation type="unfinished"></translation>
+        <translation>Tempo trascorso</translation>
     </message>
     <message>
         <source>Remaining time</source>
-        <translation type="unfinished"></translation>
+        <translation>Tempo rimanente</translation>
     </message>
     <message>
         <source>&amp;Cancel</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Annulla</translation>
     </message>
 </context>
 </TS>

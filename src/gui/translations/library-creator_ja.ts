@@ -6,177 +6,195 @@
     <message>
         <source>Can only create a Library in the Root Drectory.
 Error Code : E-%02d</source>
-        <translation type="unfinished"></translation>
+        <translation>ライブラリはドライブのルートディレクトリにのみ作成できます。
+エラーコード : E-%02d</translation>
     </message>
     <message>
         <source>Cannot open a file.
 See the processin dialog for the file name.
 Skip the file or abort creating the library?
 Error Code : E-%02d</source>
-        <translation type="unfinished"></translation>
+        <translation>ファイルを開けません。
+ファイル名は進行状況ウィンドウで確認できます。
+このファイルをスキップしますか？ それともライブラリの作成を中止しますか？
+エラーコード : E-%02d</translation>
     </message>
     <message>
         <source>Error occurred while creating library data.
 Error Code : E-%02d</source>
-        <translation type="unfinished"></translation>
+        <translation>ライブラリデータの作成中にエラーが発生しました。
+エラーコード : E-%02d</translation>
     </message>
     <message>
         <source>Error occurred while writing library file.
 Error Code : E-%02d</source>
-        <translation type="unfinished"></translation>
+        <translation>ライブラリファイルの書き込み中にエラーが発生しました。
+エラーコード : E-%02d</translation>
     </message>
     <message>
         <source>Cannot make the library for multiple devices.
 Error Code : E-%02d</source>
-        <translation type="unfinished"></translation>
+        <translation>複数のドライブに同時にライブラリを作成することはできません。
+エラーコード : E-%02d</translation>
     </message>
     <message>
         <source>[%@] is not supported device.
 Error Code : E-%02d</source>
-        <translation type="unfinished"></translation>
+        <translation>[%@] はサポートされていないデバイスです。
+エラーコード : E-%02d</translation>
     </message>
     <message>
         <source>Selected device is removed.
 Error Code : E-%02d</source>
-        <translation type="unfinished"></translation>
+        <translation>選択したデバイスが取り外されました。
+エラーコード : E-%02d</translation>
     </message>
     <message>
         <source>Library Creator</source>
-        <translation type="unfinished"></translation>
+        <translation>Library Creator</translation>
     </message>
 </context>
 <context>
     <name>CommandLine</name>
     <message>
         <source>Writes the music library of the player onto a removable drive (FAT or HFS).</source>
-        <translation type="unfinished"></translation>
+        <translation>プレーヤーの音楽ライブラリをリムーバブルドライブ（FAT または HFS）に書き込みます。</translation>
     </message>
     <message>
         <source>Lists the folder PATH as a mounted volume of the file-system type TYPE (msdos or hfs), for a staging copy of a drive. Repeatable.</source>
-        <translation type="unfinished"></translation>
+        <translation>フォルダー PATH を、ファイルシステムの種類 TYPE（msdos または hfs）のマウント済みボリュームとして一覧に加えます（ドライブの作業用コピー向け）。複数指定できます。</translation>
     </message>
     <message>
         <source>Walks through a job on the first drive given with --volume and saves pictures of each step into DIR, then quits.</source>
-        <translation type="unfinished"></translation>
+        <translation>--volume で指定した最初のドライブで処理を一通り実行し、各段階の画像を DIR に保存して終了します。</translation>
     </message>
     <message>
         <source>Runs one job on the drive mounted at DRIVE, then quits.</source>
-        <translation type="unfinished"></translation>
+        <translation>DRIVE にマウントされたドライブで処理を 1 回実行し、終了します。</translation>
     </message>
     <message>
         <source>Try &apos;library-creator --help&apos; for more.</source>
-        <translation type="unfinished"></translation>
+        <translation>詳しくは &apos;library-creator --help&apos; を実行してください。</translation>
     </message>
     <message>
         <source>--volume wants PATH:TYPE with TYPE msdos or hfs, not %1</source>
-        <translation type="unfinished"></translation>
+        <translation>--volume には PATH:TYPE（TYPE は msdos または hfs）を指定してください。%1 は使えません</translation>
     </message>
     <message>
         <source>--volume: %1 is not a folder</source>
-        <translation type="unfinished"></translation>
+        <translation>--volume: %1 はフォルダーではありません</translation>
     </message>
     <message>
         <source>one DRIVE at most, not %1</source>
-        <translation type="unfinished"></translation>
+        <translation>DRIVE は 1 つまでです（%1 個指定されました）</translation>
     </message>
 </context>
 <context>
     <name>Languages</name>
     <message>
         <source>Japanese</source>
-        <translation type="unfinished"></translation>
+        <translation>日本語</translation>
     </message>
     <message>
         <source>Chinese</source>
-        <translation type="unfinished"></translation>
+        <translation>中国語</translation>
     </message>
     <message>
         <source>English</source>
-        <translation type="unfinished"></translation>
+        <translation>英語</translation>
     </message>
     <message>
         <source>French</source>
-        <translation type="unfinished"></translation>
+        <translation>フランス語</translation>
     </message>
     <message>
         <source>German</source>
-        <translation type="unfinished"></translation>
+        <translation>ドイツ語</translation>
     </message>
     <message>
         <source>Italian</source>
-        <translation type="unfinished"></translation>
+        <translation>イタリア語</translation>
     </message>
     <message>
         <source>Spanish</source>
-        <translation type="unfinished"></translation>
+        <translation>スペイン語</translation>
     </message>
     <message>
         <source>Dutch</source>
-        <translation type="unfinished"></translation>
+        <translation>オランダ語</translation>
     </message>
     <message>
         <source>Russian</source>
-        <translation type="unfinished"></translation>
+        <translation>ロシア語</translation>
     </message>
     <message>
         <source>Automatic</source>
-        <translation type="unfinished"></translation>
+        <translation>自動</translation>
     </message>
 </context>
 <context>
     <name>MakeStart</name>
     <message>
         <source>library present</source>
-        <translation type="unfinished"></translation>
+        <translation>ライブラリあり</translation>
     </message>
     <message>
         <source>no library</source>
-        <translation type="unfinished"></translation>
+        <translation>ライブラリなし</translation>
     </message>
     <message>
         <source>not usable: read-only</source>
-        <translation type="unfinished"></translation>
+        <translation>使用不可: 読み取り専用</translation>
     </message>
     <message>
         <source>not usable: start-up volume</source>
-        <translation type="unfinished"></translation>
+        <translation>使用不可: 起動ボリューム</translation>
     </message>
     <message>
         <source>not usable: not FAT or HFS</source>
-        <translation type="unfinished"></translation>
+        <translation>使用不可: FAT でも HFS でもありません</translation>
     </message>
     <message>
         <source>not usable: cannot be examined</source>
-        <translation type="unfinished"></translation>
+        <translation>使用不可: 調べることができません</translation>
     </message>
     <message>
         <source>%1
 Mount path: %2
 File system: %3
 %4</source>
-        <translation type="unfinished"></translation>
+        <translation>%1
+マウントパス: %2
+ファイルシステム: %3
+%4</translation>
     </message>
     <message>
         <source>This drive cannot take a library (%1).</source>
-        <translation type="unfinished"></translation>
+        <translation>このドライブにはライブラリを作成できません（%1）。</translation>
     </message>
     <message>
         <source>Please Select Drive.</source>
-        <translation type="unfinished"></translation>
+        <translation>ドライブを選択してください。</translation>
     </message>
     <message>
         <source>Are you sure you would like to update the library using these settings?
 
 	Selected Drive : %1
 	ID Tag Language : %2</source>
-        <translation type="unfinished"></translation>
+        <translation>この設定でライブラリを更新してもよろしいですか？
+
+	選択したドライブ : %1
+	ID タグの言語 : %2</translation>
     </message>
     <message>
         <source>Are you sure you would like to create the library using these settings?
 
 	Selected Drive : %1
 	ID Tag Language : %2</source>
-        <translation type="unfinished"></translation>
+        <translation>この設定でライブラリを作成してもよろしいですか？
+
+	選択したドライブ : %1
+	ID タグの言語 : %2</translation>
     </message>
     <message>
         <source>A previous Library has been located on the selected drive!
@@ -184,130 +202,135 @@ Are you sure you want to overwrite this?
 
 	Selected Drive : %1
 	ID Tag Language : %2</source>
-        <translation type="unfinished"></translation>
+        <translation>選択したドライブに既存のライブラリが見つかりました。
+上書きしてもよろしいですか？
+
+	選択したドライブ : %1
+	ID タグの言語 : %2</translation>
     </message>
     <message>
         <source>OK</source>
-        <translation type="unfinished"></translation>
+        <translation>OK</translation>
     </message>
     <message>
         <source>Cancel</source>
-        <translation type="unfinished"></translation>
+        <translation>キャンセル</translation>
     </message>
     <message>
         <source>Another job is running on this drive; nothing was changed.</source>
-        <translation type="unfinished"></translation>
+        <translation>このドライブでは別の処理が実行中です。何も変更されていません。</translation>
     </message>
     <message>
         <source>, byte %1</source>
-        <translation type="unfinished"></translation>
+        <translation>、%1 バイト目</translation>
     </message>
     <message>
         <source>cannot be written</source>
-        <translation type="unfinished"></translation>
+        <translation>書き込めません</translation>
     </message>
     <message>
         <source>Skip</source>
-        <translation type="unfinished"></translation>
+        <translation>スキップ</translation>
     </message>
     <message>
         <source>Abort</source>
-        <translation type="unfinished"></translation>
+        <translation>中止</translation>
     </message>
     <message>
         <source>%1 files are processed.</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 個のファイルを処理しました。</translation>
     </message>
     <message>
         <source>Finish</source>
-        <translation type="unfinished"></translation>
+        <translation>完了</translation>
     </message>
     <message>
         <source>Are you sure you want to Stop creating the library?
 The Library being created will be discarded!</source>
-        <translation type="unfinished"></translation>
+        <translation>ライブラリの作成を中止してもよろしいですか？
+作成中のライブラリは破棄されます。</translation>
     </message>
     <message>
         <source>Yes</source>
-        <translation type="unfinished"></translation>
+        <translation>はい</translation>
     </message>
     <message>
         <source>No</source>
-        <translation type="unfinished"></translation>
+        <translation>いいえ</translation>
     </message>
 </context>
 <context>
     <name>Progress</name>
     <message>
         <source>Creating..</source>
-        <translation type="unfinished"></translation>
+        <translation>作成中..</translation>
     </message>
     <message>
         <source>Updating..</source>
-        <translation type="unfinished"></translation>
+        <translation>更新中..</translation>
     </message>
     <message>
         <source>Processed</source>
-        <translation type="unfinished"></translation>
+        <translation>処理済み</translation>
     </message>
     <message>
         <source>Added</source>
-        <translation type="unfinished"></translation>
+        <translation>追加済み</translation>
     </message>
 </context>
 <context>
     <name>Windows</name>
     <message>
         <source>Library Creator</source>
-        <translation type="unfinished"></translation>
+        <translation>Library Creator</translation>
     </message>
     <message>
         <source>&amp;Drive</source>
-        <translation type="unfinished"></translation>
+        <translation>ドライブ(&amp;D)</translation>
     </message>
     <message>
         <source>ID &amp;Tag Language</source>
-        <translation type="unfinished"></translation>
+        <translation>ID タグの言語(&amp;T)</translation>
     </message>
     <message>
         <source>Library</source>
-        <translation type="unfinished"></translation>
+        <translation>ライブラリ</translation>
     </message>
     <message>
         <source>&amp;Create a new library</source>
-        <translation type="unfinished"></translation>
+        <translation>新しいライブラリを作成(&amp;C)</translation>
     </message>
     <message>
         <source>&amp;Update the library</source>
-        <translation type="unfinished"></translation>
+        <translation>ライブラリを更新(&amp;U)</translation>
     </message>
     <message>
         <source>&amp;Start</source>
-        <translation type="unfinished"></translation>
+        <translation>開始(&amp;S)</translation>
     </message>
     <message>
         <source>Creating..</source>
-        <translation type="unfinished"></translation>
+        <translation>作成中..</translation>
     </message>
     <message>
         <source>Processed</source>
-        <translation type="unfinished"></translation>
+        <translation>処理済み</translation>
     </message>
     <message>
         <source>Total</source>
-        <translation type="unfinished"></translation>
+        <translation>合計</translation>
     </message>
     <message>
         <source>Elapsed time</source>
-        <translation type="unfinished"></translation>
+        <translation>経過時間</translation>
     </message>
     <message>
         <source>Remaining time</source>
-        <translation type="unfinished"></translation>
+        <translation>残り時間</translation>
     </message>
     <message>
         <source>&amp;Cancel</source>
-        <translation type="unfinished"></translation>
+        <translation>キャンセル(&amp;C)</translation>
     </message>
 </context>
 </TS>

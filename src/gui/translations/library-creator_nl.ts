@@ -6,177 +6,195 @@
     <message>
         <source>Can only create a Library in the Root Drectory.
 Error Code : E-%02d</source>
-        <translation type="unfinished"></translation>
+        <translation>Een bibliotheek kan alleen in de hoofdmap van het station worden gemaakt.
+Foutcode : E-%02d</translation>
     </message>
     <message>
         <source>Cannot open a file.
 See the processin dialog for the file name.
 Skip the file or abort creating the library?
 Error Code : E-%02d</source>
-        <translation type="unfinished"></translation>
+        <translation>Een bestand kan niet worden geopend.
+De bestandsnaam staat in het voortgangsvenster.
+Het bestand overslaan of het maken van de bibliotheek afbreken?
+Foutcode : E-%02d</translation>
     </message>
     <message>
         <source>Error occurred while creating library data.
 Error Code : E-%02d</source>
-        <translation type="unfinished"></translation>
+        <translation>Er is een fout opgetreden bij het maken van de bibliotheekgegevens.
+Foutcode : E-%02d</translation>
     </message>
     <message>
         <source>Error occurred while writing library file.
 Error Code : E-%02d</source>
-        <translation type="unfinished"></translation>
+        <translation>Er is een fout opgetreden bij het schrijven van een bibliotheekbestand.
+Foutcode : E-%02d</translation>
     </message>
     <message>
         <source>Cannot make the library for multiple devices.
 Error Code : E-%02d</source>
-        <translation type="unfinished"></translation>
+        <translation>De bibliotheek kan niet voor meerdere stations tegelijk worden gemaakt.
+Foutcode : E-%02d</translation>
     </message>
     <message>
         <source>[%@] is not supported device.
 Error Code : E-%02d</source>
-        <translation type="unfinished"></translation>
+        <translation>[%@] is geen ondersteund apparaat.
+Foutcode : E-%02d</translation>
     </message>
     <message>
         <source>Selected device is removed.
 Error Code : E-%02d</source>
-        <translation type="unfinished"></translation>
+        <translation>Het geselecteerde apparaat is verwijderd.
+Foutcode : E-%02d</translation>
     </message>
     <message>
         <source>Library Creator</source>
-        <translation type="unfinished"></translation>
+        <translation>Library Creator</translation>
     </message>
 </context>
 <context>
     <name>CommandLine</name>
     <message>
         <source>Writes the music library of the player onto a removable drive (FAT or HFS).</source>
-        <translation type="unfinished"></translation>
+        <translation>Schrijft de muziekbibliotheek van de speler naar een verwisselbaar station (FAT of HFS).</translation>
     </message>
     <message>
         <source>Lists the folder PATH as a mounted volume of the file-system type TYPE (msdos or hfs), for a staging copy of a drive. Repeatable.</source>
-        <translation type="unfinished"></translation>
+        <translation>Toont de map PATH als gekoppeld volume met bestandssysteem TYPE (msdos of hfs), voor een werkkopie van een station. Herhaalbaar.</translation>
     </message>
     <message>
         <source>Walks through a job on the first drive given with --volume and saves pictures of each step into DIR, then quits.</source>
-        <translation type="unfinished"></translation>
+        <translation>Doorloopt een taak op het eerste station dat met --volume is opgegeven, bewaart een afbeelding van elke stap in DIR en stopt dan.</translation>
     </message>
     <message>
         <source>Runs one job on the drive mounted at DRIVE, then quits.</source>
-        <translation type="unfinished"></translation>
+        <translation>Voert één taak uit op het station dat op DRIVE is gekoppeld en stopt dan.</translation>
     </message>
     <message>
         <source>Try &apos;library-creator --help&apos; for more.</source>
-        <translation type="unfinished"></translation>
+        <translation>Meer informatie met &apos;library-creator --help&apos;.</translation>
     </message>
     <message>
         <source>--volume wants PATH:TYPE with TYPE msdos or hfs, not %1</source>
-        <translation type="unfinished"></translation>
+        <translation>--volume verwacht PATH:TYPE met TYPE msdos of hfs, niet %1</translation>
     </message>
     <message>
         <source>--volume: %1 is not a folder</source>
-        <translation type="unfinished"></translation>
+        <translation>--volume: %1 is geen map</translation>
     </message>
     <message>
         <source>one DRIVE at most, not %1</source>
-        <translation type="unfinished"></translation>
+        <translation>hooguit één DRIVE, niet %1</translation>
     </message>
 </context>
 <context>
     <name>Languages</name>
     <message>
         <source>Japanese</source>
-        <translation type="unfinished"></translation>
+        <translation>Japans</translation>
     </message>
     <message>
         <source>Chinese</source>
-        <translation type="unfinished"></translation>
+        <translation>Chinees</translation>
     </message>
     <message>
         <source>English</source>
-        <translation type="unfinished"></translation>
+        <translation>Engels</translation>
     </message>
     <message>
         <source>French</source>
-        <translation type="unfinished"></translation>
+        <translation>Frans</translation>
     </message>
     <message>
         <source>German</source>
-        <translation type="unfinished"></translation>
+        <translation>Duits</translation>
     </message>
     <message>
         <source>Italian</source>
-        <translation type="unfinished"></translation>
+        <translation>Italiaans</translation>
     </message>
     <message>
         <source>Spanish</source>
-        <translation type="unfinished"></translation>
+        <translation>Spaans</translation>
     </message>
     <message>
         <source>Dutch</source>
-        <translation type="unfinished"></translation>
+        <translation>Nederlands</translation>
     </message>
     <message>
         <source>Russian</source>
-        <translation type="unfinished"></translation>
+        <translation>Russisch</translation>
     </message>
     <message>
         <source>Automatic</source>
-        <translation type="unfinished"></translation>
+        <translation>Automatisch</translation>
     </message>
 </context>
 <context>
     <name>MakeStart</name>
     <message>
         <source>library present</source>
-        <translation type="unfinished"></translation>
+        <translation>bibliotheek aanwezig</translation>
     </message>
     <message>
         <source>no library</source>
-        <translation type="unfinished"></translation>
+        <translation>geen bibliotheek</translation>
     </message>
     <message>
         <source>not usable: read-only</source>
-        <translation type="unfinished"></translation>
+        <translation>niet bruikbaar: alleen-lezen</translation>
     </message>
     <message>
         <source>not usable: start-up volume</source>
-        <translation type="unfinished"></translation>
+        <translation>niet bruikbaar: opstartvolume</translation>
     </message>
     <message>
         <source>not usable: not FAT or HFS</source>
-        <translation type="unfinished"></translation>
+        <translation>niet bruikbaar: geen FAT of HFS</translation>
     </message>
     <message>
         <source>not usable: cannot be examined</source>
-        <translation type="unfinished"></translation>
+        <translation>niet bruikbaar: kan niet worden onderzocht</translation>
     </message>
     <message>
         <source>%1
 Mount path: %2
 File system: %3
 %4</source>
-        <translation type="unfinished"></translation>
+        <translation>%1
+Koppelpunt: %2
+Bestandssysteem: %3
+%4</translation>
     </message>
     <message>
         <source>This drive cannot take a library (%1).</source>
-        <translation type="unfinished"></translation>
+        <translation>Op dit station kan geen bibliotheek komen (%1).</translation>
     </message>
     <message>
         <source>Please Select Drive.</source>
-        <translation type="unfinished"></translation>
+        <translation>Kies een station.</translation>
     </message>
     <message>
         <source>Are you sure you would like to update the library using these settings?
 
 	Selected Drive : %1
 	ID Tag Language : %2</source>
-        <translation type="unfinished"></translation>
+        <translation>Weet u zeker dat u de bibliotheek met deze instellingen wilt bijwerken?
+
+	Gekozen station : %1
+	Taal van de ID-tags : %2</translation>
     </message>
     <message>
         <source>Are you sure you would like to create the library using these settings?
 
 	Selected Drive : %1
 	ID Tag Language : %2</source>
-        <translation type="unfinished"></translation>
+        <translation>Weet u zeker dat u de bibliotheek met deze instellingen wilt maken?
+
+	Gekozen station : %1
+	Taal van de ID-tags : %2</translation>
     </message>
     <message>
         <source>A previous Library has been located on the selected drive!
@@ -184,130 +202,135 @@ Are you sure you want to overwrite this?
 
 	Selected Drive : %1
 	ID Tag Language : %2</source>
-        <translation type="unfinished"></translation>
+        <translation>Op het gekozen station staat al een bibliotheek!
+Weet u zeker dat u die wilt overschrijven?
+
+	Gekozen station : %1
+	Taal van de ID-tags : %2</translation>
     </message>
     <message>
         <source>OK</source>
-        <translation type="unfinished"></translation>
+        <translation>OK</translation>
     </message>
     <message>
         <source>Cancel</source>
-        <translation type="unfinished"></translation>
+        <translation>Annuleren</translation>
     </message>
     <message>
         <source>Another job is running on this drive; nothing was changed.</source>
-        <translation type="unfinished"></translation>
+        <translation>Er loopt al een andere taak op dit station; er is niets gewijzigd.</translation>
     </message>
     <message>
         <source>, byte %1</source>
-        <translation type="unfinished"></translation>
+        <translation>, byte %1</translation>
     </message>
     <message>
         <source>cannot be written</source>
-        <translation type="unfinished"></translation>
+        <translation>kan niet worden geschreven</translation>
     </message>
     <message>
         <source>Skip</source>
-        <translation type="unfinished"></translation>
+        <translation>Overslaan</translation>
     </message>
     <message>
         <source>Abort</source>
-        <translation type="unfinished"></translation>
+        <translation>Afbreken</translation>
     </message>
     <message>
         <source>%1 files are processed.</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 bestanden verwerkt.</translation>
     </message>
     <message>
         <source>Finish</source>
-        <translation type="unfinished"></translation>
+        <translation>Voltooien</translation>
     </message>
     <message>
         <source>Are you sure you want to Stop creating the library?
 The Library being created will be discarded!</source>
-        <translation type="unfinished"></translation>
+        <translation>Weet u zeker dat u het maken van de bibliotheek wilt stoppen?
+De bibliotheek die wordt gemaakt, gaat verloren!</translation>
     </message>
     <message>
         <source>Yes</source>
-        <translation type="unfinished"></translation>
+        <translation>Ja</translation>
     </message>
     <message>
         <source>No</source>
-        <translation type="unfinished"></translation>
+        <translation>Nee</translation>
     </message>
 </context>
 <context>
     <name>Progress</name>
     <message>
         <source>Creating..</source>
-        <translation type="unfinished"></translation>
+        <translation>Bezig met maken..</translation>
     </message>
     <message>
         <source>Updating..</source>
-        <translation type="unfinished"></translation>
+        <translation>Bezig met bijwerken..</translation>
     </message>
     <message>
         <source>Processed</source>
-        <translation type="unfinished"></translation>
+        <translation>Verwerkt</translation>
     </message>
     <message>
         <source>Added</source>
-        <translation type="unfinished"></translation>
+        <translation>Toegevoegd</translation>
     </message>
 </context>
 <context>
     <name>Windows</name>
     <message>
         <source>Library Creator</source>
-        <translation type="unfinished"></translation>
+        <translation>Library Creator</translation>
     </message>
     <message>
         <source>&amp;Drive</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Station</translation>
     </message>
     <message>
         <source>ID &amp;Tag Language</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Taal van de ID-tags</translation>
     </message>
     <message>
         <source>Library</source>
-        <translation type="unfinished"></translation>
+        <translation>Bibliotheek</translation>
     </message>
     <message>
         <source>&amp;Create a new library</source>
-        <translation type="unfinished"></translation>
+        <translation>Nieuwe bibliotheek &amp;maken</translation>
     </message>
     <message>
         <source>&amp;Update the library</source>
-        <translation type="unfinished"></translation>
+        <translation>Bibliotheek &amp;bijwerken</translation>
     </message>
     <message>
         <source>&amp;Start</source>
-        <translation type="unfinished"></translation>
+        <translation>S&amp;tarten</translation>
     </message>
     <message>
         <source>Creating..</source>
-        <translation type="unfinished"></translation>
+        <translation>Bezig met maken..</translation>
     </message>
     <message>
         <source>Processed</source>
-        <translation type="unfinished"></translation>
+        <translation>Verwerkt</translation>
     </message>
     <message>
         <source>Total</source>
-        <translation type="unfinished"></translation>
+        <translation>Totaal</translation>
     </message>
     <message>
         <source>Elapsed time</source>
-        <translation type="unfinished"></translation>
+        <translation>Verstreken tijd</translation>
     </message>
     <message>
         <source>Remaining time</source>
-        <translation type="unfinished"></translation>
+        <translation>Resterende tijd</translation>
     </message>
     <message>
         <source>&amp;Cancel</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Annuleren</translation>
     </message>
 </context>
 </TS>
