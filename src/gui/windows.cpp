@@ -142,7 +142,7 @@ void BuildRunWindow(Outlets& o) {
   layout->addWidget(o.FileNameView, 1);
   layout->addWidget(o.Progress);
   layout->addLayout(buttons);
-  o.RunWindow->resize(460, o.RunWindow->sizeHint().height());
+  o.RunWindow->resize(460, o.RunWindow->minimumSizeHint().height());
 }
 
 }  // namespace
