@@ -73,7 +73,7 @@ gui: demo
 # (SHOT_DRIVE, removed afterwards): the application creates its library, and
 # qvlib checks what it wrote; then the update once more, in German.
 SHOT_DRIVE ?= /media/$(shell id -un)/STICK
-SHOT_RUN = xvfb-run -a -s "-screen 0 1024x768x24 -wr" $(RELEASE)/src/gui/library-creator \
+SHOT_RUN = xvfb-run -a -s "-screen 0 1024x768x24 -wr" $(RELEASE)/src/gui/library-creator-tour \
 	--volume $(SHOT_DRIVE):msdos
 screenshots: release
 	@[ ! -e $(SHOT_DRIVE) ] || { echo "screenshots: $(SHOT_DRIVE) is in use; choose SHOT_DRIVE=..."; exit 1; }

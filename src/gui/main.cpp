@@ -10,7 +10,9 @@
 
 #include "gui/make_start.h"
 #include "gui/quit_signals.h"
+#ifdef QV_SCREENSHOT_TOUR
 #include "gui/screenshot_tour.h"
+#endif
 #include "job/drive_check.h"
 
 namespace {
@@ -51,12 +53,14 @@ int ReadArguments(const QStringList& arguments, Launch* launch) {
                         "Lists the folder PATH as a mounted volume of the file-system type TYPE "
                         "(msdos or hfs), for a staging copy of a drive. Repeatable.")),
                     "PATH:TYPE"});
+#ifdef QV_SCREENSHOT_TOUR
   parser.addOption(
       {"screenshots",
        Tr(QT_TRANSLATE_NOOP("CommandLine",
                             "Walks through a job on the first drive given with --volume "
                             "and saves pictures of each step into DIR, then quits.")),
        "DIR"});
+#endif
   parser.addPositionalArgument(
       "DRIVE",
       Tr(QT_TRANSLATE_NOOP("CommandLine",
@@ -97,7 +101,9 @@ int ReadArguments(const QStringList& arguments, Launch* launch) {
   if (launch->opened.size() > 1)
     return fail(Tr(QT_TRANSLATE_NOOP("CommandLine", "one DRIVE at most, not %1"))
                     .arg(launch->opened.size()));
+#ifdef QV_SCREENSHOT_TOUR
   launch->tour_dir = parser.value("screenshots");
+#endif
   return -1;
 }
 
@@ -121,11 +127,13 @@ int main(int argc, char** argv) {
   QApplication::setQuitOnLastWindowClosed(false);
   qv::gui::InstallTranslations(&app);
 
+#ifdef QV_SCREENSHOT_TOUR
   if (!launch.tour_dir.isEmpty()) {
     // One file at a time, paced, so that a picture catches the job halfway.
     launch.setup.engine = qv::gui::PacedEngine();
     launch.setup.settings.tag_readers = 1;
   }
+#endif
   qv::gui::MakeStart controller(std::move(launch.setup));
   // exit, not quit: quit would ask the windows to close first, and the
   // windows hand a close request back to the controller.
@@ -141,6 +149,8 @@ int main(int argc, char** argv) {
     controller.applicationOpenFiles(paths);
   }
   controller.applicationDidFinishLaunching();
+#ifdef QV_SCREENSHOT_TOUR
   if (!launch.tour_dir.isEmpty()) qv::gui::StartScreenshotTour(&controller, launch.tour_dir);
+#endif
   return app.exec();
 }
