@@ -34,7 +34,7 @@ struct ProgressInputs {
   const char* file;        // entry `handled` of the FileList when handled < total, else null
   // An alert or question waits for the person: nothing moves, so the remaining
   // time is unknown, and the wait is no sample of the job's speed.
-  bool answer_awaited;
+  bool answer_awaited = false;
 };
 
 class ProgressModel {

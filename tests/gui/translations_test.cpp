@@ -1,81 +1,53 @@
 // Every text of the application has a finished translation in every shipped
-// language, keeping the placeholders, codes and line breaks of the source;
-// the build carries them and the system's language picks one.
-#include <QDir>
+// language that keeps the placeholders, codes and line breaks of its source;
+// the build carries the catalogues and the locale picks one.
 #include <QLocale>
-#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTranslator>
-#include <QXmlStreamReader>
 #include <QtTest>
 
 #include "gui/make_start.h"
 
 namespace qv::gui {
-namespace {
-
-// context + "|" + source -> translation ("" when unfinished) of one .ts file.
-QMap<QString, QString> ReadCatalogue(const QString& path) {
-  QFile file(path);
-  QMap<QString, QString> texts;
-  if (!file.open(QIODevice::ReadOnly)) return texts;
-  QXmlStreamReader xml(&file);
-  QString context, source;
-  while (!xml.atEnd()) {
-    if (!xml.readNextStartElement()) continue;
-    if (xml.name() == u"name") context = xml.readElementText();
-    if (xml.name() == u"source") source = xml.readElementText();
-    if (xml.name() == u"translation") {
-      const bool unfinished = xml.attributes().value("type") == u"unfinished";
-      const QString text = xml.readElementText();
-      texts[context + "|" + source] = unfinished ? QString() : text;
-    }
-  }
-  return texts;
-}
-
-// What a translation must keep: placeholders, error codes, line breaks, tabs.
-QStringList Tokens(const QString& text) {
-  QStringList tokens;
-  static const QRegularExpression token(R"(%\d|%02d|%@|E-|\n|\t)");
-  for (auto it = token.globalMatch(text); it.hasNext();) tokens << it.next().captured();
-  tokens.sort();
-  return tokens;
-}
-
-}  // namespace
 
 class TranslationsTest : public QObject {
   Q_OBJECT
  private slots:
   void EveryTextIsTranslatedInEveryLanguage() {
-    QTemporaryDir dir;
-    const QString sources = QV_SOURCE_DIR "/src/gui";
-    const QString fresh = dir.filePath("fresh.ts");
-    QStringList args{"-silent", "-no-obsolete", "-locations", "none"};
-    for (const QString& f : QDir(sources).entryList({"*.cpp", "*.h"})) args << sources + "/" + f;
-    QCOMPARE(QProcess::execute(QV_LUPDATE, args << "-ts" << fresh), 0);
-    const QStringList texts = ReadCatalogue(fresh).keys();
-    QVERIFY(texts.size() > 40);
-    const QStringList shipped = QDir(sources + "/translations").entryList({"*.ts"});
+    const QString gui = QV_SOURCE_DIR "/src/gui";
+    auto kept = [](const QString& text) {  // what a translation keeps of its source
+      static const QRegularExpression token(R"(%\d|%02d|%@|E-|\n|\t)");
+      QStringList tokens;
+      for (auto t = token.globalMatch(text); t.hasNext();) tokens << t.next().captured();
+      return tokens.sort(), tokens;
+    };
+    const QStringList shipped = QDir(gui + "/translations").entryList({"*.ts"});
     QCOMPARE(shipped.size(), 8);
+    QTemporaryDir dir;
     for (const QString& name : shipped) {
-      const QMap<QString, QString> catalogue = ReadCatalogue(sources + "/translations/" + name);
-      for (const QString& key : texts) {
-        const QString source = key.section('|', 1), translation = catalogue.value(key);
-        QVERIFY2(!translation.isEmpty(), qPrintable(name + ": " + key));
-        QVERIFY2(Tokens(source) == Tokens(translation), qPrintable(name + ": " + translation));
+      // The catalogue brought in step with the sources gains nothing unfinished.
+      const QString ts = dir.filePath(name);
+      QVERIFY(QFile::copy(gui + "/translations/" + name, ts));
+      QCOMPARE(QProcess::execute(QV_LUPDATE,
+                                 {"-silent", "-no-obsolete", "-locations", "none", gui, "-ts", ts}),
+               0);
+      QFile file(ts);
+      const QString text = file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : "";
+      QVERIFY2(!text.contains("unfinished") && text.count("<source>") > 40, qPrintable(name));
+      static const QRegularExpression message("<source>(.*?)</source>\\s*<translation>(.*?)<",
+                                              QRegularExpression::DotMatchesEverythingOption);
+      for (auto m = message.globalMatch(text); m.hasNext();) {
+        const auto pair = m.next();
+        QVERIFY2(kept(pair.captured(1)) == kept(pair.captured(2)), qPrintable(pair.captured(2)));
       }
-      // The application carries the catalogue and finds it from the locale.
       QTranslator translator;
-      const QString locale = name.section('_', 1).chopped(3);
-      QVERIFY(translator.load(QLocale(locale), "library-creator", "_", ":/i18n"));
+      QVERIFY(translator.load(QLocale(name.section('_', 1).chopped(3)), "library-creator", "_",
+                              ":/i18n"));
       QCoreApplication::installTranslator(&translator);
       const Outlets o = BuildWindows();
-      QCOMPARE(o.Start->text() + UiText("Yes"),
-               catalogue["Windows|&Start"] + catalogue["MakeStart|Yes"]);
+      QVERIFY(o.Start->text() != "&Start" && UiText("Yes") != "Yes");
       delete o.MainWindow, delete o.RunWindow;
       QCoreApplication::removeTranslator(&translator);
     }
