@@ -1,6 +1,4 @@
-# The build installed into a fresh folder puts every file a desktop needs where
-# it looks for it, and the desktop entry and the AppStream description pass
-# their validators without a remark. cmake -DBUILD=dir -P install_layout.cmake
+# Installed, the build puts every file where a desktop looks; its entries pass their validators.
 set(root ${BUILD}/install-layout-test/usr)
 file(REMOVE_RECURSE ${root})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${root} OUTPUT_QUIET)

@@ -55,8 +55,7 @@ TEST_F(ProgressModelTest, EstimateFromTheAverageGain) {
   EXPECT_EQ(Remaining(), "00:32");
 }
 
-// While an alert waits for its answer the time left is unknown; neither that
-// wait nor a paused stretch counts as a second of slow progress afterwards.
+// While an answer is awaited the time left is unknown, and the wait is no sample.
 TEST_F(ProgressModelTest, WaitForAnAnswerIsNoSample) {
   Tick(250, 1000, 1010), Tick(500, 1000, 1011);
   for (int32_t t = 1012; t <= 1040; ++t)
