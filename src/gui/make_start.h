@@ -155,7 +155,7 @@ class MakeStart : public QObject, public JobHost {
   std::string now_path_;
   std::string make_path_;
   std::atomic<bool> finish_open_{false};  // waited on by the job thread
-  std::atomic<bool> closing_{false};
+  std::atomic<bool> closing_{false};      // no finish alert waits any more
 };
 
 }  // namespace qv::gui

@@ -182,7 +182,8 @@ void MakeStart::ShowFinish(const char* text) {
                    QString(), QString(), [this](int answer) { alertDidEndEnd(answer); });
   });
   // Blocks this job thread, not the window, until the alert is dismissed.
-  while (finish_open_.load(std::memory_order_acquire)) {
+  while (finish_open_.load(std::memory_order_acquire) &&
+         !closing_.load(std::memory_order_acquire)) {
     finish_open_.wait(true, std::memory_order_acquire);
   }
 }
