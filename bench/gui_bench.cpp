@@ -52,7 +52,7 @@ double WindowCreate(const std::string& drive) {
   c.applicationWillFinishLaunching();
   c.applicationDidFinishLaunching();
   c.outlets().VolumeNames->setCurrentIndex(0);
-  c.actMakeStart();
+  c.outlets().Start->click();
   QMessageBox* question = WaitForAlert();
   QElapsedTimer timer;
   timer.start();

@@ -109,7 +109,7 @@ class MakeStart : public QObject, public JobHost {
   // The application should quit with this exit status.
   void terminate(int status);
 
- public slots:
+ private slots:
   // The main window.
   void didMount();
   void comboBoxWillDismiss(ListBox* box);
@@ -119,8 +119,7 @@ class MakeStart : public QObject, public JobHost {
   void actClose();
   // The progress window.
   void actMakeCancel();
-
- private slots:
+  // The answers.
   void alertDidEnd(int answer);
   void alertDidEndCancel(int answer);
   void alertDidEndEnd(int answer);

@@ -103,7 +103,7 @@ void StartScreenshotTour(MakeStart* c, const QString& dir) {
              static_cast<int>(c->Drives().size() - c->extra_drives().size()));
        }},
       {after([o] { return o.Start->isEnabled(); }), [dir] { Save(dir, "main-window.png"); }},
-      {always, [c] { c->actMakeStart(); }},
+      {always, [o] { o.Start->click(); }},
       {after([] { return OpenMessageBox() != nullptr; }),
        [dir] {
          Save(dir, "start-question.png");
@@ -119,7 +119,7 @@ void StartScreenshotTour(MakeStart* c, const QString& dir) {
          Save(dir, "finish.png");
          ClickDefault(OpenMessageBox());
        }},
-      {after([o] { return o.MainWindow->isVisible(); }), [c] { c->actClose(); }},
+      {after([o] { return o.MainWindow->isVisible(); }), [c] { emit c->terminate(0); }},
   };
   // The timer belongs to the controller and its handler owns the tour.
   auto* timer = new QTimer(c);

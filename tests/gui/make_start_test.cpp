@@ -293,7 +293,7 @@ class MakeStartTest : public QObject {
     auto c = Launch({{d.path, "STICK", 1}});
     QSignalSpy quit(c.get(), &MakeStart::terminate);
     WatchQuitSignals(c.get(), [&c](int signal) { c->Terminate(signal); });
-    c->outlets().VolumeNames->setCurrentIndex(0), c->actMakeStart(), Answer("OK");
+    c->outlets().VolumeNames->setCurrentIndex(0), c->outlets().Start->click(), Answer("OK");
     if (busy) {
       QCOMPARE(Answer("OK"), "Error occurred while writing library file.\nError Code : E-04|"
                              "Another job is running on this drive; nothing was changed.");
