@@ -3,6 +3,7 @@
 # make bench - build release benchmarks and run them
 # make gui   - start the desktop application with the demo drive in its drive list
 # make screenshots - run the application under Xvfb and save pictures of a job
+# make package - build a Debian package of the application and qvlib
 # make reliability - write-fault and crash sweeps on a drive of SWEEP_FILES songs, then each fuzzer
 
 JOBS ?= $(shell nproc)
@@ -17,7 +18,7 @@ DEMO := build/demo-drive
 LAUNCHER := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 SHOTS := build/screenshots
 
-.PHONY: all deps release asan test unit fuzz run demo gui screenshots bench reliability clean
+.PHONY: all deps release asan test unit fuzz run demo gui screenshots package bench reliability clean
 
 all: release
 
@@ -66,17 +67,32 @@ run: demo
 
 # The demo drive is a plain folder, so --volume names its kind.
 gui: demo
-	$(RELEASE)/src/controller/library-creator --volume $(DEMO):msdos
+	$(RELEASE)/src/gui/library-creator --volume $(DEMO):msdos
 
-# A fresh demo drive named STICK: the application creates its library, and
-# qvlib checks what it wrote.
+# A fresh demo drive named STICK at a mount path as a desktop gives one
+# (SHOT_DRIVE, removed afterwards): the application creates its library, and
+# qvlib checks what it wrote; then the update once more, in German.
+SHOT_DRIVE ?= /media/$(shell id -un)/STICK
+SHOT_RUN = xvfb-run -a -s "-screen 0 1024x768x24 -wr" $(RELEASE)/src/gui/library-creator-tour \
+	--volume $(SHOT_DRIVE):msdos
 screenshots: release
-	rm -rf $(SHOTS) && mkdir -p $(SHOTS)
-	/usr/bin/python3 tools/make-demo-drive $(SHOTS)/STICK
-	xvfb-run -a -s "-screen 0 1024x768x24 -wr" $(RELEASE)/src/controller/library-creator \
-		--volume $(SHOTS)/STICK:msdos --screenshots $(SHOTS)
-	$(RELEASE)/src/cli/qvlib check $(SHOTS)/STICK --fs fat --created
-	ls $(SHOTS)/*.png
+	@[ ! -e $(SHOT_DRIVE) ] || { echo "screenshots: $(SHOT_DRIVE) is in use; choose SHOT_DRIVE=..."; exit 1; }
+	rm -rf $(SHOTS) && mkdir -p $(SHOTS)/de
+	/usr/bin/python3 tools/make-demo-drive $(SHOT_DRIVE)
+	LANG=en_US.UTF-8 LANGUAGE= $(SHOT_RUN) --screenshots $(SHOTS) || { rm -rf $(SHOT_DRIVE); exit 1; }
+	LANG=de_DE.UTF-8 LANGUAGE= $(SHOT_RUN) --screenshots $(SHOTS)/de || { rm -rf $(SHOT_DRIVE); exit 1; }
+	$(RELEASE)/src/cli/qvlib check $(SHOT_DRIVE) --fs fat; status=$$?; rm -rf $(SHOT_DRIVE); exit $$status
+	ls $(SHOTS)/*.png $(SHOTS)/de/*.png
+
+# A Debian package of both programs, their manual pages, the desktop entry,
+# the AppStream description and the icons, in build/package.
+PACKAGE := build/package
+package: deps
+	cmake -S . -B $(PACKAGE) $(LAUNCHER) -DCMAKE_BUILD_TYPE=Release -DQV_TESTS=OFF \
+		-DCMAKE_INSTALL_PREFIX=/usr >/dev/null
+	cmake --build $(PACKAGE) -j $(JOBS)
+	cd $(PACKAGE) && cpack -G DEB
+	ls $(PACKAGE)/*.deb
 
 bench: release
 	@for b in $(RELEASE)/bench/*_bench; do [ -x "$$b" ] && "$$b"; done

@@ -1,6 +1,7 @@
 // qvlib: the command-line front end of Library Creator.
 #include <algorithm>
 #include <cstdio>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -30,6 +31,8 @@ int main(int argc, char** argv) {
       "and reads back what it wrote.",
       "qvlib"};
   app.require_subcommand(1);
+  app.set_version_flag("--version", std::string("qvlib ") + QV_VERSION,
+                       "Print the version and exit");
   int exit_status = kExitOk;
   auto commands = Registry();
   std::stable_sort(commands.begin(), commands.end(),
@@ -40,6 +43,8 @@ int main(int argc, char** argv) {
   } catch (const CLI::CallForHelp& e) {
     return app.exit(e);
   } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
     app.exit(e);

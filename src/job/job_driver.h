@@ -11,8 +11,8 @@
 #include "job/job_engine.h"
 #include "job/job_host.h"
 #include "job/job_state.h"
-#include "job/tag_reader_pool.h"
 #include "job/progress_model.h"
+#include "job/tag_reader_pool.h"
 
 namespace qv {
 
@@ -29,9 +29,9 @@ struct JobSettings {
   // and file. It keeps both running on one core; on several cores, and on a
   // busy machine, each yield only hands time to other processes.
   bool yield_each_file = true;
-  // Threads reading tags ahead of a create's inserts; 1 reads each file on
-  // the job thread as it is inserted, one at a time.
-  int tag_readers = 1;
+  // Threads reading tags ahead of a create's inserts, the same for every
+  // front end; 1 reads each file on the job thread as it is inserted.
+  int tag_readers = kDefaultTagReaders;
   // FileSystemKind of a drive that is a plain folder (a staging copy); 0 asks
   // the mounted volume.
   uint32_t kind_override = 0;

@@ -61,10 +61,18 @@ void ProgressModel::UpdateEstimate(double fraction, bool flush_in_progress) {
 void ProgressModel::Refresh(const ProgressInputs& in, TimeOfDay now) {
   const double fraction =
       in.total > 0 ? static_cast<double>(in.handled) / static_cast<double>(in.total) : 0.0;
+  if (in.answer_awaited) {
+    // The estimate starts again from a new baseline once the job moves on.
+    std::snprintf(view_.remaining, sizeof view_.remaining, "--:--");
+    previous_fraction_ = 0.0;
+  }
   if (now.seconds != old_time_.seconds) {
     FormatMinutesSeconds(now.seconds - start_time_.seconds, view_.elapsed, sizeof view_.elapsed);
+    // A refresh more than a second after the last one followed a pause (the
+    // cancel question): its gain spans the pause and is no one-second sample.
+    if (now.seconds - old_time_.seconds > 1) previous_fraction_ = 0.0;
     old_time_ = now;
-    if (in.scan_ended) UpdateEstimate(fraction, in.flush_in_progress);
+    if (in.scan_ended && !in.answer_awaited) UpdateEstimate(fraction, in.flush_in_progress);
   }
   // Until the scan has ended the total is still growing: the bar, the title
   // and the estimate wait for it.

@@ -20,7 +20,8 @@ struct ProgressView {
   int32_t percent;     // shown in the title with the drive name
   double bar_value;    // of a bar whose maximum is the number of files to handle
   char elapsed[16];    // "%02d:%02d"
-  char remaining[16];  // "%02d:%02d", "--:--" until the first estimate
+  char remaining[16];  // "%02d:%02d", "--:--" until the first estimate and while an answer is
+                       // awaited
   char file[2080];     // the file being handled; empty when none
 };
 
@@ -31,6 +32,9 @@ struct ProgressInputs {
   bool scan_ended;         // FindFin
   bool flush_in_progress;  // the engine is writing out a full batch
   const char* file;        // entry `handled` of the FileList when handled < total, else null
+  // An alert or question waits for the person: nothing moves, so the remaining
+  // time is unknown, and the wait is no sample of the job's speed.
+  bool answer_awaited = false;
 };
 
 class ProgressModel {

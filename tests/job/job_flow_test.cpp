@@ -95,7 +95,7 @@ class JobFlowTest : public ::testing::Test {
     host = std::make_unique<test::ScriptedJobHost>();
     host->unreadable_answers = unreadable_answers;
     JobSettings settings = JobSettings::Immediate();
-    settings.kind_override = kFileSystemFat;
+    settings.kind_override = kFileSystemFat, settings.tag_readers = 1;  // files fail one by one
     JobDriver driver(*state, *host, engine, settings);
     g_driver = &driver, driver.Start(), driver.Wait();
     succeeded = driver.Succeeded(), raised = driver.RaisedError(), g_driver = nullptr;

@@ -55,6 +55,16 @@ TEST_F(ProgressModelTest, EstimateFromTheAverageGain) {
   EXPECT_EQ(Remaining(), "00:32");
 }
 
+// While an answer is awaited the time left is unknown, and the wait is no sample.
+TEST_F(ProgressModelTest, WaitForAnAnswerIsNoSample) {
+  Tick(250, 1000, 1010), Tick(500, 1000, 1011);
+  for (int32_t t = 1012; t <= 1040; ++t)
+    model.Refresh(ProgressInputs{500, 1000, true, false, nullptr, true}, TimeOfDay{t, 0});
+  EXPECT_EQ(Remaining(), "--:--");
+  Tick(500, 1000, 1041), Tick(750, 1000, 1042), Tick(900, 1000, 1050), Tick(950, 1000, 1051);
+  EXPECT_EQ(Remaining(), "00:00");  // 0.05 left at 0.25 and then 0.05 a second
+}
+
 TEST_F(ProgressModelTest, AddPassRestartsClockAndEstimate) {
   Tick(250, 1000, 1010), Tick(500, 1000, 1011), model.BeginAddPass(TimeOfDay{1100, 0});
   EXPECT_STREQ(model.view().caption, "Added");

@@ -1,6 +1,6 @@
 // The application's controller driven as a user drives it, offscreen: drives
 // are folders listed as volumes, alerts are answered by clicking their buttons.
-#include "controller/make_start.h"
+#include "gui/make_start.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -11,9 +11,12 @@
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QtTest>
+#include <csignal>
 #include <filesystem>
 #include <memory>
 
+#include "gui/quit_signals.h"
+#include "job/drive_lock.h"
 #include "support/id3_writer.h"
 #include "support/real_files.h"
 #include "support/temp_dir.h"
@@ -28,6 +31,9 @@ int SlowAdd(const char* path, int language) {
   SleepMicroseconds(100000);
   return LibraryEngine().AddFileToBuild(path, language);
 }
+int SlowMatch(const char* file, const char* drive) {
+  return SleepMicroseconds(100000), LibraryEngine().MatchFoundFile(file, drive);
+}
 
 QMessageBox* VisibleBox() {
   for (int waited = 0; waited < 15000; waited += 20) {
@@ -38,11 +44,14 @@ QMessageBox* VisibleBox() {
   return nullptr;
 }
 
-// Clicks the button named answer on the open alert; its informative text.
+// Clicks the button named answer on the open alert; its informative text,
+// and after a "|" the details it shows.
 QString Answer(const char* answer) {
   QMessageBox* box = VisibleBox();
   if (box == nullptr) return "(no alert)";
-  const QString text = box->informativeText();
+  QString text = box->informativeText();
+  if (auto* details = box->findChild<QLabel*>("qv_alert_details"))
+    text += "|" + details->text().remove(QChar(0x200B));
   for (QAbstractButton* b : box->buttons())
     if (b->text() == answer) b->click();
   QTest::qWait(20);
@@ -69,12 +78,14 @@ struct TestDrive {
 // The volumes "mounted" on the machine, as a test plugs and unplugs them.
 std::vector<MountedVolume> g_mounted;
 
-std::unique_ptr<MakeStart> Launch(std::vector<Drive> drives, bool watch_mounts = false) {
+std::unique_ptr<MakeStart> Launch(std::vector<Drive> drives, bool watch_mounts = false,
+                                  int readers = 1) {
   ControllerSetup setup;
   setup.mounted_volumes = watch_mounts ? +[] { return g_mounted; } : nullptr;
   setup.extra_drives = std::move(drives);
   setup.settings = JobSettings::Immediate();
-  setup.engine.AddFileToBuild = SlowAdd;
+  setup.settings.tag_readers = readers;  // 1: one file at a time, each slowed down
+  if (readers == 1) setup.engine.AddFileToBuild = SlowAdd, setup.engine.MatchFoundFile = SlowMatch;
   setup.mount_poll_ms = 20;
   auto c = std::make_unique<MakeStart>(std::move(setup));
   c->applicationWillFinishLaunching();
@@ -142,16 +153,26 @@ class MakeStartTest : public QObject {
     // Dismissing a list puts back the committed choice over a mere highlight.
     o.ConboLang->setCurrentIndex(7);
     for (auto [box, chosen] : {std::pair{o.VolumeNames, 2}, {o.ConboLang, 7}}) {
-      const QSignalBlocker quiet(box);
+      QSignalBlocker quiet(box);
       box->setCurrentIndex(1 - chosen % 2);
-      c->comboBoxWillDismiss(box);
+      quiet.unblock();
+      emit box->willDismiss(box);
       QCOMPARE(box->currentIndex(), chosen);
     }
-    c->extra_drives().clear();
+    // Another drive unplugged: the list keeps the chosen drive, whatever its place.
+    g_mounted.erase(g_mounted.begin());
     QTRY_COMPARE(o.VolumeNames->count(), 2);
+    emit o.VolumeNames->willDismiss(o.VolumeNames);
+    QVERIFY(o.VolumeNames->currentIndex() == 1 && c->NowPath() == b.path);
+    QVERIFY(o.VolumeNames->toolTip().contains("Mount path: " + QString::fromStdString(b.path)));
+    c->extra_drives().clear();
+    QTRY_COMPARE(o.VolumeNames->count(), 1);
+    emit o.VolumeNames->willDismiss(o.VolumeNames);
     QVERIFY(o.VolumeNames->placeholderText() == "Please Select Drive." &&
             o.VolumeNames->currentIndex() == -1 && c->ComboSelectVolume() == -1);
     QVERIFY(!o.Start->isEnabled() && !o.RadioButton->isEnabled() && c->NowPath().empty());
+    o.VolumeNames->setCurrentIndex(0);  // a drive that cannot take a library says why
+    QVERIFY(o.DriveProblem->text().contains("not usable: cannot be examined"));
   }
 
   // One job through the windows, answered as the script says: "Cancel:No"
@@ -167,26 +188,32 @@ class MakeStartTest : public QObject {
   void JobThroughTheWindows() {
     QFETCH(QStringList, script);
     QFETCH(QString, finish);
-    TestDrive d("STICK", 8);
+    TestDrive d("STICK", script.contains("Cancel:No") ? 30 : 8);  // time to answer twice
     if (script.contains("Skip") || script.contains("Abort")) d.dir.Write("STICK/Music/zz.mp3", {});
-    auto c = Launch({{d.path, "STICK", 1}});
+    auto c = Launch({{d.path, "STICK", 1}}, false, script.isEmpty() ? kDefaultTagReaders : 1);
     c->applicationDidFinishLaunching();
     const Outlets& o = c->outlets();
     o.VolumeNames->setCurrentIndex(0);
+    QVERIFY(QTest::qWaitForWindowActive(o.MainWindow));
     o.ConboLang->setCurrentIndex(9);  // the tenth choice, a code page per file
-    o.Start->click();
+    QTest::keyClick(o.MainWindow, Qt::Key_Return);  // Enter starts
     QVERIFY(Answer("OK").endsWith("ID Tag Language : Automatic"));
     QVERIFY(o.RunWindow->isVisible() && !o.MainWindow->isVisible() && o.RunMessage->text() == "Creating..");
     for (const QString& step : script) {
       if (step.startsWith("Cancel:")) {
         QTRY_VERIFY_WITH_TIMEOUT(o.Process->text().toInt() > 0 && o.Cancel->isEnabled(), 10000);
-        o.Cancel->click();
+        o.RunWindow->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(o.RunWindow));
+        QTest::keyClick(o.RunWindow, Qt::Key_Escape);  // Escape asks, as Cancel does
         QVERIFY(!o.Cancel->isEnabled());
         QVERIFY(Answer(step.mid(7).toUtf8()).startsWith("Are you sure you want to Stop"));
         QTRY_COMPARE_WITH_TIMEOUT(o.Cancel->isEnabled(), step.endsWith("No"), 3000);
       } else {
         QTRY_VERIFY_WITH_TIMEOUT(o.FileNameView->toPlainText().endsWith("zz.mp3"), 10000);
-        QVERIFY(Answer(step.toUtf8()).startsWith("Cannot open a file."));
+        QVERIFY(VisibleBox() && o.RimainTime->text() == "--:--");
+        const QString alert = Answer(step.toUtf8());  // the file's path in view
+        QVERIFY(alert.startsWith("Cannot open a file.") &&
+                alert.endsWith("|" + o.FileNameView->toPlainText()));
       }
     }
     if (!finish.isEmpty()) {
@@ -195,6 +222,11 @@ class MakeStartTest : public QObject {
                QString("100% STICK ") + (script.isEmpty() ? "8" : "9"));
       QVERIFY(o.Progress->value() == o.Progress->maximum() &&
               test::RunQvlib({"check", d.path, "--fs", "fat", "--created"}).status == 0);
+      TestDrive copy("STICK", 8);
+      QVERIFY(test::RunQvlib({"create", copy.path, "--fs", "fat", "--yes"}).status == 0);
+      for (const char* f : kLibraryFiles)  // a plain create, with qvlib's readers: qvlib's bytes
+        QVERIFY(!script.isEmpty() || test::ReadFileBytes(d.path + "/QUORVEN/LIBRARY/" + f) ==
+                                         test::ReadFileBytes(copy.path + "/QUORVEN/LIBRARY/" + f));
     }
     QTRY_VERIFY_WITH_TIMEOUT(c->driver()->Finished(), 10000);
     QTRY_VERIFY(o.MainWindow->isVisible() && !o.RunWindow->isVisible() &&
@@ -214,7 +246,8 @@ class MakeStartTest : public QObject {
     QTest::newRow("folder") << QStringList{"$/Music"}
                             << "Can only create a Library in the Root Drectory.\nError Code : E-01";
     QTest::newRow("unusable") << QStringList{"$", "ext4"}
-                              << "[50% <b>off] is not supported device.\nError Code : E-06";
+                              << "[50% <b>off] is not supported device.\nError Code : E-06|"
+                                 "not usable: not FAT or HFS";
   }
   void OpenedItemsRunOneJobOrExplainWhyNot() {
     QFETCH(QStringList, opened);
@@ -236,8 +269,47 @@ class MakeStartTest : public QObject {
     } else {
       QCOMPARE(Answer("OK"), alert);
     }
-    QTRY_COMPARE(quit.count(), 1);
+    QTRY_COMPARE(quit.count(), 1);  // with the error code of a refusal, as qvlib
+    QCOMPARE(quit[0][0].toInt(), alert.isEmpty() ? decline * 130 : alert.section("E-", 1).left(2).toInt());
     QVERIFY(!c->outlets().MainWindow->isVisible() && d.HasLibrary() == (alert.isEmpty() && !decline));
+  }
+
+  // SIGTERM in an update cancels it: the old library back byte for byte,
+  // nothing of the job left, the signal in the status. A drive another job
+  // holds is refused with that cause under the alert.
+  void SignalOrBusyDriveLeavesTheLibrary_data() {
+    QTest::addColumn<bool>("busy");
+    QTest::newRow("SIGTERM") << false;
+    QTest::newRow("drive held by another job") << true;
+  }
+  void SignalOrBusyDriveLeavesTheLibrary() {
+    QFETCH(bool, busy);
+    TestDrive d("STICK", 6);
+    QVERIFY(test::RunQvlib({"create", d.path, "--fs", "fat", "--yes"}).status == 0);
+    d.dir.Write("STICK/Music/new.mp3", test::Id3Join({test::AudioFiller(2000)}));
+    const std::string library = d.path + "/QUORVEN/LIBRARY/";
+    std::vector<std::vector<uint8_t>> before;
+    for (const char* file : kLibraryFiles) before.push_back(test::ReadFileBytes(library + file));
+    const int lock = busy ? LockLibraryDrive((d.path + "/").c_str(), 1) : -1;
+    auto c = Launch({{d.path, "STICK", 1}});
+    QSignalSpy quit(c.get(), &MakeStart::terminate);
+    WatchQuitSignals(c.get(), [&c](int signal) { c->Terminate(signal); });
+    c->outlets().VolumeNames->setCurrentIndex(0), c->outlets().Start->click(), Answer("OK");
+    if (busy) {
+      QCOMPARE(Answer("OK"), "Error occurred while writing library file.\nError Code : E-04|"
+                             "Another job is running on this drive; nothing was changed.");
+    } else {
+      QTRY_VERIFY_WITH_TIMEOUT(c->outlets().Process->text().toInt() > 0, 10000);
+      std::raise(SIGTERM);
+      QTRY_COMPARE_WITH_TIMEOUT(quit.count(), 1, 10000);
+      QCOMPARE(quit[0][0].toInt(), 128 + SIGTERM);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(c->driver()->Finished(), 10000);
+    UnlockLibraryDrive(lock);
+    for (size_t i = 0; i < 3; ++i)
+      QVERIFY(test::ReadFileBytes(library + kLibraryFiles[i]) == before[i]);
+    for (const char* left : {"QVTA.LST", "QVDB.DB.bak", "QVTL.DB.bak", "QVBL.DB.bak"})
+      QVERIFY2(!fs::exists(library + left), left);
   }
 };
 

@@ -4,8 +4,10 @@
 #pragma once
 
 #include <QComboBox>
+#include <QIcon>
 #include <QWidget>
 
+class QCoreApplication;
 class QGroupBox;
 class QLabel;
 class QPlainTextEdit;
@@ -23,11 +25,12 @@ class ListBox : public QComboBox {
   using QComboBox::QComboBox;
   void hidePopup() override;
  signals:
-  void willDismiss();
+  void willDismiss(ListBox* box);
 };
 
 // A top-level window that hands its close request to a callback instead of
-// closing: the main window quits the application, the progress window stays.
+// closing: the main window quits the application, the progress window asks
+// the cancel question.
 class AppWindow : public QWidget {
   Q_OBJECT
  public:
@@ -57,16 +60,28 @@ struct Outlets {
   QRadioButton* CreateButton = nullptr;
   QRadioButton* UpdateButton = nullptr;
   QLabel* RunMessage = nullptr;
+  // Under the drive list: why the selected drive cannot take a library.
+  QLabel* DriveProblem = nullptr;
 };
 
 // The display texts of the nine tag languages and of the automatic choice,
-// in TagLanguage order; the start question prints them after
-// "ID Tag Language : ".
+// in TagLanguage order, before translation; the start question prints them
+// after "ID Tag Language : ".
 inline constexpr const char* kLanguageNames[10] = {"Japanese", "Chinese",  "English", "French",
                                                    "German",   "Italian",  "Spanish", "Dutch",
                                                    "Russian",  "Automatic"};
 
 // Builds both windows, hidden; the caller owns the two top-level windows.
 Outlets BuildWindows();
+
+// A language's name as the person's language writes it.
+QString LanguageName(const char* name);
+
+// The application's icon, from the icon theme or the one built in.
+QIcon AppIcon();
+
+// Installs the translation of the system's language, when one is shipped;
+// English, the language of the sources, needs none.
+void InstallTranslations(QCoreApplication* app);
 
 }  // namespace qv::gui

@@ -1,4 +1,4 @@
-#include "controller/screenshot_tour.h"
+#include "gui/screenshot_tour.h"
 
 #include <QApplication>
 #include <QDir>
@@ -14,7 +14,7 @@
 #include <functional>
 #include <memory>
 
-#include "controller/make_start.h"
+#include "gui/make_start.h"
 #include "platform/clock.h"
 
 namespace qv::gui {
@@ -34,10 +34,9 @@ QMessageBox* OpenMessageBox() {
   return nullptr;
 }
 
-void ClickButton(QMessageBox* box, const QString& text) {
-  for (QAbstractButton* b : box->buttons()) {
-    if (b->text() == text) b->click();
-  }
+// The answer a person gives in every language: the alert's default button.
+void ClickDefault(QMessageBox* box) {
+  if (box->defaultButton() != nullptr) box->defaultButton()->click();
 }
 
 // The screen around every visible window, as a person would see it. The
@@ -104,11 +103,11 @@ void StartScreenshotTour(MakeStart* c, const QString& dir) {
              static_cast<int>(c->Drives().size() - c->extra_drives().size()));
        }},
       {after([o] { return o.Start->isEnabled(); }), [dir] { Save(dir, "main-window.png"); }},
-      {always, [c] { c->actMakeStart(); }},
+      {always, [o] { o.Start->click(); }},
       {after([] { return OpenMessageBox() != nullptr; }),
        [dir] {
          Save(dir, "start-question.png");
-         ClickButton(OpenMessageBox(), "OK");
+         ClickDefault(OpenMessageBox());
        }},
       {after([o] {
          return o.Progress->value() * 3 >= o.Progress->maximum() && o.Progress->value() > 0;
@@ -118,9 +117,9 @@ void StartScreenshotTour(MakeStart* c, const QString& dir) {
        [dir] {
          std::printf("%s\n", qPrintable(OpenMessageBox()->informativeText()));
          Save(dir, "finish.png");
-         ClickButton(OpenMessageBox(), "Finish");
+         ClickDefault(OpenMessageBox());
        }},
-      {after([o] { return o.MainWindow->isVisible(); }), [c] { emit c->terminate(); }},
+      {after([o] { return o.MainWindow->isVisible(); }), [c] { emit c->terminate(0); }},
   };
   // The timer belongs to the controller and its handler owns the tour.
   auto* timer = new QTimer(c);

@@ -12,7 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "controller/windows.h"
+#include "gui/windows.h"
+#include "job/drive_check.h"
 #include "job/job_driver.h"
 #include "job/job_engine.h"
 #include "job/job_host.h"
@@ -23,10 +24,10 @@ class QTimer;
 
 namespace qv::gui {
 
-// One entry of the drive list.
+// One entry of the drive list, known by its mount path.
 struct Drive {
   std::string path;            // mount path, no trailing "/"
-  std::string name;            // what the list shows
+  std::string name;            // the volume's display name
   uint32_t kind_override = 0;  // FileSystemKind of a folder given as a volume; 0 asks the volume
   bool operator==(const Drive&) const = default;
 };
@@ -47,6 +48,17 @@ inline constexpr int32_t kLaunching = 0;
 inline constexpr int32_t kAutomaticMode = 1;
 inline constexpr int32_t kInteractive = 2;
 
+// Exit statuses besides 0 and the error codes 1..7 of a refused or failed
+// job in AutomaticMode (and 128 + a signal), as qvlib gives them.
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitCancelled = 130;
+
+// A text of the controller in the person's language.
+QString UiText(const char* text);
+
+// Why a drive can or cannot take a library, as qvlib drives tells it.
+QString DriveCheckText(const DriveCheckResult& r);
+
 class MakeStart : public QObject, public JobHost {
   Q_OBJECT
  public:
@@ -58,26 +70,17 @@ class MakeStart : public QObject, public JobHost {
   void applicationOpenFiles(const QStringList& paths);
   void applicationDidFinishLaunching();
 
-  // The main window.
-  void didMount();
-  void comboBoxWillDismiss(ListBox* box);
-  void actChangeDevice();
-  void actChangeLang();
   int32_t CheckPath(const std::string& path) const;
   int MakeCheck(const std::string& path);
-  void actMakeStart();
-  void alertDidEnd(int answer);
-  void actClose();
-
-  // The progress window and the alerts outside the job's own.
-  void actMakeCancel();
-  void alertDidEndCancel(int answer);
-  void alertDidEndEnd(int answer);
   // An alert raised on the main thread outside a job (codes 1, 5, 6 of an
   // opened item): application-modal in AutomaticMode, and the application
   // quits when it is dismissed. false, as nothing is left to abort.
   bool OutputError(int code, const char* path);
-  void alertDidErrorOut(AlertAnswer* answer, int reply);
+
+  // A signal asked the application to end: a running job is cancelled as by
+  // a confirmed Cancel and its drive restored, then the application quits
+  // with 128 + signal.
+  void Terminate(int signal);
 
   // JobHost: called by the job, from its worker threads too.
   void BeginJob(const ProgressView& view, const char* volume_name) override;
@@ -88,23 +91,44 @@ class MakeStart : public QObject, public JobHost {
   void ShowFinish(const char* text) override;
   void EndJob(bool succeeded) override;
 
+  // Whether a job's threads are still at work.
+  bool JobRunning() const;
+
   const Outlets& outlets() const { return o_; }
   JobState& state() { return state_; }
   std::vector<Drive>& extra_drives() { return setup_.extra_drives; }
   int32_t RunFlag() const { return run_flag_; }
   const std::string& NowPath() const { return now_path_; }
-  int32_t ComboSelectVolume() const { return combo_select_volume_; }
+  int32_t ComboSelectVolume() const;
   int32_t ComboSelectLang() const { return combo_select_lang_; }
   // The job driver of the current or last job; null before the first.
   JobDriver* driver() { return driver_.get(); }
   std::vector<Drive> Drives() const;
 
  signals:
-  // The application should quit.
-  void terminate();
+  // The application should quit with this exit status.
+  void terminate(int status);
+
+ private slots:
+  // The main window.
+  void didMount();
+  void comboBoxWillDismiss(ListBox* box);
+  void actChangeDevice();
+  void actChangeLang();
+  void actMakeStart();
+  void actClose();
+  // The progress window.
+  void actMakeCancel();
+  // The answers.
+  void alertDidEnd(int answer);
+  void alertDidEndCancel(int answer);
+  void alertDidEndEnd(int answer);
 
  private:
+  void alertDidErrorOut(AlertAnswer* answer, int reply);
   void FillDriveList();
+  void ShowDriveProblem(int check, const DriveCheckResult& result);
+  void Quit(int status);
   void SetChoice(bool enabled, bool create, bool update);
   void ClearSelection();
   void StartJob();
@@ -120,13 +144,17 @@ class MakeStart : public QObject, public JobHost {
   QTimer* mount_timer_ = nullptr;
   std::vector<Drive> listed_;  // the drives as the list was last filled
   int32_t run_flag_ = kLaunching;
-  int32_t combo_select_volume_ = -1;
   int32_t combo_select_lang_ = 2;
+  int alerts_open_ = 0;                 // job alerts and the cancel question waiting for an answer
+  AlertAnswer* open_answer_ = nullptr;  // where the open job alert's answer goes
+  int quit_status_ = -1;                // the status to quit with once the job has ended; -1 none
+  bool quit_if_cancelled_ = false;      // the cancel question was asked to quit
+  bool job_running_ = false;
+  DriveCheckResult last_check_{};  // of the last drive checked on the main thread
   std::string now_path_;
   std::string make_path_;
-  std::string file_system_;  // of the last drive checked on the main thread
-  std::atomic<bool> finish_open_{false};
-  std::atomic<bool> closing_{false};
+  std::atomic<bool> finish_open_{false};  // waited on by the job thread
+  std::atomic<bool> closing_{false};      // no finish alert waits any more
 };
 
 }  // namespace qv::gui
