@@ -8,7 +8,8 @@
 
 namespace qv {
 
-// A block of `bytes` zero bytes aligned to a page, or nullptr.
+// A block of `bytes` zero bytes aligned to 64 bytes, or nullptr. A write
+// past the end of its last 64-byte unit faults.
 void* ReserveZeroed(size_t bytes);
 // Gives back a block of ReserveZeroed with the same size; nullptr is ignored.
 void ReleaseZeroed(void* block, size_t bytes);
