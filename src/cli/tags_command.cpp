@@ -1,5 +1,7 @@
 // qvlib tags: the tag record of each file as the library would store it, one
 // JSON object per line.
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <nlohmann/json.hpp>
@@ -89,6 +91,10 @@ int RunTags(const TagsOptions& options) {
       options.lang.empty() ? DefaultTagLanguage() : TagLanguageFromCode(options.lang.c_str());
   const std::string root = RootPath(options.root);
   int result = kExitOk;
+  // Into a file or a pipe, one write carries many lines; a terminal keeps
+  // its lines one by one, in order with the messages on stderr.
+  static char out_buffer[1 << 16];
+  if (!isatty(STDOUT_FILENO)) std::setvbuf(stdout, out_buffer, _IOFBF, sizeof out_buffer);
   TrackTagsStorage storage;
   for (const std::string& file : options.files) {
     const std::string path = NormalPath(file);

@@ -76,7 +76,7 @@ int64_t WriteFully(int fd, const void* buffer, size_t count) {
   return static_cast<int64_t>(done);
 }
 
-int OpenRegularFile(const char* path, int flags, unsigned mode) {
+int OpenRegularFile(const char* path, int flags, unsigned mode, int64_t* size) {
   const int fd = Files().Open(path, flags | O_NONBLOCK, mode);
   if (fd < 0) return -1;
   // A query of the descriptor just opened changes nothing on the drive, so
@@ -87,6 +87,7 @@ int OpenRegularFile(const char* path, int flags, unsigned mode) {
     errno = EINVAL;
     return -1;
   }
+  if (size != nullptr) *size = static_cast<int64_t>(st.st_size);
   return fd;
 }
 

@@ -59,7 +59,8 @@ int64_t WriteFully(int fd, const void* buffer, size_t count);
 
 // Opens a file that a drive supplies. The open never waits (a FIFO or a
 // device would block a reader forever) and only a regular file is kept:
-// anything else is closed again and fails with EINVAL, as unreadable.
-int OpenRegularFile(const char* path, int flags, unsigned mode);
+// anything else is closed again and fails with EINVAL, as unreadable. The
+// file's size goes to *size when size is given.
+int OpenRegularFile(const char* path, int flags, unsigned mode, int64_t* size = nullptr);
 
 }  // namespace qv

@@ -16,6 +16,7 @@
 
 #include "platform/file_door.h"
 #include "tags/id3_parts.h"
+#include "tags/tag_file.h"
 #include "tags/tag_readers.h"
 #include "tags/text/code_page_choice.h"
 #include "tags/text/text_encoding.h"
@@ -75,9 +76,9 @@ void SurveyId3v1Tag(const uint8_t* tag, CodePageSurvey* survey) {
 int ReadId3v1Tag(int fd, uint32_t file_size, TrackTags* record, const char* code_page) {
   const int64_t tag_bytes = static_cast<int64_t>(kId3v1Bytes);
   if (file_size <= kId3v1Bytes) return 0;
-  if (Files().Seek(fd, -tag_bytes, SEEK_END) < 0) return -1;
+  if (TagSeek(fd, -tag_bytes, SEEK_END) < 0) return -1;
   uint8_t tag[kId3v1Bytes];
-  if (ReadFully(fd, tag, kId3v1Bytes) != tag_bytes) return -1;
+  if (TagRead(fd, tag, kId3v1Bytes) != tag_bytes) return -1;
   return ApplyId3v1Tag(tag, record, code_page);
 }
 

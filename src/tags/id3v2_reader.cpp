@@ -30,6 +30,7 @@
 #include "platform/file_door.h"
 #include "tags/id3_parts.h"
 #include "tags/id3_text.h"
+#include "tags/tag_file.h"
 #include "tags/tag_readers.h"
 #include "tags/text/code_page_choice.h"
 #include "tags/text/text_encoding.h"
@@ -60,7 +61,7 @@ bool ReadBody(int fd, size_t claimed, Id3v2Block* block) {
     if (!t_kept_block) t_kept_block = static_cast<uint8_t*>(std::malloc(kKeptBlockBytes));
     if (!t_kept_block) return false;
     block->body = t_kept_block;
-    int64_t got = ReadFully(fd, t_kept_block, claimed);
+    int64_t got = TagRead(fd, t_kept_block, claimed);
     if (got < 0) return false;
     block->size = static_cast<size_t>(got);
     return true;
@@ -71,7 +72,7 @@ bool ReadBody(int fd, size_t claimed, Id3v2Block* block) {
   block->body = data;
   block->own = true;
   for (;;) {
-    int64_t got = ReadFully(fd, data + block->size, cap - block->size);
+    int64_t got = TagRead(fd, data + block->size, cap - block->size);
     if (got < 0) return false;
     block->size += static_cast<size_t>(got);
     if (block->size < cap || cap == claimed) return true;
@@ -237,7 +238,7 @@ Id3v2Block::~Id3v2Block() {
 
 int ReadId3v2Block(int fd, Id3v2Block* block) {
   uint8_t head[kHeaderBytes];
-  if (ReadFully(fd, head, kHeaderBytes) != static_cast<int64_t>(kHeaderBytes)) return -1;
+  if (TagRead(fd, head, kHeaderBytes) != static_cast<int64_t>(kHeaderBytes)) return -1;
   if (std::memcmp(head, "ID3", 3) != 0) return 1;
   block->found = true;
   block->code = (head[3] * 10 + head[4]) % 256;
@@ -274,7 +275,7 @@ void SurveyId3v2Block(const Id3v2Block& block, CodePageSurvey* survey) {
 }
 
 int64_t ReadId3v2Tag(int fd, TrackTags* record, const char* code_page) {
-  if (Files().Seek(fd, 0, SEEK_SET) != 0) return -1;
+  if (TagSeek(fd, 0, SEEK_SET) != 0) return -1;
   Id3v2Block block;
   if (ReadId3v2Block(fd, &block) < 0) return -1;
   ApplyId3v2Block(block, record, code_page);

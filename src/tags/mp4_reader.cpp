@@ -25,6 +25,7 @@
 
 #include "platform/byte_order.h"
 #include "platform/file_door.h"
+#include "tags/tag_file.h"
 #include "tags/tag_readers.h"
 #include "tags/text/text_encoding.h"
 
@@ -58,7 +59,7 @@ int64_t ReadBytes(Walk* walk, uint8_t* dst, uint32_t count) {
   while (done < count && walk->ahead_at < walk->ahead_len)
     dst[done++] = walk->ahead[walk->ahead_at++];
   if (done < count) {
-    int64_t n = ReadFully(walk->fd, dst + done, count - done);
+    int64_t n = TagRead(walk->fd, dst + done, count - done);
     if (n < 0) return -1;
     done += static_cast<uint32_t>(n);
   }
@@ -73,7 +74,7 @@ bool Skip(Walk* walk, uint64_t count) {
     --count;
   }
   if (count == 0) return true;
-  if (Files().Seek(walk->fd, static_cast<int64_t>(count), SEEK_CUR) < 0) return false;
+  if (TagSeek(walk->fd, static_cast<int64_t>(count), SEEK_CUR) < 0) return false;
   walk->pos += count;
   return true;
 }
@@ -144,7 +145,7 @@ Step FindChild(Walk* walk, uint64_t budget, const char (&type)[5], Header* atom,
 Step EnterMeta(Walk* walk, const Header& meta, uint64_t* budget) {
   const uint64_t body = meta.size - meta.head_len;
   if (body >= 8) {
-    int64_t n = ReadFully(walk->fd, walk->ahead, 8);
+    int64_t n = TagRead(walk->fd, walk->ahead, 8);
     if (n < 0) return Step::kFailed;
     walk->ahead_len = static_cast<uint32_t>(n);
     walk->ahead_at = 0;
@@ -230,7 +231,7 @@ Step ReadItems(Walk* walk, uint64_t budget, TrackTags* record) {
 }  // namespace
 
 Mp4Result ReadMp4Tags(int fd, uint32_t budget, TrackTags* record) {
-  const int64_t start = Files().Seek(fd, 0, SEEK_CUR);
+  const int64_t start = TagSeek(fd, 0, SEEK_CUR);
   if (start < 0) return Mp4Result::kFailed;
   // The budget is the file size, also when the walk starts after an ID3v2
   // tag; the file's end bounds every atom as well.

@@ -24,6 +24,7 @@
 
 #include "platform/byte_order.h"
 #include "platform/file_door.h"
+#include "tags/tag_file.h"
 #include "tags/tag_readers.h"
 #include "tags/text/code_page_choice.h"
 #include "tags/text/text_encoding.h"
@@ -43,7 +44,7 @@ bool IsId(const uint8_t (&id)[4], const char (&name)[5]) {
 // 1 read, 0 the file ended first, -1 a failed read.
 int ReadChunkHeader(int fd, Chunk* chunk) {
   uint8_t head[8];
-  int64_t n = ReadFully(fd, head, sizeof head);
+  int64_t n = TagRead(fd, head, sizeof head);
   if (n < 0) return -1;
   if (n < 8) return 0;
   std::memcpy(chunk->id, head, 4);
@@ -92,7 +93,7 @@ bool StoreInfoText(int fd, uint32_t size, uint32_t pad, uint16_t* field, size_t 
   const size_t want = static_cast<size_t>(size) + pad;
   char* block = static_cast<char*>(std::malloc(want + 1));
   if (block == nullptr) return false;
-  int64_t n = ReadFully(fd, block, want);
+  int64_t n = TagRead(fd, block, want);
   if (n < static_cast<int64_t>(size)) {
     std::free(block);
     return false;
@@ -115,7 +116,7 @@ bool StoreInfoText(int fd, uint32_t size, uint32_t pad, uint16_t* field, size_t 
 int64_t ReadInfoList(int fd, uint64_t pos, uint32_t size, uint64_t file_size, TrackTags* record,
                      const char* code_page, CodePageSurvey* survey) {
   uint8_t list_type[4];
-  if (size < 4 || ReadFully(fd, list_type, 4) != 4) return static_cast<int64_t>(pos);
+  if (size < 4 || TagRead(fd, list_type, 4) != 4) return static_cast<int64_t>(pos);
   pos += 4;
   uint64_t used = 4;
   while (used < size) {
@@ -135,7 +136,7 @@ int64_t ReadInfoList(int fd, uint64_t pos, uint32_t size, uint64_t file_size, Tr
     uint16_t* field = survey ? nullptr : InfoField(sub.id, record, &capacity);
     if (survey ? IsInfoText(sub.id) : field != nullptr) {
       if (!StoreInfoText(fd, sub.size, pad, field, capacity, code_page, survey)) break;
-    } else if (Files().Seek(fd, static_cast<int64_t>(sub.size) + pad, SEEK_CUR) < 0) {
+    } else if (TagSeek(fd, static_cast<int64_t>(sub.size) + pad, SEEK_CUR) < 0) {
       break;
     }
     pos += sub.size + pad;
@@ -148,9 +149,9 @@ int64_t ReadInfoList(int fd, uint64_t pos, uint32_t size, uint64_t file_size, Tr
 // survey is given.
 int64_t WalkRiff(int fd, uint32_t file_size, TrackTags* record, const char* code_page,
                  CodePageSurvey* survey) {
-  if (Files().Seek(fd, 0, SEEK_SET) < 0) return -1;
+  if (TagSeek(fd, 0, SEEK_SET) < 0) return -1;
   uint8_t head[12];
-  if (ReadFully(fd, head, sizeof head) != 12) return 0;
+  if (TagRead(fd, head, sizeof head) != 12) return 0;
   const std::span<const uint8_t> bytes(head);
   const bool wave = HasTag(bytes, 8, "WAVE");
   if (!HasTag(bytes, 0, "RIFF") || !(wave || HasTag(bytes, 8, "RMP3"))) return 0;
@@ -168,7 +169,7 @@ int64_t WalkRiff(int fd, uint32_t file_size, TrackTags* record, const char* code
     if (IsId(chunk.id, "data") && pos + chunk.size >= file_size) break;
     const uint64_t skip = static_cast<uint64_t>(chunk.size) + (chunk.size & 1);
     if (pos > file_size || skip > file_size - pos) break;
-    if (Files().Seek(fd, static_cast<int64_t>(skip), SEEK_CUR) < 0) break;
+    if (TagSeek(fd, static_cast<int64_t>(skip), SEEK_CUR) < 0) break;
     pos += skip;
   }
   return static_cast<int64_t>(pos);

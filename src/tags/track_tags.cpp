@@ -12,6 +12,7 @@
 #include "platform/path_encoding.h"
 #include "tags/default_tag_language.h"
 #include "tags/id3_parts.h"
+#include "tags/tag_file.h"
 #include "tags/tag_readers.h"
 #include "tags/text/code_page_choice.h"
 #include "tags/text/text_encoding.h"
@@ -136,11 +137,13 @@ int ReadTrackTagsIn(const char* path, TrackTags* record, const char* code_page,
   // The type needs no I/O: a name we do not read is not opened at all.
   uint8_t type = ClassifyPath(path, path_len);
   if (type == kFileTypeNone) return -1;
-  int fd = OpenRegularFile(path, O_RDONLY, 0);
+  int64_t file_size = 0;
+  int fd = OpenRegularFile(path, O_RDONLY, 0, &file_size);
   if (fd < 0) return -1;
+  TagFileScope file(fd, file_size);
   record->SetFileType(type);
   if (type == kFileTypeAiff) {
-    int64_t size = Files().Seek(fd, 0, SEEK_END);
+    int64_t size = TagSeek(fd, 0, SEEK_END);
     if (size < 0) return CloseWith(fd, -1);
     record->FileSize = static_cast<uint32_t>(size);
     return CloseWith(fd, 1);
@@ -153,26 +156,26 @@ int ReadTrackTagsIn(const char* path, TrackTags* record, const char* code_page,
   if (ReadId3v2Block(fd, &v2) < 0) return CloseWith(fd, -1);
   const int64_t v1_bytes = static_cast<int64_t>(kId3v1Bytes);
   int64_t size;
-  int64_t v1_at = Files().Seek(fd, -v1_bytes, SEEK_END);
+  int64_t v1_at = TagSeek(fd, -v1_bytes, SEEK_END);
   if (v1_at >= 0) {
     size = v1_at + v1_bytes;
   } else {
     // Only a file shorter than a tag may refuse that seek.
-    size = Files().Seek(fd, 0, SEEK_END);
+    size = TagSeek(fd, 0, SEEK_END);
     if (size < 0 || size >= v1_bytes) return CloseWith(fd, -1);
   }
   record->FileSize = static_cast<uint32_t>(size);
   // The size's low 32 bits decide, as they do for the record.
   const bool v1_present = record->FileSize > kId3v1Bytes;
   uint8_t tag[kId3v1Bytes];
-  if (v1_present && ReadFully(fd, tag, kId3v1Bytes) != v1_bytes) return CloseWith(fd, -1);
+  if (v1_present && TagRead(fd, tag, kId3v1Bytes) != v1_bytes) return CloseWith(fd, -1);
   if (choose) {
     CodePageSurvey survey;
     if (v1_present) SurveyId3v1Tag(tag, &survey);
     SurveyId3v2Block(v2, &survey);
     // The RIFF texts come last from the file but count as much; the walk
     // below seeks back to the same place.
-    if (type == kFileTypeWav && Files().Seek(fd, Id3v2End(v2), SEEK_SET) == Id3v2End(v2)) {
+    if (type == kFileTypeWav && TagSeek(fd, Id3v2End(v2), SEEK_SET) == Id3v2End(v2)) {
       SurveyRiffTags(fd, static_cast<uint32_t>(size), &survey);
     }
     *choose = ChooseCodePage(survey, fallback_language);
@@ -189,7 +192,7 @@ int ReadTrackTagsIn(const char* path, TrackTags* record, const char* code_page,
   }
 
   int64_t v2_end = Id3v2End(v2);
-  if (Files().Seek(fd, v2_end, SEEK_SET) != v2_end) return CloseWith(fd, -1);
+  if (TagSeek(fd, v2_end, SEEK_SET) != v2_end) return CloseWith(fd, -1);
   if (type == kFileTypeWav) {
     ReadRiffTags(fd, static_cast<uint32_t>(size), record, code_page);
     Files().Close(fd);

@@ -10,6 +10,7 @@
 #include "job/drive_check.h"
 #include "platform/file_ops.h"
 #include "platform/volumes.h"
+#include "platform/zeroed_memory.h"
 #include "support/faulty_file_door.h"
 #include "support/temp_dir.h"
 
@@ -90,6 +91,19 @@ TEST(FileOps, CopyNeverOverwritesOrLeavesAPartialTargetListAndRemove) {
   EXPECT_EQ(names, (std::vector<std::string>{"a", "b", "c", "e", "f", "link"}));
   EXPECT_TRUE(IsRegularFileNoFollow(a.c_str()) && !IsRegularFileNoFollow((dir.path() / "link").c_str()) && !IsRegularFileNoFollow(dir.str().c_str()));
   EXPECT_TRUE(RemovePath(a.c_str()) && !RemovePath(a.c_str()));
+}
+
+// A reserved block is zero and aligned, and a write past it faults.
+TEST(ZeroedMemory, BlockIsZeroAlignedAndGuarded) {
+  for (size_t bytes : {size_t{1}, size_t{4096}, size_t{2400056}}) {
+    auto* block = static_cast<uint8_t*>(ReserveZeroed(bytes));
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(block) % 64, 0u);
+    EXPECT_EQ(std::count(block, block + bytes, 0), static_cast<std::ptrdiff_t>(bytes));
+    block[bytes - 1] = 1;
+    EXPECT_DEATH(block[(bytes + 63) / 64 * 64] = 1, "");
+    ReleaseZeroed(block, bytes);
+  }
 }
 
 // clang-format on

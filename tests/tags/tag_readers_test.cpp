@@ -113,6 +113,8 @@ TEST_F(TagReaderTest, HeadersFlagsPaddingAndMalformedFrames) {
       {Id3v2Tag(4, {f(4, "TIT2", Id3Join({{0, 0, 0, 9}, Id3Latin("Four")}), {.flags2 = 0x08}),
                     f(4, "TPE1", Id3Join({{7}, Id3Latin("One")}), {.flags2 = 0x04})}), "Four|One"},
       {Id3v2Tag(3, {f(3, "TIT2", {0, 'x'}, {.flags2 = 0x80}), late}), "f.mp3|"},
+      // Tags that end just inside, and far past, the first read of the file.
+      {three(f(3, "APIC", Bytes(8130, 0x89))), "Kept|Late"}, {three(f(3, "APIC", Bytes(20000, 0x89))), "Kept|Late"},
       {three(Bytes(20, 0)), "Kept|"}, {three(f(3, "TALB", {})), "Kept|"}, {three(f(3, "TAL\x90", Id3Latin("x"))), "Kept|"},
       {three(f(3, "TALB", Id3Latin("x"), {.claimed_size = 0x80000002})), "Kept|"}, {Id3v2Tag(4, {safe}, {.padding = 100}), "Kept|"},
       {three(f(3, "TALB", Id3Latin("x"), {.claimed_size = 500})), "Kept|"},

@@ -1,17 +1,20 @@
 // The five operations a create job calls, on the process's one build. All
 // memory of a build is reserved here when it opens and given back when it
 // closes; nothing is allocated per track.
-#include <cstdlib>
 #include <cstring>
 
 #include "library/builder/library_builder.h"
 #include "library/files/library_files.h"
+#include "platform/zeroed_memory.h"
 
 namespace qv {
 namespace {
 
-void* Reserve(size_t bytes) {
-  return std::aligned_alloc(64, (bytes + 63) / 64 * 64);
+// Reservations come zeroed and unmapped from the kernel: a small job
+// touches only the pages it writes, and nothing clears a block first.
+template <typename T>
+T* Reserve(size_t bytes) {
+  return static_cast<T*>(ReserveZeroed(bytes));
 }
 
 LibraryBuilder* LiveBuilder() {
@@ -44,15 +47,14 @@ int ReserveBuild(const char* drive_path) {
   size_t length = drive_path == nullptr ? kDrivePathBytes : std::strlen(drive_path);
   bool needs_slash = length == 0 || drive_path[length - 1] != '/';
   if (length + (needs_slash ? 1 : 0) >= kDrivePathBytes) return kEngineBuildFailed;
-  ctx.record_buffer = static_cast<uint8_t*>(Reserve(kRecordBufferBytes));
-  ctx.drive_record = static_cast<DriveRecord*>(Reserve(sizeof(DriveRecord)));
-  ctx.sort_stack = static_cast<uint8_t*>(Reserve(kSortStackBytes));
-  ctx.builder = static_cast<LibraryBuilder*>(Reserve(sizeof(LibraryBuilder)));
+  ctx.record_buffer = Reserve<uint8_t>(kRecordBufferBytes);
+  ctx.drive_record = Reserve<DriveRecord>(sizeof(DriveRecord));
+  ctx.sort_stack = Reserve<uint8_t>(kSortStackBytes);
+  ctx.builder = Reserve<LibraryBuilder>(sizeof(LibraryBuilder));
   if (ctx.drive_record != nullptr) {
-    std::memset(ctx.drive_record, 0, sizeof(DriveRecord));
     std::memcpy(ctx.drive_record->drive_path, drive_path, length);
     if (needs_slash) ctx.drive_record->drive_path[length] = '/';
-    ctx.drive_record->page_buffer = static_cast<uint8_t*>(Reserve(kPageBufferBytes));
+    ctx.drive_record->page_buffer = Reserve<uint8_t>(kPageBufferBytes);
     ctx.drive_record->page_buffer_size = kPageBufferBytes;
   }
   if (ctx.record_buffer == nullptr || ctx.drive_record == nullptr ||
@@ -125,11 +127,11 @@ void CloseBuild() {
   BuildContext& ctx = TheBuildContext();
   if (ctx.builder != nullptr && ctx.builder->magic == kBuilderLive)
     ReleaseLibraryBuilder(ctx.builder);
-  if (ctx.drive_record != nullptr) std::free(ctx.drive_record->page_buffer);
-  std::free(ctx.drive_record);
-  std::free(ctx.builder);
-  std::free(ctx.sort_stack);
-  std::free(ctx.record_buffer);
+  if (ctx.drive_record != nullptr) ReleaseZeroed(ctx.drive_record->page_buffer, kPageBufferBytes);
+  ReleaseZeroed(ctx.drive_record, sizeof(DriveRecord));
+  ReleaseZeroed(ctx.builder, sizeof(LibraryBuilder));
+  ReleaseZeroed(ctx.sort_stack, kSortStackBytes);
+  ReleaseZeroed(ctx.record_buffer, kRecordBufferBytes);
   ctx.builder = nullptr;
   ctx.record_buffer = nullptr;
   ctx.drive_record = nullptr;

@@ -128,10 +128,14 @@ int BuildCategoryTree(LibraryBuilder* b, uint16_t category) {
   if (b->total_tracks == 0) return 1;
   uint32_t top = kTopRegion[category];
   uint32_t levels = kAlbum - category + 1;
-  // A tree built earlier in the same build (an update rebuilds its trees)
-  // must not leave nodes behind the new end of a level.
+  // A level holds at most one node per track, and every walk of it stops at
+  // its first empty node, so clearing one node more than the tracks is
+  // enough: nodes behind it, left by a tree built earlier in the same build
+  // (an update rebuilds its trees) or never touched, are never read.
   for (uint32_t r = top; r < top + levels; ++r) {
-    std::memset(b->node_regions[r], 0xFF, sizeof(CategoryNode) * kNodeRegionCapacity[r]);
+    uint32_t clear =
+        b->total_tracks < kNodeRegionCapacity[r] ? b->total_tracks + 1 : kNodeRegionCapacity[r];
+    std::memset(b->node_regions[r], 0xFF, sizeof(CategoryNode) * clear);
   }
   for (uint32_t s = category; s <= kAlbum; ++s) {
     uint32_t r = top + (s - category);

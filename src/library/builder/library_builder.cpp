@@ -1,6 +1,7 @@
 // The process-wide build state, the error log, and the builder's life cycle.
 #include "library/builder/library_builder.h"
 
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +13,10 @@ BuildContext g_context{};
 ErrorLog g_error_log{};
 // Written by the job thread around a spill, polled by the progress thread.
 std::atomic<int32_t> g_flush_in_progress{0};
+
+void ZeroFields(LibraryBuilder* b, size_t from, size_t to) {
+  std::memset(reinterpret_cast<uint8_t*>(b) + from, 0, to - from);
+}
 
 bool IsAligned4(const void* p) {
   return (reinterpret_cast<uintptr_t>(p) & 3u) == 0;
@@ -59,17 +64,22 @@ int InitLibraryBuilder(LibraryBuilder* b, uint8_t* record_buffer, uint32_t recor
   // A buffer that cannot hold one record of the largest size would be
   // overrun by the first track.
   if (record_buffer_size < kMaxRecordBytes + 4) return 0;
-  std::memset(b, 0, sizeof(*b));
+  // Only the small fields start as zero. The per-track tables are written
+  // before they are read (a track's own entries when it is added, a tree's
+  // nodes when it is built), so a job touches no more of them than it uses.
+  ZeroFields(b, 0, offsetof(LibraryBuilder, batch_records));
+  ZeroFields(b, offsetof(LibraryBuilder, name_bytes), offsetof(LibraryBuilder, batch_order));
+  ZeroFields(b, offsetof(LibraryBuilder, scratch_page), offsetof(LibraryBuilder, batch_ranks));
+  ZeroFields(b, offsetof(LibraryBuilder, ranked_batch), sizeof(LibraryBuilder));
   b->record_buffer_base = record_buffer;
   b->record_buffer_size = record_buffer_size;
   b->file_system_kind = file_system_kind;
   for (int c = 0; c < kCategoryCount; ++c) b->category_lists[c] = b->list_storage[c];
   b->merge_list = b->list_storage[4];
-  for (int r = 0; r < 6; ++r) b->node_regions[r] = &b->nodes[kNodeRegionStart[r]];
-  std::memset(b->nodes, 0xFF, sizeof(b->nodes));
-  std::memset(b->name_ids, 0xFF, sizeof(b->name_ids));
-  for (int c = 0; c < kCategoryCount; ++c) {
-    for (uint32_t i = 0; i < kMaxTracks; ++i) b->list_storage[c][i] = i;
+  for (int r = 0; r < 6; ++r) {
+    b->node_regions[r] = &b->nodes[kNodeRegionStart[r]];
+    // An empty level ends at its first node.
+    std::memset(b->node_regions[r], 0xFF, sizeof(CategoryNode));
   }
   b->page_buffer = drive->page_buffer;
   b->page_buffer_size = drive->page_buffer_size;
@@ -88,6 +98,11 @@ int InitLibraryBuilder(LibraryBuilder* b, uint8_t* record_buffer, uint32_t recor
   ResetErrorLog(&g_error_log);
   b->initialised = 1;
   return 1;
+}
+
+void PrepareTrackEntries(LibraryBuilder* b, uint32_t track) {
+  for (int k = 0; k < 3; ++k) b->name_ids[k][track] = kNoId;
+  for (int r = 0; r < 5; ++r) b->list_storage[r][track] = track;
 }
 
 int ReleaseLibraryBuilder(LibraryBuilder* b) {

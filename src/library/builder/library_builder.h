@@ -205,9 +205,12 @@ int InitLibraryBuilder(LibraryBuilder* b, uint8_t* record_buffer, uint32_t recor
                        DriveRecord* drive, uint8_t* sort_stack, uint32_t sort_stack_size,
                        uint32_t file_system_kind);
 int ReleaseLibraryBuilder(LibraryBuilder* b);
-// The update variant: the first kMaxTracks bytes of the (zeroed) record
-// buffer become the presence bytes and the records follow them; the builder
-// starts in update mode with one batch counted as written, so that the first
+// Gives a track added at global index `track` its unset name ids and its
+// own index in every list slot, before anything reads them.
+void PrepareTrackEntries(LibraryBuilder* b, uint32_t track);
+// The update variant: the first kMaxTracks bytes of the record buffer, which
+// must come zeroed (as ReserveBuild gives it), become the presence bytes and the records follow
+// them; the builder starts in update mode with one batch counted as written, so that the first
 // merge reads the loaded library's keys back from QVTL.DB.
 int InitLibraryBuilderForUpdate(LibraryBuilder* b, uint8_t* record_buffer,
                                 uint32_t record_buffer_size, DriveRecord* drive,

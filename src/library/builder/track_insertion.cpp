@@ -102,6 +102,7 @@ int AddTrackRecord(LibraryBuilder* b, const TrackTags* tags) {
     std::abort();
   }
   b->batch_records[b->batch_tracks] = record;
+  PrepareTrackEntries(b, b->tracks_on_disk + b->batch_tracks);
   std::memset(record, 0, kMaxRecordBytes);
   std::span<uint8_t> head(record, kMaxRecordBytes);
   uint8_t* at = record + kRecordHeaderBytes;

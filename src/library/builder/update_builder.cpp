@@ -13,10 +13,9 @@ int InitLibraryBuilderForUpdate(LibraryBuilder* b, uint8_t* record_buffer,
                                 uint32_t file_system_kind) {
   // The presence bytes and at least one largest record must fit.
   if (record_buffer == nullptr || record_buffer_size < kMaxTracks + kMaxRecordBytes + 4) return 0;
-  // Only the presence bytes start as zero: the path index and the records
-  // are written before they are read, and touching all of a buffer that a
-  // small library barely uses would cost more than the update itself.
-  std::memset(record_buffer, 0, kMaxTracks);
+  // The presence bytes start as zero because the buffer does (ReserveBuild
+  // takes it zeroed from the kernel): clearing them here would touch every
+  // page of them, where a small library uses a few.
   if (InitLibraryBuilder(b, record_buffer + kMaxTracks, record_buffer_size - kMaxTracks, drive,
                          sort_stack, sort_stack_size, file_system_kind) != 1) {
     return 0;
