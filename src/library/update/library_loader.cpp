@@ -206,7 +206,6 @@ const uint8_t* FetchWindow(FileWindow* w, uint64_t offset, uint32_t want, uint32
 int LoadTrackIndex(LibraryBuilder* b) {
   int fd = OpenLibraryFile(b, kTrackFileName, O_RDWR, 0);
   if (fd < 0) return LogUpdateFailure(kSiteLoadTrackIndex, 1);
-  ClearPathIndex(b);
   // The page buffer is free until the first file is queued.
   FileWindow w{fd, b->page_buffer, b->page_buffer_size, 0, 0};
   uint32_t got = 0;

@@ -16,7 +16,6 @@
 // path. The full hash only spares page reads for keys that share a bucket.
 #include <fcntl.h>
 
-#include <cstring>
 #include <span>
 
 #include "library/files/library_files.h"
@@ -90,10 +89,6 @@ bool SameKey(const uint16_t* a, const uint16_t* b) {
 }
 
 }  // namespace
-
-void ClearPathIndex(LibraryBuilder* b) {
-  std::memset(Heads(b), 0, kBucketCount * 4);
-}
 
 void IndexTrackPath(LibraryBuilder* b, uint32_t track, const uint16_t* path, uint32_t page_offset) {
   uint16_t key[kPathKeyUnits + 1];

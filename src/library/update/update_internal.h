@@ -51,8 +51,8 @@ int LoadTrackIndex(LibraryBuilder* b);
 int LoadCategoryLists(LibraryBuilder* b);
 int LoadIndexStatistics(LibraryBuilder* b);
 
-// The path index at the start of the record buffer.
-void ClearPathIndex(LibraryBuilder* b);
+// The path index at the start of the record buffer, whose chain heads start
+// empty because an update's buffer arrives zeroed.
 void IndexTrackPath(LibraryBuilder* b, uint32_t track, const uint16_t* path, uint32_t page_offset);
 // Marks the first unmatched library track with this relative path as present,
 // or queues the path as a pending addition: 1, or -1.
