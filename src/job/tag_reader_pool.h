@@ -5,7 +5,8 @@
 //
 // Only a window of entries past the last one the job thread finished is ever
 // read, so memory stays flat however long the list. The readers and the job
-// thread share atomic counters and per-slot markers, no locks.
+// thread share atomic counters and per-slot markers, no locks; an idle reader
+// blocks until the count of finished entries or the job's event count moves.
 #pragma once
 
 #include <atomic>
@@ -30,6 +31,9 @@ struct TagSource {
   const char* drive_root = "";  // mount path followed by "/"
   // While set (the cancel question is open), no new read starts.
   const std::atomic<bool>* hold = nullptr;
+  // Raised by whoever grows `ready` or changes `hold`; the pool raises it
+  // when a read is done, which is what the job thread waits for.
+  std::atomic<uint32_t>* events = nullptr;
 };
 
 // Entries read ahead at most: a few hundred records of about 1 KB.
@@ -75,6 +79,7 @@ class TagReaderPool {
   std::atomic<int32_t> next_;  // the next entry no reader has claimed
   std::atomic<int32_t> done_;  // entries below it are finished with
   std::atomic<bool> stop_{false};
+  std::atomic<uint32_t> own_events_{0};  // when the source brings none
   std::vector<std::thread> threads_;
 };
 
