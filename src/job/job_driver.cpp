@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -30,6 +31,21 @@ constexpr uint32_t kRefreshUs = 25000;  // between progress refreshes
 
 std::string TopDirectory(const char* root, uint32_t kind) {
   return std::string(root) + (kind == 2 ? ".QUORVEN/" : "QUORVEN/");
+}
+
+// What tells the library files apart without reading them: a file written,
+// replaced or removed since has another stamp.
+void StampLibrary(const char* root, uint32_t kind, uint64_t (&stamps)[3][4]) {
+  static const char* const kNames[3] = {"QVTL.DB", "QVBL.DB", "QVDB.DB"};
+  for (int i = 0; i < 3; ++i) {
+    struct stat st {};
+    const std::string path = TopDirectory(root, kind) + "LIBRARY/" + kNames[i];
+    if (lstat(path.c_str(), &st) != 0) st = {};
+    const uint64_t stamp[4] = {static_cast<uint64_t>(st.st_ino), static_cast<uint64_t>(st.st_size),
+                               static_cast<uint64_t>(st.st_mtim.tv_sec),
+                               static_cast<uint64_t>(st.st_mtim.tv_nsec)};
+    std::copy(stamp, stamp + 4, stamps[i]);
+  }
 }
 
 }  // namespace
@@ -61,6 +77,7 @@ void JobDriver::Start() {
   Store(drive_busy_, false);
   raised_.store(0, std::memory_order_release);
   drive_gone_ = false;
+  checked_ = false;
   engine_.SetFlushInProgress(0);
   FileListClear();
   ClearSkippedFolders();
@@ -458,6 +475,10 @@ bool JobDriver::LibraryStaysOnDrive(const char* root, uint32_t kind) {
     OutputError(kErrorDeviceRemoved, "");
     return false;
   }
+  // An update that changed nothing leaves the library it checked first.
+  uint64_t now[3][4] = {};
+  StampLibrary(root, kind, now);
+  if (checked_ && std::equal(&now[0][0], &now[0][0] + 12, &checked_stamps_[0][0])) return true;
   const int r = engine_.CheckLibrary(root, kind);
   if (r == 0) return true;
   OutputError(r == kReadUnavailable ? kErrorWritingFile : kErrorCreatingData, "");
@@ -486,10 +507,11 @@ void JobDriver::DBMakeThread() {
   } else if (!RecoverInterruptedJob(root, kind)) {
     // The copies of an interrupted job could not come back: they stay.
     OutputError(kErrorWritingFile, "");
-  } else if (!s_.CreateMode && engine_.CheckLibrary(root, kind) != 0) {
+  } else if (!s_.CreateMode && !(checked_ = engine_.CheckLibrary(root, kind) == 0)) {
     // A damaged library is left as it is, for a create to rebuild.
     OutputError(kErrorCreatingData, "");
-  } else if (!BackupLibrary(root, kind, engine_.CheckExistingLibrary)) {
+  } else if (StampLibrary(root, kind, checked_stamps_),
+             !BackupLibrary(root, kind, engine_.CheckExistingLibrary)) {
     OutputError(kErrorWritingFile, "");
   } else {
     ok = s_.CreateMode ? DBMake() : DBUpdate();

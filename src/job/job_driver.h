@@ -119,6 +119,9 @@ class JobDriver : public AlertAnswer {
   // file system is not the one the job wrote to.
   uint64_t drive_device_ = 0;
   bool drive_gone_ = false;
+  // The library an update found sound before it began, and its files then.
+  bool checked_ = false;
+  uint64_t checked_stamps_[3][4] = {};
 };
 
 }  // namespace qv
