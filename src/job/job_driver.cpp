@@ -206,9 +206,8 @@ bool JobDriver::RemovedDriveCheck() {
 
 // The main pass over the FileList, shared by both bodies. The scan may still
 // be appending; entries below FindCount are ready. per_file (index, path)
-// returns an engine result, or kTagsNotReady to be asked again after the
-// next pause point. false: the job failed or was cancelled, and clean_up has
-// run.
+// returns an engine result. false: the job failed or was cancelled, and
+// clean_up has run.
 template <typename PerFile, typename CleanUp>
 bool JobDriver::MainPass(PerFile per_file, CleanUp clean_up, const char* root) {
   int32_t i = Load(s_.MakeCount) + Load(s_.ErrorCount);
@@ -230,10 +229,6 @@ bool JobDriver::MainPass(PerFile per_file, CleanUp clean_up, const char* root) {
     }
     current_file_ = FileListGet(i);
     const int r = per_file(i, current_file_);
-    if (r == kTagsNotReady) {
-      s_.Events.wait(seen, std::memory_order_acquire);  // for the readers
-      continue;
-    }
     if (r == 0) {
       AddOne(s_.MakeCount);
     } else if (r == 2) {
@@ -323,8 +318,7 @@ bool JobDriver::ReadAheadPass(const char* root, int language) {
   TagReaderPool pool(source, settings_.tag_readers, Load(s_.MakeCount) + Load(s_.ErrorCount));
   auto add = [this, &pool](int32_t index, const char*) {
     const TrackTags* tags = nullptr;
-    int r = pool.Take(index, &tags);
-    if (r == kTagsNotReady) return r;
+    int r = pool.TakeWhenRead(index, &tags);
     if (r == 0) r = engine_.AddTagsToBuild(tags);
     pool.Done(index);
     return r;
@@ -382,12 +376,7 @@ bool JobDriver::AddPass(const char* root, uint32_t kind) {
       r = engine_.AddPendingFile(root, language, static_cast<uint32_t>(k), kind);
     } else {
       const TrackTags* tags = nullptr;
-      for (;;) {
-        const uint32_t seen = s_.Events.load(std::memory_order_acquire);
-        if ((r = pool->Take(k, &tags)) != kTagsNotReady) break;
-        if (PausePoint()) return false;
-        s_.Events.wait(seen, std::memory_order_acquire);
-      }
+      r = pool->TakeWhenRead(k, &tags);
       if (r == 0) r = engine_.AddTagsToBuild(tags);
       pool->Done(k);
     }

@@ -52,12 +52,12 @@ void TagReaderPool::Stop() {
 int32_t TagReaderPool::Claim() {
   while (!stop_.load(std::memory_order_acquire)) {
     const uint32_t seen = source_.events->load(std::memory_order_acquire);
-    if (source_.hold != nullptr && source_.hold->load(std::memory_order_acquire)) {
+    int32_t n = next_.load(std::memory_order_acquire);
+    const int32_t done = done_.load(std::memory_order_acquire);
+    if (n > done && source_.hold != nullptr && source_.hold->load(std::memory_order_acquire)) {
       source_.events->wait(seen, std::memory_order_acquire);
       continue;
     }
-    int32_t n = next_.load(std::memory_order_acquire);
-    const int32_t done = done_.load(std::memory_order_acquire);
     if (n - done >= kTagWindow) {
       // One finished entry frees one slot, and wakes one reader for it.
       done_.wait(done, std::memory_order_acquire);
@@ -80,7 +80,7 @@ void TagReaderPool::ReaderLoop() {
                                   source_.drive_root);
     slot.status = read == 0 ? 0 : 2;  // 2: cannot be read, as the engine says
     slot.holds.store(index, std::memory_order_release);
-    Raise(source_.events);
+    slot.holds.notify_all();  // the job thread, if it waits for this entry
   }
 }
 
@@ -89,6 +89,15 @@ int TagReaderPool::Take(int32_t index, const TrackTags** tags) const {
   if (slot.holds.load(std::memory_order_acquire) != index) return kTagsNotReady;
   *tags = &slot.storage.tags;
   return slot.status;
+}
+
+int TagReaderPool::TakeWhenRead(int32_t index, const TrackTags** tags) {
+  Slot& slot = slots_[index % kTagWindow];
+  for (int32_t held = slot.holds.load(std::memory_order_acquire); held != index;
+       held = slot.holds.load(std::memory_order_acquire)) {
+    slot.holds.wait(held, std::memory_order_acquire);
+  }
+  return Take(index, tags);
 }
 
 void TagReaderPool::Done(int32_t index) {

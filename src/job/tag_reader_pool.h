@@ -29,7 +29,8 @@ struct TagSource {
   int (*read)(const char* path, TrackTags* tags, int language, const char* drive_root) = nullptr;
   int language = 0;
   const char* drive_root = "";  // mount path followed by "/"
-  // While set (the cancel question is open), no new read starts.
+  // While set (the cancel question is open), no new read starts but that of
+  // the entry the job thread waits for.
   const std::atomic<bool>* hold = nullptr;
   // Raised by whoever grows `ready` or changes `hold`; the pool raises it
   // when a read is done, which is what the job thread waits for.
@@ -59,6 +60,9 @@ class TagReaderPool {
   // read, else the reader's result, with the tags in *tags when it is 0.
   // The tags stay valid until Done(index).
   int Take(int32_t index, const TrackTags** tags) const;
+  // Blocks until `index`, the job thread's next entry, has been read. That
+  // entry is read even while `hold` is set, so the wait always ends.
+  int TakeWhenRead(int32_t index, const TrackTags** tags);
   // The job thread is through with `index`; its slot takes a later entry.
   void Done(int32_t index);
   // Stops and joins the readers; entries read ahead are dropped. Idempotent.
