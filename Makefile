@@ -1,15 +1,19 @@
 # make run   - install dependencies, build, create a library on the demo drive and show it
-# make test  - install dependencies, build with sanitizers, run every test and each fuzzer for 20 s
+# make test  - install dependencies, build with sanitizers, run every test, the threaded
+#              checks under ThreadSanitizer and each fuzzer for 20 s
 # make bench - build release benchmarks and run them
 # make gui   - start the desktop application with the demo drive in its drive list
 # make screenshots - run the application under Xvfb and save pictures of a job
 # make package - build a Debian package of the application and qvlib
-# make reliability - write-fault and crash sweeps on a drive of SWEEP_FILES songs, then each fuzzer
+# make reliability - write-fault, crash, damaged-library, full-drive and vanishing sweeps on a
+#                    drive of SWEEP_FILES songs, then each fuzzer for 60 s
+# make tsan  - the threaded tests and qvlib jobs with 8 readers under ThreadSanitizer
 
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 20
 RELEASE := build/release
 ASAN := build/asan
+TSAN := build/tsan
 FUZZ := build/fuzz
 RELIABILITY := build/reliability
 SWEEP_FILES ?= 3000
@@ -18,7 +22,7 @@ DEMO := build/demo-drive
 LAUNCHER := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 SHOTS := build/screenshots
 
-.PHONY: all deps release asan test unit fuzz run demo gui screenshots package bench reliability clean
+.PHONY: all deps release asan tsan test unit fuzz run demo gui screenshots package bench reliability clean
 
 all: release
 
@@ -55,7 +59,26 @@ fuzz: deps
 		grep -E '^stat::number_of_executed_units' $(FUZZ)/$$name.log || true; \
 	done
 
-test: unit fuzz
+# The tests whose threads meet, and a create and an update of qvlib with 8
+# readers on a generated drive; any report of a race fails the run.
+TSAN_TESTS := job_job_flow_test job_tag_reader_pool_test job_drive_scan_test
+tsan: deps
+	cmake -S . -B $(TSAN) $(LAUNCHER) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_TSAN=ON -DQV_GUI=OFF >/dev/null
+	cmake --build $(TSAN) -j $(JOBS) --target qvlib $(TSAN_TESTS)
+	@export TSAN_OPTIONS="halt_on_error=1 exitcode=66"; \
+	for t in $(TSAN_TESTS); do \
+		$(TSAN)/tests/$$t >$(TSAN)/$$t.log 2>&1 || { tail -n 60 $(TSAN)/$$t.log; exit 1; }; \
+		echo "tsan: $$t clean"; \
+	done; \
+	/usr/bin/python3 tools/make-plain-drive $(TSAN)/drive 600 && \
+	$(TSAN)/src/cli/qvlib create $(TSAN)/drive --fs fat --yes --readers 8 >$(TSAN)/qvlib.log 2>&1 && \
+	/usr/bin/python3 tools/make-plain-drive $(TSAN)/more 60 && cp -r $(TSAN)/more/Music $(TSAN)/drive/More && \
+	$(TSAN)/src/cli/qvlib update $(TSAN)/drive --fs fat --yes --readers 8 >>$(TSAN)/qvlib.log 2>&1 && \
+	$(TSAN)/src/cli/qvlib check $(TSAN)/drive --fs fat >>$(TSAN)/qvlib.log 2>&1 \
+		|| { tail -n 60 $(TSAN)/qvlib.log; exit 1; }; \
+	echo "tsan: qvlib create and update with 8 readers clean"
+
+test: unit tsan fuzz
 
 demo: release
 	/usr/bin/python3 tools/make-demo-drive $(DEMO)
@@ -104,7 +127,7 @@ reliability: deps
 	cmake --build $(RELIABILITY) -j $(JOBS) --target job_drive_safety_test
 	@QV_SWEEP_FILES=$(SWEEP_FILES) $(RELIABILITY)/tests/job_drive_safety_test --gtest_filter='*Sweep*' \
 		>$(RELIABILITY)/sweeps.log 2>&1; status=$$?; \
-		grep -E '^(write faults|crash points)' $(RELIABILITY)/sweeps.log; \
+		grep -E '^(write faults|crash points|vanishing folders|full drive|damaged libraries)' $(RELIABILITY)/sweeps.log; \
 		[ $$status -eq 0 ] || { tail -n 40 $(RELIABILITY)/sweeps.log; exit 1; }
 	@$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=60 >$(RELIABILITY)/fuzz.log 2>&1; status=$$?; \
 		for f in tests/fuzz/*_fuzz.cpp; do \

@@ -11,7 +11,8 @@ namespace qv::cli {
 
 // Control characters as \n, \t, \r or \xHH (C1 controls, two UTF-8 bytes,
 // as \u00HH), and the backslash as \\ so that every escape reads back
-// unambiguously. Everything else, invalid UTF-8 included, is kept.
+// unambiguously; every byte that is not part of well-formed UTF-8 is written
+// as \xHH. Everything else is kept.
 std::string EscapeControls(std::string_view text);
 
 }  // namespace qv::cli

@@ -1,5 +1,6 @@
 #include "cli/job_command.h"
 
+#include <fcntl.h>
 #include <limits.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -42,28 +43,46 @@ constexpr const char* kCancelQuestion =
     "Are you sure you want to Stop creating the library?\nThe Library being created will be "
     "discarded!";
 
-// Ctrl-C presses not yet answered; the handler does nothing else.
+// Ctrl-C presses not yet answered.
 std::atomic<int> g_interrupts{0};
 static_assert(std::atomic<int>::is_always_lock_free);
-
-void OnInterrupt(int) {
-  g_interrupts.fetch_add(1, std::memory_order_relaxed);
-}
-
 // A logout, a closed terminal or a kill: the signal to stop with, 0 none.
 std::atomic<int> g_terminate{0};
+// What a signal wakes: the job's control count, which the front end waits
+// on, and the pipe a question reading the terminal also watches. Both wakes
+// are single system calls, safe in a handler.
+std::atomic<std::atomic<uint32_t>*> g_control{nullptr};
+int g_wake_fd = -1;
+
+void WakeFrontEnd() {
+  if (std::atomic<uint32_t>* control = g_control.load(std::memory_order_acquire)) Raise(*control);
+  if (g_wake_fd >= 0) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = write(g_wake_fd, &byte, 1);
+  }
+}
+
+void OnInterrupt(int) {
+  const int saved = errno;
+  g_interrupts.fetch_add(1, std::memory_order_acq_rel);
+  WakeFrontEnd();
+  errno = saved;
+}
 
 void OnTerminate(int signal) {
-  g_terminate.store(signal, std::memory_order_relaxed);
+  const int saved = errno;
+  g_terminate.store(signal, std::memory_order_release);
+  WakeFrontEnd();
+  errno = saved;
 }
 
 // The cancel question is over without an answer: a second Ctrl-C or a
 // termination (yes), or the job ended meanwhile (it could not be paused in
 // its last steps).
-bool GiveUpQuestion(void* driver) {
-  return g_interrupts.load(std::memory_order_relaxed) > 0 ||
-         g_terminate.load(std::memory_order_relaxed) != 0 ||
-         static_cast<JobDriver*>(driver)->Finished();
+bool GiveUpQuestion(void* host) {
+  return g_interrupts.load(std::memory_order_acquire) > 0 ||
+         g_terminate.load(std::memory_order_acquire) != 0 ||
+         static_cast<TerminalHost*>(host)->JobEnded();
 }
 
 void PrintAlert(int code, const char* path) {
@@ -111,6 +130,12 @@ UnreadableAnswer ParseUnreadable(const std::string& choice) {
 // SIGTERM and SIGHUP cancel it as a confirmed Ctrl-C does, so the old
 // library is back before the process goes.
 void RunWithCancelQuestion(JobDriver& driver, JobState& state, TerminalHost& host) {
+  int wake[2] = {-1, -1};
+  if (pipe2(wake, O_CLOEXEC | O_NONBLOCK) == 0) {
+    g_wake_fd = wake[1];
+    host.WakeQuestionsWith(wake[0], wake[1]);
+  }
+  g_control.store(&state.Control, std::memory_order_release);
   struct sigaction action {
   }, previous{}, stop{}, previous_term{}, previous_hup{};
   action.sa_handler = OnInterrupt;
@@ -127,7 +152,11 @@ void RunWithCancelQuestion(JobDriver& driver, JobState& state, TerminalHost& hos
   host.PauseWhenCancelEnabled(&g_interrupts, &driver);
   host.GiveUpQuestionsOn(&g_terminate);
   driver.Start();
-  while (!driver.Finished()) {
+  // Every item looked at here is announced on the control count after it
+  // changed, by the job or by a signal handler.
+  for (;;) {
+    const uint32_t seen = state.Control.load(std::memory_order_acquire);
+    if (driver.Finished()) break;
     if (g_terminate.load() != 0 && !stopped && host.CancelEnabled() &&
         !Load(state.ErrorOutputing)) {
       // In the finishing steps Cancel is not offered: the job ends by itself.
@@ -144,23 +173,31 @@ void RunWithCancelQuestion(JobDriver& driver, JobState& state, TerminalHost& hos
       if (can_ask) {
         host.PrintQuestion(kCancelQuestion, "[y/N]");
         std::string line;
-        const bool answered = host.ReadAnswer(&line, GiveUpQuestion, &driver);
+        const bool answered = host.ReadAnswer(&line, GiveUpQuestion, &host);
         yes = answered ? StartsWithYes(line, "y") : g_interrupts.load() > 0;
       }
       driver.AnswerCancel(yes);
-    } else if (pending && !noted && !host.CancelEnabled() && !Load(state.Canceling) &&
-               Load(state.FindFin) &&
-               Load(state.MakeCount) + Load(state.ErrorCount) == Load(state.FindCount)) {
+      continue;
+    }
+    if (pending && !noted && !host.CancelEnabled() && !Load(state.Canceling) &&
+        Load(state.FindFin) &&
+        Load(state.MakeCount) + Load(state.ErrorCount) == Load(state.FindCount)) {
       // The finishing steps cannot be cancelled; the question waits for them.
       host.PrintNote("qvlib: the library files are being written; Ctrl-C waits for that");
       noted = true;
     }
-    SleepMicroseconds(20000);
+    state.Control.wait(seen, std::memory_order_acquire);
   }
   driver.Wait();
   sigaction(SIGINT, &previous, nullptr);
   sigaction(SIGTERM, &previous_term, nullptr);
   sigaction(SIGHUP, &previous_hup, nullptr);
+  g_control.store(nullptr, std::memory_order_release);
+  g_wake_fd = -1;
+  host.WakeQuestionsWith(-1, -1);
+  for (int fd : wake) {
+    if (fd >= 0) close(fd);
+  }
 }
 
 // What became of the library after a job that did not succeed: back as it
@@ -244,7 +281,16 @@ int RunJobCommand(const JobOptions& options, bool create) {
     std::fprintf(stderr, "%s: %s\n", EscapeControls(drive).c_str(), DriveCheckReason(check));
     return kErrorUnsupportedDevice;
   }
-  if (!create && check.check != kDriveHasLibrary) {
+  const std::string root = drive + "/";
+  const uint32_t kind = CheckFileSystem(check.file_system);
+  const char* busy = "qvlib: another job is running on %s; nothing was changed\n";
+  // A job that holds the drive may be making its library right now.
+  if (LibraryDriveBusy(root.c_str(), kind)) {
+    std::fprintf(stderr, busy, EscapeControls(drive).c_str());
+    return kErrorWritingFile;
+  }
+  // The copies an interrupted job left are a library the job puts back.
+  if (!create && check.check != kDriveHasLibrary && !InterruptedJobBackup(root.c_str(), kind)) {
     std::fprintf(stderr, "qvlib update: %s holds no complete library; run qvlib create\n",
                  EscapeControls(drive).c_str());
     return kExitUsage;
@@ -262,12 +308,6 @@ int RunJobCommand(const JobOptions& options, bool create) {
   char question[512];
   std::snprintf(question, sizeof question, format, EscapeControls(name).c_str(),
                 kLanguageNames[language >= 0 && language < 10 ? language : 2]);
-  const std::string root = drive + "/";
-  const char* busy = "qvlib: another job is running on %s; nothing was changed\n";
-  if (LibraryDriveBusy(root.c_str(), CheckFileSystem(check.file_system))) {
-    std::fprintf(stderr, busy, drive.c_str());
-    return kErrorWritingFile;
-  }
   int refusal = kExitOk;
   if (!AskStartQuestion(question, options.yes, &refusal)) return refusal;
 
@@ -291,7 +331,7 @@ int RunJobCommand(const JobOptions& options, bool create) {
   RunWithCancelQuestion(driver, *state, host);
   host.PrintSkippedFolders();
   FileListClear();
-  if (driver.DriveBusy()) std::fprintf(stderr, busy, drive.c_str());
+  if (driver.DriveBusy()) std::fprintf(stderr, busy, EscapeControls(drive).c_str());
   if (driver.Succeeded()) return kExitOk;
   ReportLibraryAfterFailure(command, name, driver.UserCancelled() || g_terminate.load() != 0);
   if (g_terminate.load() != 0) return 128 + g_terminate.load();

@@ -106,10 +106,16 @@ bool TerminalHost::ReadAnswer(std::string* line, bool (*give_up)(void*), void* c
   line->clear();
   for (;;) {
     if (give_up != nullptr && give_up(context)) return false;
-    pollfd p{in_fd_, POLLIN, 0};
-    const int r = poll(&p, 1, 100);
-    if (r < 0) continue;  // a signal; give_up decides
-    if (r == 0) continue;
+    const int wake = wake_read_fd_.load(std::memory_order_acquire);
+    pollfd p[2] = {{in_fd_, POLLIN, 0}, {wake, POLLIN, 0}};
+    // No timeout: a key, a signal or the end of the job ends the wait.
+    if (poll(p, wake >= 0 ? 2 : 1, -1) < 0) continue;  // a signal; give_up decides
+    if (wake >= 0 && (p[1].revents & POLLIN) != 0) {
+      char drain[64];
+      while (read(wake, drain, sizeof drain) > 0) {
+      }
+    }
+    if ((p[0].revents & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
     char c;
     const ssize_t n = read(in_fd_, &c, 1);
     if (n <= 0) return false;
@@ -182,20 +188,35 @@ void TerminalHost::PrintSkipped() {
 void TerminalHost::PrintSkippedFolders() {
   std::lock_guard<std::mutex> lock(output_);
   for (const SkippedFolder& folder : SkippedFolders()) {
-    std::fprintf(err_, "skipped folder: %s: %s\n", EscapeControls(folder.path).c_str(),
-                 folder.error_number != 0 ? std::strerror(folder.error_number) : "cannot be opened");
+    std::fprintf(
+        err_, "skipped folder: %s: %s\n", EscapeControls(folder.path).c_str(),
+        folder.error_number != 0 ? std::strerror(folder.error_number) : "cannot be opened");
   }
   if (SkippedFolderCount() > SkippedFolders().size()) {
-    std::fprintf(err_, "skipped folders: %zu more\n", SkippedFolderCount() - SkippedFolders().size());
+    std::fprintf(err_, "skipped folders: %zu more\n",
+                 SkippedFolderCount() - SkippedFolders().size());
+  }
+  if (LeftOutFileCount() > 0) {
+    std::fprintf(err_, "left out: %zu audio files past the %d a library holds\n",
+                 LeftOutFileCount(), kScanFileLimit);
   }
   std::fflush(err_);
 }
 
 void TerminalHost::EndJob(bool succeeded) {
-  std::lock_guard<std::mutex> lock(output_);
-  ClearLine();
-  if (!succeeded) PrintSkipped();
-  std::fflush(err_);
+  {
+    std::lock_guard<std::mutex> lock(output_);
+    ClearLine();
+    if (!succeeded) PrintSkipped();
+    std::fflush(err_);
+  }
+  // A cancel question still open is over.
+  job_ended_.store(true, std::memory_order_release);
+  const int wake = wake_write_fd_.load(std::memory_order_acquire);
+  if (wake >= 0) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = write(wake, &byte, 1);
+  }
 }
 
 }  // namespace qv::cli

@@ -53,10 +53,18 @@ class TerminalHost : public JobHost {
   void PrintQuestion(const char* text, const char* choices);
   // One line of information, on a line of its own.
   void PrintNote(const char* text);
-  // Reads one answer line from in_fd, waiting in steps so that give_up (a
-  // second Ctrl-C, the end of the job) can end the wait: the line, or
-  // nullopt-like false when give_up fired or the input ended.
+  // Reads one answer line from in_fd; give_up (a second Ctrl-C, the end of
+  // the job) is asked again whenever the wake pipe is written to: the line,
+  // or false when give_up fired or the input ended.
   bool ReadAnswer(std::string* line, bool (*give_up)(void*), void* context);
+  // The pipe whose write end signal handlers and the end of the job write a
+  // byte to; -1 for none.
+  void WakeQuestionsWith(int read_fd, int write_fd) {
+    wake_read_fd_.store(read_fd, std::memory_order_release);
+    wake_write_fd_.store(write_fd, std::memory_order_release);
+  }
+  // Whether the job has ended its display (EndJob).
+  bool JobEnded() const { return job_ended_.load(std::memory_order_acquire); }
   const std::vector<std::string>& skipped() const { return skipped_; }
   // The folders the scan could not open; only once the scan has ended.
   void PrintSkippedFolders();
@@ -79,6 +87,8 @@ class TerminalHost : public JobHost {
   JobDriver* driver_ = nullptr;
   const std::atomic<int>* stop_ = nullptr;
   std::atomic<bool> host_paused_{false};
+  std::atomic<int> wake_read_fd_{-1}, wake_write_fd_{-1};
+  std::atomic<bool> job_ended_{false};
   bool line_shown_ = false;
   bool ended_ = false;  // the finish line is out; the display is done
   char last_elapsed_[16] = {};

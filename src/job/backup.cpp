@@ -1,6 +1,7 @@
 #include "job/backup.h"
 
 #include <fcntl.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -45,6 +46,8 @@ void RemoveJobFiles(const std::string& dir) {
 // Copies the saved files back from top to dir and flushes them: true when
 // every one came back.
 bool CopyBack(const std::string& top, const std::string& dir, const bool* saved) {
+  // A library folder that went is made again for the copies.
+  if (IsDirectoryNoFollow(top.c_str())) Files().Mkdir(dir.c_str(), 0777);
   if (!IsDirectoryNoFollow(dir.c_str())) return false;
   bool all = true;
   for (int i = 0; i < 3; ++i) {
@@ -114,7 +117,6 @@ bool RecoverInterruptedJob(const char* root, uint32_t kind) {
     // A library that holds together is newer than the copies, which are
     // then stale; anything else is a job's half-written work.
     if (ReadLibraryFiles(root, kind, &library, &fault) != kReadOk) {
-      Files().Mkdir(dir.c_str(), 0777);
       RemoveJobFiles(dir);
       const bool all[3] = {true, true, true};
       if (!CopyBack(top, dir, all)) return false;
@@ -133,12 +135,16 @@ bool BackupLibrary(const char* root, uint32_t kind,
                    int (*check_library)(const char* root, uint32_t kind)) {
   const std::string top = TopDir(root, kind);
   const int n = std::snprintf(g_library_dir, sizeof g_library_dir, "%sLIBRARY/", top.c_str());
-  if (n < 0 || static_cast<size_t>(n) >= sizeof g_library_dir || top.size() >= sizeof g_backup_dir) {
+  if (n < 0 || static_cast<size_t>(n) >= sizeof g_library_dir ||
+      top.size() >= sizeof g_backup_dir) {
     NoteFileFailure(root, ENAMETOOLONG, -1, "");
     ClearBackupPaths();
     return false;
   }
-  if (!RecoverInterruptedJob(root, kind)) {
+  // A library folder the job cannot write to is refused before any copy.
+  if (IsDirectoryNoFollow(g_library_dir) &&
+      faccessat(AT_FDCWD, g_library_dir, W_OK, AT_EACCESS) != 0) {
+    NoteFileFailure(g_library_dir, errno, -1, "");
     ClearBackupPaths();
     return false;
   }
@@ -182,6 +188,19 @@ int DiscardBackup() {
     ClearBackupPaths();
   }
   return 1;
+}
+
+int CheckLibraryOnDrive(const char* root, uint32_t kind) {
+  ReadLibrary library;
+  ReadFault fault;
+  const int r = ReadLibraryFiles(root, kind, &library, &fault);
+  if (r == kReadOk) return kReadOk;
+  const std::string path = TopDir(root, kind) + "LIBRARY/" + fault.file;
+  const std::string reason =
+      (r == kReadDamaged ? "damaged at byte " + std::to_string(fault.offset) + ": " : "") +
+      fault.message + "; Create rebuilds the library";
+  NoteFileFailure(path.c_str(), 0, r == kReadDamaged ? fault.offset : -1, reason.c_str());
+  return r;
 }
 
 int RemoveLibraryFiles() {

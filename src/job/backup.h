@@ -9,12 +9,12 @@ namespace qv {
 
 // Empties LibraryDir and BackupDir.
 void ClearBackupPaths();
-// Recovers from an interrupted job, then copies the library files of the
-// drive (root with trailing "/") to .bak files, all three of a complete
-// library, else those that are there; copies and directory are flushed.
-// true ready for the job, false the copies failed (none is left and the
-// library is untouched). check_library answers 0 when the three files are
-// on the drive.
+// Copies the library files of the drive (root with trailing "/") to .bak
+// files, all three of a complete library, else those that are there; copies
+// and directory are flushed. true ready for the job, false the copies failed
+// or the library folder cannot be written (no copy is left and the library
+// is untouched). check_library answers 0 when the three files are on the
+// drive. An interrupted job is recovered first, by RecoverInterruptedJob.
 bool BackupLibrary(const char* root, uint32_t kind,
                    int (*check_library)(const char* root, uint32_t kind));
 // Flushes the new library and its directory, then removes the copies: 1, or
@@ -35,6 +35,10 @@ bool InterruptedJobBackup(const char* root, uint32_t kind);
 // not pass the structural check, puts the copies back; removes an update's
 // leftover work files. false when a copy could not come back.
 bool RecoverInterruptedJob(const char* root, uint32_t kind);
+
+// Every structural rule of the library on the drive: kReadOk, or the
+// reader's failure with the fault noted for the message after the alert.
+int CheckLibraryOnDrive(const char* root, uint32_t kind);
 
 const char* LibraryDir();
 const char* BackupDir();

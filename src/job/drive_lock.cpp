@@ -22,10 +22,11 @@ std::string TopDirectory(const char* root, uint32_t kind) {
 int LockLibraryDrive(const char* root, uint32_t kind) {
   const std::string top = TopDirectory(root, kind);
   FileDoor& files = Files();
-  files.Mkdir(top.c_str(), 0777);  // the job would make it anyway
+  // The job would make it anyway; when it cannot, that is the cause.
+  const int made = files.Mkdir(top.c_str(), 0777) == 0 ? 0 : errno;
   int fd = -1;
   if (!IsDirectoryNoFollow(top.c_str())) {
-    errno = ENOTDIR;
+    errno = made != 0 && made != EEXIST ? made : ENOTDIR;
   } else {
     fd = files.Open(top.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW, 0);
     // The lock is the kernel's, not the door's: it changes nothing on the drive.

@@ -23,6 +23,7 @@ static_assert(sizeof kRecycleMarker - 1 == kRecycleMarkerBytes);
 
 std::vector<SkippedFolder> g_skipped_folders;
 size_t g_skipped_folder_count = 0;
+size_t g_left_out_files = 0;
 
 void NoteSkippedFolder(const char* path, int error_number) {
   ++g_skipped_folder_count;
@@ -33,11 +34,12 @@ void NoteSkippedFolder(const char* path, int error_number) {
 // Scan pause point: true when the walk must stop (cancel confirmed).
 bool PausePoint(const JobState& state, bool yield) {
   if (yield) SleepMicroseconds(0);
-  while (Load(state.Canceling)) {
-    if (Load(state.CancelFlag)) return true;
-    SleepMicroseconds(100000);
-  }
-  return false;
+  bool stop = false;
+  WaitUntil(state.Control, [&] {
+    stop = Load(state.CancelFlag);
+    return stop || !Load(state.Canceling);
+  });
+  return stop;
 }
 
 // Joins path + "/" + name into out: false when it does not fit the scan's
@@ -98,11 +100,20 @@ int32_t WindowsTrasheChecker(const char* path) {
 void ClearSkippedFolders() {
   g_skipped_folders.clear();
   g_skipped_folder_count = 0;
+  g_left_out_files = 0;
 }
 
-const std::vector<SkippedFolder>& SkippedFolders() { return g_skipped_folders; }
+size_t LeftOutFileCount() {
+  return g_left_out_files;
+}
 
-size_t SkippedFolderCount() { return g_skipped_folder_count; }
+const std::vector<SkippedFolder>& SkippedFolders() {
+  return g_skipped_folders;
+}
+
+size_t SkippedFolderCount() {
+  return g_skipped_folder_count;
+}
 
 ScanResult searchDirectorySub(JobState& state, const char* path, int32_t level, bool yield) {
   DirectoryDoor& dirs = Directories();
@@ -133,14 +144,15 @@ ScanResult searchDirectorySub(JobState& state, const char* path, int32_t level, 
         }
       }
     } else if (entry.type == EntryType::kRegular) {
-      if (MatchesAudioExtension(entry.name) && JoinPath(child, path, entry.name)) {
+      if (!MatchesAudioExtension(entry.name) || !JoinPath(child, path, entry.name)) continue;
+      // Past the limit the walk goes on only to count what it leaves out.
+      if (Load(state.FindCount) >= kScanFileLimit) {
+        ++g_left_out_files;
+      } else if (FileListAdd(child) == 0) {
         // The entry is stored before the count that publishes it grows.
-        if (FileListAdd(child) == 0) AddOne(state.FindCount);
+        AddOne(state.FindCount);
+        RaiseEvents(state);
       }
-    }
-    if (Load(state.FindCount) >= kScanFileLimit) {
-      dirs.Close(dir);
-      return kScanCarryOn;
     }
   }
   dirs.Close(dir);

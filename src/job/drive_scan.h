@@ -47,5 +47,7 @@ void ClearSkippedFolders();
 const std::vector<SkippedFolder>& SkippedFolders();
 // How many folders could not be opened, listed or not.
 size_t SkippedFolderCount();
+// Audio files found past the kScanFileLimit-th, which the job leaves out.
+size_t LeftOutFileCount();
 
 }  // namespace qv

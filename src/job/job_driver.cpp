@@ -1,9 +1,13 @@
 #include "job/job_driver.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <optional>
+#include <string>
 
 #include "job/backup.h"
 #include "job/drive_check.h"
@@ -12,16 +16,37 @@
 #include "job/error_codes.h"
 #include "job/file_list.h"
 #include "job/tag_reader_pool.h"
+#include "library/files/library_reader.h"
+#include "platform/file_door.h"
 #include "platform/file_failure.h"
+#include "platform/file_ops.h"
 
 namespace qv {
 namespace {
 
-constexpr uint32_t kPauseStepUs = 100000;   // pause points while the cancel question is open
-constexpr uint32_t kAlertPollUs = 1000000;  // while an error alert is open
-constexpr uint32_t kHandOverPollUs = 10;    // update hand-over
-constexpr uint32_t kRefreshUs = 25000;      // progress refresh
-constexpr uint32_t kTagWaitUs = 50;         // for a file the readers have not finished
+// The pause before the update's queued files replace the found ones in the
+// FileList, so that the display shows the end of the main pass.
+constexpr uint32_t kHandOverPauseUs = 100000;
+constexpr uint32_t kRefreshUs = 25000;  // between progress refreshes
+
+std::string TopDirectory(const char* root, uint32_t kind) {
+  return std::string(root) + (kind == 2 ? ".QUORVEN/" : "QUORVEN/");
+}
+
+// What tells the library files apart without reading them: a file written,
+// replaced or removed since has another stamp.
+void StampLibrary(const char* root, uint32_t kind, uint64_t (&stamps)[3][4]) {
+  static const char* const kNames[3] = {"QVTL.DB", "QVBL.DB", "QVDB.DB"};
+  for (int i = 0; i < 3; ++i) {
+    struct stat st {};
+    const std::string path = TopDirectory(root, kind) + "LIBRARY/" + kNames[i];
+    if (lstat(path.c_str(), &st) != 0) st = {};
+    const uint64_t stamp[4] = {static_cast<uint64_t>(st.st_ino), static_cast<uint64_t>(st.st_size),
+                               static_cast<uint64_t>(st.st_mtim.tv_sec),
+                               static_cast<uint64_t>(st.st_mtim.tv_nsec)};
+    std::copy(stamp, stamp + 4, stamps[i]);
+  }
+}
 
 }  // namespace
 
@@ -51,6 +76,8 @@ void JobDriver::Start() {
   Store(view_ended_, false);
   Store(drive_busy_, false);
   raised_.store(0, std::memory_order_release);
+  drive_gone_ = false;
+  checked_ = false;
   engine_.SetFlushInProgress(0);
   FileListClear();
   ClearSkippedFolders();
@@ -59,21 +86,27 @@ void JobDriver::Start() {
   model_.Begin(s_.CreateMode, NowTimeOfDay());
   host_.SetCancelEnabled(true);
   host_.BeginJob(model_.view(), s_.VolumeName);
+  job_thread_ = std::thread([this] { JobThread(); });
+}
+
+// The job thread starts the other two once the progress display has been
+// seen; Wait joins it first, so their handles are set by then.
+void JobDriver::JobThread() {
   SleepMicroseconds(settings_.start_pause_us);
   s_.StartTime = NowTimeOfDay();
   s_.OldTime = s_.StartTime;
   model_.Begin(s_.CreateMode, s_.StartTime);
-
   scan_thread_ = std::thread([this] { FileSearch(); });
-  job_thread_ = std::thread([this] { DBMakeThread(); });
   view_thread_ = std::thread([this] {
     ViewThread();
     Store(view_ended_, true);
+    RaiseControl(s_);
   });
+  DBMakeThread();
 }
 
 void JobDriver::Wait() {
-  for (std::thread* t : {&scan_thread_, &job_thread_, &view_thread_}) {
+  for (std::thread* t : {&job_thread_, &scan_thread_, &view_thread_}) {
     if (t->joinable()) t->join();
   }
 }
@@ -82,23 +115,32 @@ void JobDriver::Wait() {
 // A set CancelFlag stops even when a late "No" has cleared Canceling, so that
 // a cancel question answered as the job ends cannot keep a thread waiting.
 bool JobDriver::PausePoint() {
-  for (;;) {
-    if (Load(s_.CancelFlag)) return true;
-    if (!Load(s_.Canceling)) return false;
-    SleepMicroseconds(kPauseStepUs);
-  }
+  bool stop = false;
+  WaitUntil(s_.Control, [&] {
+    stop = Load(s_.CancelFlag);
+    return stop || !Load(s_.Canceling);
+  });
+  return stop;
+}
+
+// A front end waiting for Cancel to be offered again hears of it.
+void JobDriver::EnableCancel(bool enabled) {
+  host_.SetCancelEnabled(enabled);
+  RaiseControl(s_);
 }
 
 void JobDriver::AskCancel() {
   host_.SetCancelEnabled(false);
   Store(s_.Canceling, true);
+  RaiseControl(s_);
 }
 
+// The pause after "Yes" is the job thread's, before it restores the library.
 void JobDriver::AnswerCancel(bool yes) {
   if (yes) {
     Store(user_cancelled_, true);
     Store(s_.CancelFlag, true);
-    SleepMicroseconds(settings_.cancel_answer_pause_us);
+    RaiseControl(s_);
     return;
   }
   // The job may have ended meanwhile and set both flags to stop its threads;
@@ -106,11 +148,13 @@ void JobDriver::AnswerCancel(bool yes) {
   if (Load(s_.CancelFlag)) return;
   host_.SetCancelEnabled(true);
   Store(s_.Canceling, false);
+  RaiseControl(s_);
 }
 
 void JobDriver::Answer(int answer) {
   if (answer == kAnswerAlternate) Store(s_.AbortFlag, true);
   Store(s_.ErrorOutputing, false);
+  RaiseControl(s_);
 }
 
 int JobDriver::DriveCheck(const char* path) {
@@ -124,25 +168,23 @@ void JobDriver::FileSearch() {
   host_.SetBarMaximum(Load(s_.FindCount));
   SleepMicroseconds(settings_.scan_end_pause_us);
   Store(s_.FindFin, true);
+  RaiseControl(s_);
 }
 
 bool JobDriver::OutputError(int code, const char* path) {
-  host_.SetCancelEnabled(false);
+  EnableCancel(false);
   Store(s_.AbortFlag, false);
   char text[1600];
   if (!ErrorText(code, path, text, sizeof text)) return false;
   // An error met while the cancel question is open waits for its answer;
   // after "Yes" it is dropped and counts as Skip.
-  while (Load(s_.Canceling)) {
-    if (Load(s_.CancelFlag)) return false;
-    SleepMicroseconds(kPauseStepUs);
-  }
+  if (PausePoint()) return false;
   SleepMicroseconds(settings_.alert_pause_us);
   raised_.store(code, std::memory_order_release);
   Store(s_.ErrorOutputing, true);
+  RaiseControl(s_);
   host_.OpenAlert(code, text, code == kErrorCannotOpen ? current_file_ : "", this);
-  SleepMicroseconds(kPauseStepUs);
-  while (Load(s_.ErrorOutputing)) SleepMicroseconds(kAlertPollUs);
+  WaitUntil(s_.Control, [this] { return !Load(s_.ErrorOutputing); });
   return Load(s_.AbortFlag);
 }
 
@@ -164,13 +206,15 @@ bool JobDriver::RemovedDriveCheck() {
 
 // The main pass over the FileList, shared by both bodies. The scan may still
 // be appending; entries below FindCount are ready. per_file (index, path)
-// returns an engine result, or kTagsNotReady to be asked again after the
-// next pause point. false: the job failed or was cancelled, and clean_up has
-// run.
+// returns an engine result. false: the job failed or was cancelled, and
+// clean_up has run.
 template <typename PerFile, typename CleanUp>
 bool JobDriver::MainPass(PerFile per_file, CleanUp clean_up, const char* root) {
   int32_t i = Load(s_.MakeCount) + Load(s_.ErrorCount);
   for (;;) {
+    // Read before anything it could announce: a change after this read
+    // ends the wait below at once.
+    const uint32_t seen = s_.Events.load(std::memory_order_acquire);
     // FindFin is read before FindCount: a scan that ends between the two
     // reads cannot hide its last file.
     const bool scan_ended = Load(s_.FindFin);
@@ -179,31 +223,28 @@ bool JobDriver::MainPass(PerFile per_file, CleanUp clean_up, const char* root) {
       clean_up();
       return false;
     }
-    if (i < Load(s_.FindCount)) {
-      current_file_ = FileListGet(i);
-      const int r = per_file(i, current_file_);
-      if (r == kTagsNotReady) {
-        SleepMicroseconds(kTagWaitUs);
-        continue;
-      }
-      if (r == 0) {
-        AddOne(s_.MakeCount);
-      } else if (r == 2) {
-        if (CannotOpenError(root)) {
-          clean_up();
-          return false;
-        }
-        host_.SetCancelEnabled(true);
-        AddOne(s_.ErrorCount);
-      } else {
-        OutputError(r, "");
+    if (i >= Load(s_.FindCount)) {
+      s_.Events.wait(seen, std::memory_order_acquire);  // for the scan
+      continue;
+    }
+    current_file_ = FileListGet(i);
+    const int r = per_file(i, current_file_);
+    if (r == 0) {
+      AddOne(s_.MakeCount);
+    } else if (r == 2) {
+      if (CannotOpenError(root)) {
         clean_up();
         return false;
       }
+      EnableCancel(true);
+      AddOne(s_.ErrorCount);
+    } else {
+      OutputError(r, "");
+      clean_up();
+      return false;
     }
     i = Load(s_.MakeCount) + Load(s_.ErrorCount);
-    // Waiting for the scan is a yield; so is every file when asked to.
-    if (settings_.yield_each_file || i >= Load(s_.FindCount)) SleepMicroseconds(0);
+    if (settings_.yield_each_file) SleepMicroseconds(0);
   }
   return true;
 }
@@ -228,7 +269,7 @@ bool JobDriver::DBMake() {
   } else if (!ReadAheadPass(root, language)) {
     return false;
   }
-  host_.SetCancelEnabled(false);
+  EnableCancel(false);
   // A drive without audio files gets an empty library, not the old one
   // listing files that are gone; a drive that went away gets nothing.
   if (Load(s_.MakeCount) == 0 && !RemovedDriveCheck()) {
@@ -264,6 +305,7 @@ TagSource JobDriver::ReadAheadSource(const char* root, int language,
   source.language = language;
   source.drive_root = drive_root;
   source.hold = &s_.Canceling;
+  source.events = &s_.Events;
   return source;
 }
 
@@ -276,8 +318,7 @@ bool JobDriver::ReadAheadPass(const char* root, int language) {
   TagReaderPool pool(source, settings_.tag_readers, Load(s_.MakeCount) + Load(s_.ErrorCount));
   auto add = [this, &pool](int32_t index, const char*) {
     const TrackTags* tags = nullptr;
-    int r = pool.Take(index, &tags);
-    if (r == kTagsNotReady) return r;
+    int r = pool.TakeWhenRead(index, &tags);
     if (r == 0) r = engine_.AddTagsToBuild(tags);
     pool.Done(index);
     return r;
@@ -297,11 +338,15 @@ bool JobDriver::AddPass(const char* root, uint32_t kind) {
   Store(s_.AddMakeCount, 0);
   Store(s_.AddErrorCount, 0);
   // The progress thread stands aside before the FileList is emptied.
-  SleepMicroseconds(kPauseStepUs);
+  SleepMicroseconds(kHandOverPauseUs);
   Store(s_.AddFlag, kAddStandAsideAsked);
-  while (Load(s_.AddFlag) == kAddStandAsideAsked) {
+  RaiseControl(s_);
+  for (bool asked = true; asked;) {
     if (PausePoint()) return false;
-    SleepMicroseconds(kHandOverPollUs);
+    WaitUntil(s_.Control, [&] {
+      asked = Load(s_.AddFlag) == kAddStandAsideAsked;
+      return !asked || Load(s_.Canceling) || Load(s_.CancelFlag);
+    });
   }
   FileListClear();
   for (int32_t k = 0; k < queued; ++k) {
@@ -312,8 +357,9 @@ bool JobDriver::AddPass(const char* root, uint32_t kind) {
       return false;
     }
   }
-  host_.SetCancelEnabled(true);
+  EnableCancel(true);
   Store(s_.AddFlag, kAddPassRunning);
+  RaiseControl(s_);
   const int language = s_.ComboSelectLang;
   // The queued files are read ahead like the files of a create.
   char drive_root[1100];
@@ -330,10 +376,7 @@ bool JobDriver::AddPass(const char* root, uint32_t kind) {
       r = engine_.AddPendingFile(root, language, static_cast<uint32_t>(k), kind);
     } else {
       const TrackTags* tags = nullptr;
-      while ((r = pool->Take(k, &tags)) == kTagsNotReady) {
-        if (PausePoint()) return false;
-        SleepMicroseconds(kTagWaitUs);
-      }
+      r = pool->TakeWhenRead(k, &tags);
       if (r == 0) r = engine_.AddTagsToBuild(tags);
       pool->Done(k);
     }
@@ -343,7 +386,7 @@ bool JobDriver::AddPass(const char* root, uint32_t kind) {
       added = true;
     } else if (r == 2) {
       if (CannotOpenError(root)) return false;
-      host_.SetCancelEnabled(true);
+      EnableCancel(true);
       AddOne(s_.AddErrorCount);
     } else {
       OutputError(r, "");
@@ -352,7 +395,7 @@ bool JobDriver::AddPass(const char* root, uint32_t kind) {
     if (settings_.yield_each_file) SleepMicroseconds(0);
   }
   if (pool) pool->Stop();
-  host_.SetCancelEnabled(false);
+  EnableCancel(false);
   if (PausePoint()) return false;
   const int r = engine_.FlushUpdateBuild(added ? 1 : 0, 1);
   if (r != 0) {
@@ -377,7 +420,7 @@ bool JobDriver::DBUpdate() {
     return engine_.MatchFoundFile(path, root);
   };
   if (!MainPass(match, close, root)) return false;
-  host_.SetCancelEnabled(false);
+  EnableCancel(false);
   if (PausePoint()) {
     engine_.CloseUpdate();
     return false;
@@ -401,12 +444,48 @@ bool JobDriver::DBUpdate() {
   return true;
 }
 
+// Whether the drive's root is still the folder the job started on, on the
+// same file system; once it is not, drive_gone_ stays set.
+bool JobDriver::SameDrive() {
+  struct stat st {};
+  if (stat(s_.MakePath, &st) != 0 || !S_ISDIR(st.st_mode) ||
+      static_cast<uint64_t>(st.st_dev) != drive_device_) {
+    drive_gone_ = true;
+  }
+  return !drive_gone_;
+}
+
+// A job must not discard its copies unless the library it leaves is on the
+// drive it started on and holds together. A drive that went or came back as
+// another file system raises 7, a library that went raises 4, one that does
+// not pass the check 3.
+bool JobDriver::LibraryStaysOnDrive(const char* root, uint32_t kind) {
+  if (!SameDrive()) {
+    OutputError(kErrorDeviceRemoved, "");
+    return false;
+  }
+  // An update that changed nothing leaves the library it checked first.
+  uint64_t now[3][4] = {};
+  StampLibrary(root, kind, now);
+  if (checked_ && std::equal(&now[0][0], &now[0][0] + 12, &checked_stamps_[0][0])) return true;
+  const int r = engine_.CheckLibrary(root, kind);
+  if (r == 0) return true;
+  OutputError(r == kReadUnavailable ? kErrorWritingFile : kErrorCreatingData, "");
+  return false;
+}
+
 void JobDriver::DBMakeThread() {
   SleepMicroseconds(settings_.body_pause_us);
   const uint32_t kind = CheckFileSystem(s_.FileSystem);
   char root[1100];
   std::snprintf(root, sizeof root, "%s/", s_.MakePath);
-  bool ok = false;
+  struct stat st {};
+  drive_device_ = stat(s_.MakePath, &st) == 0 ? static_cast<uint64_t>(st.st_dev) : 0;
+  // Folders the job makes on a drive that had none go again when it fails.
+  const std::string top = TopDirectory(root, kind), library = top + "LIBRARY";
+  const bool had_top = lstat(top.c_str(), &st) == 0;
+  const bool had_library = had_top && lstat(library.c_str(), &st) == 0;
+  bool ok = false, restore = false;
   const int lock = LockLibraryDrive(root, kind);
   if (lock < 0) {
     // Another job owns the drive (or its top directory is not a real one):
@@ -414,38 +493,53 @@ void JobDriver::DBMakeThread() {
     const int error = errno;
     Store(drive_busy_, error == EWOULDBLOCK);
     OutputError(kErrorWritingFile, "");
-    Store(s_.Canceling, true);
-    Store(s_.CancelFlag, true);
-  } else if (!BackupLibrary(root, kind, engine_.CheckExistingLibrary)) {
+  } else if (!RecoverInterruptedJob(root, kind)) {
+    // The copies of an interrupted job could not come back: they stay.
     OutputError(kErrorWritingFile, "");
-    Store(s_.Canceling, true);
-    Store(s_.CancelFlag, true);
+  } else if (!s_.CreateMode && !(checked_ = engine_.CheckLibrary(root, kind) == 0)) {
+    // A damaged library is left as it is, for a create to rebuild.
+    OutputError(kErrorCreatingData, "");
+  } else if (StampLibrary(root, kind, checked_stamps_),
+             !BackupLibrary(root, kind, engine_.CheckExistingLibrary)) {
+    OutputError(kErrorWritingFile, "");
   } else {
     ok = s_.CreateMode ? DBMake() : DBUpdate();
+    ok = ok && LibraryStaysOnDrive(root, kind);
     // The new library counts only once it is on the drive for good.
     if (ok && DiscardBackup() != 1) {
       OutputError(kErrorWritingFile, "");
       ok = false;
     }
-    Store(s_.Canceling, true);
-    Store(s_.CancelFlag, true);
-    if (ok) {
-      SleepMicroseconds(settings_.finish_pause_us);
-      char text[64];
-      std::snprintf(text, sizeof text, "%d files are processed.",
-                    s_.CreateMode ? Load(s_.MakeCount) : Load(s_.AddMakeCount));
-      SleepMicroseconds(settings_.finish_pause_us);
-      // The finish alert comes after the display has shown 100%.
-      while (!Load(view_ended_)) SleepMicroseconds(kRefreshUs);
-      Store(succeeded_, true);
-      host_.ShowFinish(text);
-    } else {
-      RestoreLibrary();
-    }
+    // Nothing of the job's is on a drive that went or was replaced.
+    restore = !ok && SameDrive();
   }
+  Store(s_.Canceling, true);
+  Store(s_.CancelFlag, true);
+  RaiseControl(s_);
+  if (!ok && Load(user_cancelled_)) SleepMicroseconds(settings_.cancel_answer_pause_us);
+  if (restore) RestoreLibrary();
+  if (!ok && lock >= 0 && !drive_gone_) {
+    // Only what the job made, and only when empty: no link was there.
+    if (!had_library && IsDirectoryNoFollow(library.c_str())) Files().Remove(library.c_str());
+    if (!had_top && IsDirectoryNoFollow(top.c_str())) Files().Remove(top.c_str());
+  }
+  // The library is final: another job may have the drive while the person
+  // reads the finish text.
   UnlockLibraryDrive(lock);
+  if (ok) {
+    SleepMicroseconds(settings_.finish_pause_us);
+    char text[64];
+    std::snprintf(text, sizeof text, "%d files are processed.",
+                  s_.CreateMode ? Load(s_.MakeCount) : Load(s_.AddMakeCount));
+    SleepMicroseconds(settings_.finish_pause_us);
+    // The finish alert comes after the display has shown 100%.
+    WaitUntil(s_.Control, [this] { return Load(view_ended_); });
+    Store(succeeded_, true);
+    host_.ShowFinish(text);
+  }
   host_.EndJob(ok);
   Store(finished_, true);
+  RaiseControl(s_);
 }
 
 ProgressInputs JobDriver::ReadProgress(bool add_pass) {
@@ -478,10 +572,13 @@ void JobDriver::ViewThread() {
         // Acknowledge without overwriting a 3 the job may have written.
         uint8_t asked = kAddStandAsideAsked;
         s_.AddFlag.compare_exchange_strong(asked, kAddStoodAside, std::memory_order_acq_rel);
-        while (Load(s_.AddFlag) != kAddPassRunning) {
-          if (Load(s_.CancelFlag)) return;
-          SleepMicroseconds(kHandOverPollUs);
-        }
+        RaiseControl(s_);
+        bool stop = false;
+        WaitUntil(s_.Control, [&] {
+          stop = Load(s_.CancelFlag);
+          return stop || Load(s_.AddFlag) == kAddPassRunning;
+        });
+        if (stop) return;
       }
       if (!model_.add_pass_seen()) {
         s_.StartTime = NowTimeOfDay();
@@ -491,6 +588,8 @@ void JobDriver::ViewThread() {
     }
     model_.Refresh(ReadProgress(flag != kAddMainPass), NowTimeOfDay());
     host_.ShowProgress(model_.view());
+    // Nothing moves while an error alert is open.
+    WaitUntil(s_.Control, [this] { return !Load(s_.ErrorOutputing) || Load(s_.CancelFlag); });
     SleepMicroseconds(kRefreshUs);
   }
   // The body has ended and nothing changes any more: the counters are read

@@ -1,7 +1,8 @@
 // One create or update job: the scan thread fills the FileList, the job
 // thread backs up the library, runs the body against the engine and restores
 // or discards the backup, the progress thread refreshes the display. They
-// share only the JobState, polled at pause points; there are no locks.
+// share only the JobState; a thread that must wait blocks on its event
+// counts until another raises them. There are no locks.
 #pragma once
 
 #include <atomic>
@@ -17,7 +18,8 @@
 namespace qv {
 
 // Waits that only pace a window (so that a short job is still seen) are
-// settings; a command-line run goes without them. Polling intervals are not.
+// settings; a command-line run goes without them. They run on the job's own
+// threads, never on the caller's.
 struct JobSettings {
   uint32_t start_pause_us = 100000;           // after the progress display appears
   uint32_t body_pause_us = 1000000;           // before the backup and the body
@@ -53,7 +55,8 @@ class JobDriver : public AlertAnswer {
 
   // The job start: resets the state (MakePath, VolumeName, CreateMode and
   // ComboSelectLang must be set), empties the FileList, shows the progress
-  // display and starts the three threads.
+  // display and starts the job thread, which starts the other two after the
+  // start pause. Returns at once.
   void Start();
   // Returns when all three threads have ended.
   void Wait();
@@ -76,6 +79,7 @@ class JobDriver : public AlertAnswer {
 
   // Thread bodies and the steps they share, open for tests.
   void FileSearch();
+  void JobThread();
   void DBMakeThread();
   bool DBMake();
   bool DBUpdate();
@@ -86,7 +90,10 @@ class JobDriver : public AlertAnswer {
 
  private:
   bool PausePoint();
+  void EnableCancel(bool enabled);
   bool RemovedDriveCheck();
+  bool SameDrive();
+  bool LibraryStaysOnDrive(const char* root, uint32_t kind);
   template <typename PerFile, typename CleanUp>
   bool MainPass(PerFile per_file, CleanUp clean_up, const char* root);
   bool ReadAheadPass(const char* root, int language);
@@ -108,6 +115,13 @@ class JobDriver : public AlertAnswer {
   std::atomic<bool> view_ended_{false};
   std::atomic<bool> drive_busy_{false};
   std::atomic<int> raised_{0};
+  // The drive's device at the job start: a drive that comes back as another
+  // file system is not the one the job wrote to.
+  uint64_t drive_device_ = 0;
+  bool drive_gone_ = false;
+  // The library an update found sound before it began, and its files then.
+  bool checked_ = false;
+  uint64_t checked_stamps_[3][4] = {};
 };
 
 }  // namespace qv

@@ -1,7 +1,7 @@
 #include "job/job_engine.h"
 
+#include "job/backup.h"
 #include "job/file_list.h"
-
 #include "library/builder/library_builder.h"
 #include "library/files/library_files.h"
 #include "library/update/update_ops.h"
@@ -45,6 +45,7 @@ JobEngine LibraryEngine() {
   e.FinishUpdate = FinishUpdate;
   e.CloseUpdate = CloseUpdate;
   e.CheckExistingLibrary = CheckExistingLibrary;
+  e.CheckLibrary = CheckLibraryOnDrive;
   e.SetFlushInProgress = SetFlushInProgress;
   e.IsFlushInProgress = IsFlushInProgress;
   return e;

@@ -32,6 +32,9 @@ struct JobEngine {
   void (*CloseUpdate)();
   // The engine's library check, which the backup and the drive check share.
   int (*CheckExistingLibrary)(const char* drive_path, uint32_t kind);
+  // Every structural rule of the library on the drive (root with "/"): 0
+  // sound, 1 a file cannot be read, 2 damaged; the fault is noted.
+  int (*CheckLibrary)(const char* drive_root, uint32_t kind);
   // The flag the engine raises while it writes out a full batch.
   void (*SetFlushInProgress)(int32_t value);
   int32_t (*IsFlushInProgress)();

@@ -1,8 +1,13 @@
 // The state of one create or update job, shared by the scan thread, the job
 // thread, the progress thread and the front end. Every shared item has one
-// writer and is polled by the others; counters are published with release
-// stores and read with acquire loads, so whatever a writer stored before
-// raising a counter (a FileList entry) is visible to a reader that sees it.
+// writer; counters are published with release stores and read with acquire
+// loads, so whatever a writer stored before raising a counter (a FileList
+// entry) is visible to a reader that sees it. A thread that waits for another
+// blocks on one of two event counts until a writer raises it:
+//   Events  every change a worker may wait for: a file found or read, a flag
+//           of the job, an alert answered;
+//   Control the changes a front end waits for (flags, answers, the end of
+//           the job), which also raise Events.
 #pragma once
 
 #include <atomic>
@@ -39,6 +44,9 @@ struct JobState {
   std::atomic<bool> Canceling{false};
   std::atomic<bool> ErrorOutputing{false};
   std::atomic<bool> AbortFlag{false};
+
+  std::atomic<uint32_t> Events{0};
+  std::atomic<uint32_t> Control{0};
 };
 
 // Shorthands for the one ordering every shared item uses.
@@ -64,6 +72,33 @@ inline void Store(std::atomic<uint8_t>& a, uint8_t v) {
 // read-modify-write keeps the release order in one step.
 inline void AddOne(std::atomic<int32_t>& a) {
   a.fetch_add(1, std::memory_order_acq_rel);
+}
+
+// Wakes every thread waiting on an event count after the change it waits for
+// was stored. Only the kernel's wake call is made, so a signal handler may
+// raise a count too.
+inline void Raise(std::atomic<uint32_t>& count) {
+  count.fetch_add(1, std::memory_order_acq_rel);
+  count.notify_all();
+}
+// A worker's change: data (a file found, tags read) or progress.
+inline void RaiseEvents(JobState& s) {
+  Raise(s.Events);
+}
+// A change of the job's flags: every waiter looks again.
+inline void RaiseControl(JobState& s) {
+  Raise(s.Control);
+  Raise(s.Events);
+}
+// Blocks until `done` holds, looking again each time count is raised. done
+// must read only items whose writers raise count after storing them.
+template <typename Done>
+void WaitUntil(const std::atomic<uint32_t>& count, Done done) {
+  for (;;) {
+    const uint32_t seen = count.load(std::memory_order_acquire);
+    if (done()) return;
+    count.wait(seen, std::memory_order_acquire);
+  }
 }
 
 }  // namespace qv

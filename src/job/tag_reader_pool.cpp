@@ -1,16 +1,15 @@
 #include "job/tag_reader_pool.h"
 
+#include <climits>
 #include <cstring>
-
-#include "platform/clock.h"
 
 namespace qv {
 namespace {
 
-// Polling intervals of an idle reader: waiting for the scan or for the job
-// thread to free a slot, and while the cancel question holds the job.
-constexpr uint32_t kIdleUs = 100;
-constexpr uint32_t kHoldUs = 10000;
+void Raise(std::atomic<uint32_t>* events) {
+  events->fetch_add(1, std::memory_order_acq_rel);
+  events->notify_all();
+}
 
 // The same empty record a one-file-at-a-time job starts every file with.
 void ClearStorage(TrackTagsStorage* s) {
@@ -26,6 +25,7 @@ void ClearStorage(TrackTagsStorage* s) {
 
 TagReaderPool::TagReaderPool(const TagSource& source, int readers, int32_t first)
     : source_(source), slots_(new Slot[kTagWindow]), next_(first), done_(first) {
+  if (source_.events == nullptr) source_.events = &own_events_;
   if (readers < 1) readers = 1;
   if (readers > kMaxTagReaders) readers = kMaxTagReaders;
   threads_.reserve(static_cast<size_t>(readers));
@@ -38,6 +38,10 @@ TagReaderPool::~TagReaderPool() {
 
 void TagReaderPool::Stop() {
   stop_.store(true, std::memory_order_release);
+  // Wakes readers waiting for room and those waiting for entries.
+  done_.store(INT_MAX, std::memory_order_release);
+  done_.notify_all();
+  Raise(source_.events);
   for (std::thread& t : threads_) {
     if (t.joinable()) t.join();
   }
@@ -47,17 +51,23 @@ void TagReaderPool::Stop() {
 // claimed only when it is published and its slot's previous entry is done.
 int32_t TagReaderPool::Claim() {
   while (!stop_.load(std::memory_order_acquire)) {
-    if (source_.hold != nullptr && source_.hold->load(std::memory_order_acquire)) {
-      SleepMicroseconds(kHoldUs);
+    const uint32_t seen = source_.events->load(std::memory_order_acquire);
+    int32_t n = next_.load(std::memory_order_acquire);
+    const int32_t done = done_.load(std::memory_order_acquire);
+    if (n > done && source_.hold != nullptr && source_.hold->load(std::memory_order_acquire)) {
+      source_.events->wait(seen, std::memory_order_acquire);
       continue;
     }
-    int32_t n = next_.load(std::memory_order_acquire);
-    if (n < source_.ready->load(std::memory_order_acquire) &&
-        n - done_.load(std::memory_order_acquire) < kTagWindow) {
+    if (n - done >= kTagWindow) {
+      // One finished entry frees one slot, and wakes one reader for it.
+      done_.wait(done, std::memory_order_acquire);
+      continue;
+    }
+    if (n < source_.ready->load(std::memory_order_acquire)) {
       if (next_.compare_exchange_weak(n, n + 1, std::memory_order_acq_rel)) return n;
       continue;
     }
-    SleepMicroseconds(kIdleUs);
+    source_.events->wait(seen, std::memory_order_acquire);
   }
   return -1;
 }
@@ -70,6 +80,7 @@ void TagReaderPool::ReaderLoop() {
                                   source_.drive_root);
     slot.status = read == 0 ? 0 : 2;  // 2: cannot be read, as the engine says
     slot.holds.store(index, std::memory_order_release);
+    slot.holds.notify_all();  // the job thread, if it waits for this entry
   }
 }
 
@@ -80,8 +91,18 @@ int TagReaderPool::Take(int32_t index, const TrackTags** tags) const {
   return slot.status;
 }
 
+int TagReaderPool::TakeWhenRead(int32_t index, const TrackTags** tags) {
+  Slot& slot = slots_[index % kTagWindow];
+  for (int32_t held = slot.holds.load(std::memory_order_acquire); held != index;
+       held = slot.holds.load(std::memory_order_acquire)) {
+    slot.holds.wait(held, std::memory_order_acquire);
+  }
+  return Take(index, tags);
+}
+
 void TagReaderPool::Done(int32_t index) {
   done_.store(index + 1, std::memory_order_release);
+  done_.notify_one();
 }
 
 }  // namespace qv

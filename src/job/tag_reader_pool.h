@@ -5,7 +5,8 @@
 //
 // Only a window of entries past the last one the job thread finished is ever
 // read, so memory stays flat however long the list. The readers and the job
-// thread share atomic counters and per-slot markers, no locks.
+// thread share atomic counters and per-slot markers, no locks; an idle reader
+// blocks until the count of finished entries or the job's event count moves.
 #pragma once
 
 #include <atomic>
@@ -28,8 +29,12 @@ struct TagSource {
   int (*read)(const char* path, TrackTags* tags, int language, const char* drive_root) = nullptr;
   int language = 0;
   const char* drive_root = "";  // mount path followed by "/"
-  // While set (the cancel question is open), no new read starts.
+  // While set (the cancel question is open), no new read starts but that of
+  // the entry the job thread waits for.
   const std::atomic<bool>* hold = nullptr;
+  // Raised by whoever grows `ready` or changes `hold`; the pool raises it
+  // when a read is done, which is what the job thread waits for.
+  std::atomic<uint32_t>* events = nullptr;
 };
 
 // Entries read ahead at most: a few hundred records of about 1 KB.
@@ -55,6 +60,9 @@ class TagReaderPool {
   // read, else the reader's result, with the tags in *tags when it is 0.
   // The tags stay valid until Done(index).
   int Take(int32_t index, const TrackTags** tags) const;
+  // Blocks until `index`, the job thread's next entry, has been read. That
+  // entry is read even while `hold` is set, so the wait always ends.
+  int TakeWhenRead(int32_t index, const TrackTags** tags);
   // The job thread is through with `index`; its slot takes a later entry.
   void Done(int32_t index);
   // Stops and joins the readers; entries read ahead are dropped. Idempotent.
@@ -75,6 +83,7 @@ class TagReaderPool {
   std::atomic<int32_t> next_;  // the next entry no reader has claimed
   std::atomic<int32_t> done_;  // entries below it are finished with
   std::atomic<bool> stop_{false};
+  std::atomic<uint32_t> own_events_{0};  // when the source brings none
   std::vector<std::thread> threads_;
 };
 

@@ -69,13 +69,13 @@ TEST_F(QvlibJobTest, CreateCheckUpdateRoundTrip) {
   EXPECT_EQ(Run("check", {"--fs", "fat", "--created"}).output.rfind("ok: 24 tracks", 0), 0u);
   const auto before = Snapshot();
   EXPECT_EQ(before.size(), 3u);  // no backup left beside the library
-  drive.Write("Broken/empty.mp3", {});
+  drive.Write("Broken/\x9b.mp3", {});  // an 8-bit CSI in a name
   r = Run("create", {"--fs", "fat", "--yes", "--on-unreadable", "abort"});
   EXPECT_TRUE(r.status == 2 && Has(r.errors, "Error Code : E-02")) << r.errors;
   EXPECT_EQ(Snapshot(), before);
   r = Run("create");  // the overwrite question, answered by --yes
   EXPECT_EQ(std::to_string(r.status) + r.output, "024 files are processed.\n") << r.errors;
-  EXPECT_TRUE(Has(r.errors, "skipped: " + drive.str() + "/Broken/empty.mp3"));
+  EXPECT_TRUE(Has(r.errors, "skipped: " + drive.str() + "/Broken/\\x9b.mp3")) << r.errors;
   const auto created = Snapshot();
   drive.Write("Artist 9/New/1.mp3", AudioFiller(300));
   r = Run("update");
@@ -84,6 +84,20 @@ TEST_F(QvlibJobTest, CreateCheckUpdateRoundTrip) {
     EXPECT_EQ(Run("check", {"--fs", "fat"}).output.rfind("ok: 25 tracks", 0), 0u);
   } else { EXPECT_EQ(Snapshot(), created) << r.errors; }
   EXPECT_EQ(Snapshot().size(), 3u);
+  // A damaged library is refused untouched; copies an interrupted job left
+  // beside a missing file are put back and updated.
+  const fs::path lib = drive.path() / "QUORVEN/LIBRARY";
+  Bytes track_list = ReadFileBytes(lib / "QVTL.DB"), damaged = track_list;
+  std::fill_n(damaged.begin() + 136, 4, 0);
+  WriteFileBytes(lib / "QVTL.DB", damaged);
+  const auto before_damaged = Snapshot();
+  r = Run("update");
+  EXPECT_TRUE(r.status == 3 && Has(r.errors, "QVTL.DB, byte ") && Has(r.errors, "; Create rebuilds the library")) << r.errors;
+  EXPECT_EQ(Snapshot(), before_damaged);
+  WriteFileBytes(lib / "QVTL.DB", track_list);
+  for (const char* name : {"QVTL.DB", "QVBL.DB", "QVDB.DB"}) fs::copy_file(lib / name, lib.parent_path() / (name + std::string(".bak")));
+  fs::remove(lib / "QVBL.DB");
+  EXPECT_EQ(Run("update").status + Run("check", {"--fs", "fat"}).status + Snapshot().size(), 3u);
 }
 
 TEST_F(QvlibJobTest, HfsAndUsage) {

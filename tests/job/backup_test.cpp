@@ -45,7 +45,8 @@ class BackupTest : public ::testing::Test {
     auto copy = [](const fs::directory_entry& e) { return e.path().extension() == ".bak"; };
     EXPECT_EQ(std::count_if(fs::directory_iterator(Top(kind)), {}, copy), copies);
   }
-  bool Backup(uint32_t kind = 1) { return BackupLibrary(Root().c_str(), kind, CheckExistingLibrary); }
+  // As the job does: an interrupted job's copies first, then the backup.
+  bool Backup(uint32_t kind = 1) { return RecoverInterruptedJob(Root().c_str(), kind) && BackupLibrary(Root().c_str(), kind, CheckExistingLibrary); }
   // The job writes a new library over the old one.
   void Scribble(uint32_t kind = 1) {
     WriteLibrary(9, kind);

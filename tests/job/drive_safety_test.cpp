@@ -1,8 +1,11 @@
-// Create jobs on drives that fail, crash, are held or were crafted to mislead.
-// QV_SWEEP_FILES sets the drive's size (make reliability runs thousands).
+// Jobs on drives that fail, fill up, crash, lose folders, are held, were
+// crafted to mislead or hold damaged libraries. QV_SWEEP_FILES sets the
+// drive's size (make reliability runs thousands, and every sweep in full).
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -30,7 +33,7 @@ namespace {
 namespace fs = std::filesystem;
 using Tree = std::map<std::string, std::string>;  // path: mode, time, bytes
 
-enum class Fault { kNone, kNoSpace, kIo, kShortWrite, kKill };
+enum class Fault { kNone, kNoSpace, kIo, kShortWrite, kKill, kVanish };
 
 // Counts the calls that change the drive (every call, for kKill) and fails
 // the nth, or kills the process there. A killed process leaves the page
@@ -41,6 +44,8 @@ class SweepDoor : public SystemFileDoor {
  public:
   SweepDoor(Fault fault, long nth, bool every = false) : fault_(fault), nth_(nth), every_(every) {}
   std::atomic<long> calls{0};
+  fs::path vanish;  // removed at the nth call, for kVanish
+  bool had_copies = false;  // whether the copies were beside it then
 
   int Open(const char* p, int f, unsigned m) override {
     return Hit(f & (O_WRONLY | O_RDWR | O_CREAT)) ? -1 : Door::Open(p, f, m);
@@ -63,6 +68,7 @@ class SweepDoor : public SystemFileDoor {
   bool Hit(int changes) {
     if ((changes == 0 && !every_) || ++calls != nth_) return false;
     if (fault_ == Fault::kKill) raise(SIGKILL);
+    if (fault_ == Fault::kVanish) return had_copies = fs::exists(vanish.parent_path() / "QVTL.DB.bak"), fs::remove_all(vanish), false;
     errno = fault_ == Fault::kNoSpace ? ENOSPC : EIO;
     return true;
   }
@@ -159,10 +165,10 @@ class DriveSafetyTest : public ::testing::Test {
     fs::remove_all(top_), fs::copy(pristine_.path(), top_, fs::copy_options::recursive);
   }
   // The library passes the check and, if listed, lists exactly the songs on the drive.
-  bool GoodLibrary(bool listed = true) const {
+  bool GoodLibrary(bool listed = true, const std::string& root = "") const {
     ReadLibrary library;
     ReadFault fault;
-    if (ReadLibraryFiles(root_.c_str(), kFileSystemFat, &library, &fault) != kReadOk) return false;
+    if (ReadLibraryFiles((root.empty() ? root_ : root).c_str(), kFileSystemFat, &library, &fault) != kReadOk) return false;
     std::set<std::string> songs, present;
     for (const ReadPage& page : library.pages)
       songs.insert(root_ + LibraryTextToUtf8(page.texts[4]));
@@ -262,6 +268,104 @@ TEST_F(DriveSafetyTest, CraftedAndHeldDrives) {
     UnlockLibraryDrive(held);
     if (kind != "held") fs::remove_all(at);
   }
+}
+
+std::map<std::string, test::Bytes> LibraryOf(const fs::path& root) {
+  std::map<std::string, test::Bytes> files;
+  for (const char* name : {"QVTL.DB", "QVBL.DB", "QVDB.DB"})
+    if (fs::exists(root / "QUORVEN/LIBRARY" / name)) files[name] = test::ReadFileBytes(root / "QUORVEN/LIBRARY" / name);
+  return files;
+}
+
+// The library folder, the top folder or the whole drive goes at moments of a
+// job: never a success without a sound library; copies made come back.
+TEST_F(DriveSafetyTest, VanishingSweep) {
+  const auto old = LibraryOf(drive_.path());
+  long runs = 0, sound = 0;
+  for (const Job& job : kSweptJobs) {
+    SweepDoor counter(Fault::kNone, 0, true);
+    ASSERT_EQ(RunJob(root_, job, &counter), 0);
+    const long moments = thorough_ ? 10 : 3;
+    for (const std::string gone : {"QUORVEN/LIBRARY", "QUORVEN", ""}) {
+      for (long m = 1; m <= moments; ++m, ++runs) {
+        test::TempDir copy;
+        Reset(), fs::copy(drive_.path(), copy.path(), fs::copy_options::recursive);
+        SweepDoor door(Fault::kVanish, counter.calls * m / (moments + 1), true);
+        door.vanish = copy.path() / gone;
+        const int r = RunJob(copy.str(), job, &door);
+        const bool ok = r == 0 ? GoodLibrary(false, copy.str()) : !fs::exists(copy.path() / "QUORVEN/QVTL.DB.bak") &&
+                                 (gone != "QUORVEN/LIBRARY" || !door.had_copies || LibraryOf(copy.path()) == old);
+        EXPECT_TRUE(ok) << job.name << " without " << gone << " at " << door.calls << ": " << r;
+        sound += ok, fs::create_directories(copy.path());
+      }
+    }
+  }
+  std::printf("vanishing folders: %ld runs, %ld/%ld sound\n", runs, sound, runs);
+}
+
+// A tmpfs drive with every free size up to 128 KiB: the old library byte for
+// byte (no folders when there was none), or a sound new one.
+TEST_F(DriveSafetyTest, FullDriveSweep) {
+  const fs::path at = fs::temp_directory_path() / ("qv-full-" + std::to_string(getpid()));
+  fs::create_directories(at);
+  const auto mounted = [&](uint64_t bytes) { return mount("tmpfs", at.c_str(), "tmpfs", 0, ("size=" + std::to_string(bytes)).c_str()) == 0; };
+  if (!mounted(64 << 20)) GTEST_SKIP() << "full drive: skipped, this machine does not allow mounting a tmpfs";
+  umount(at.c_str());
+  long runs = 0, sound = 0;
+  for (int c = 0; c < 3; ++c) {  // a create on a drive without a library, over one, an update
+    const bool bare = c == 0;
+    std::error_code error;
+    const auto fill = [&](uint64_t size) {
+      return mounted(size) && (fs::copy(drive_.path(), at, fs::copy_options::recursive, error), !bare || fs::remove_all(at / "QUORVEN"));
+    };
+    ASSERT_TRUE(fill(64 << 20));
+    struct statvfs v {};
+    const uint64_t used = (statvfs(at.c_str(), &v), umount(at.c_str()), (v.f_blocks - v.f_bfree) * v.f_frsize);
+    const auto old = bare ? decltype(LibraryOf(at)){} : LibraryOf(drive_.path());
+    for (uint64_t free = 0; free <= 128 << 10; free += thorough_ ? 4 << 10 : 32 << 10, ++runs) {
+      ASSERT_TRUE(fill(used + free));
+      const int r = RunJob(at.string(), c == 2 ? kSweptJobs[1] : kCreate);
+      const bool ok = r == 0 ? GoodLibrary(false, at.string()) : LibraryOf(at) == old && (!bare || !fs::exists(at / "QUORVEN"));
+      EXPECT_TRUE(ok) << c << " with " << free << " bytes free: " << r;
+      sound += ok, umount(at.c_str());
+    }
+  }
+  fs::remove(at);
+  std::printf("full drive: %ld runs, %ld/%ld sound\n", runs, sound, runs);
+}
+
+// Seeded damage to a library: bit flips, truncation, growth, bytes or whole
+// files of a library one track longer, stray work files and copies. An
+// update refuses it with error 3, every byte left, or leaves a sound one.
+TEST_F(DriveSafetyTest, DamagedLibrarySweep) {
+  test::TempDir other;
+  fs::copy(drive_.path(), other.path(), fs::copy_options::recursive);
+  other.Write("Music/extra.mp3", test::Id3Join({test::AudioFiller(1500)}));
+  ASSERT_EQ(RunJob(other.str()), 0);
+  const auto longer = LibraryOf(other.path());
+  std::mt19937 rng(22);
+  const char* stray[] = {"LIBRARY/QVTA.LST", "LIBRARY/QVTB.DB", "QVTL.DB.bak", "QVDB.DB.bak"};
+  long runs = thorough_ ? 2000 : 120, refused = 0, updated = 0;
+  for (long i = 0; i < runs; ++i) {
+    Reset();
+    auto library = LibraryOf(drive_.path());
+    auto& [name, b] = *std::next(library.begin(), rng() % 3);
+    const test::Bytes& o = longer.at(name);
+    const size_t n = std::min(b.size(), o.size()), at = rng() % n, k = std::min(n - at, size_t{4} << rng() % 8);
+    if (i % 6 == 0) for (int f = 0; f < 1 + i % 5; ++f) b[rng() % b.size()] ^= 1 << rng() % 8;
+    if (i % 6 == 1) b.resize(rng() % b.size());
+    if (i % 6 == 2) b.resize(b.size() + 1 + rng() % 64, uint8_t(rng()));
+    if (i % 6 == 3) std::copy_n(o.begin() + at, k, b.begin() + at);
+    if (i % 6 == 4) b = o;
+    if (i % 6 == 5) drive_.Write(std::string("QUORVEN/") + stray[rng() % 4], test::Bytes(rng() % 300, 7));
+    test::WriteFileBytes(top_ / "LIBRARY" / name, b);
+    const int r = RunJob(root_, kSweptJobs[1]);
+    const bool kept = r == 3 && LibraryOf(drive_.path()) == library, good = r == 0 && GoodLibrary(false);
+    EXPECT_TRUE(kept || good) << name << " damage " << i % 6 << " in run " << i << ": " << r;
+    refused += kept, updated += good;
+  }
+  std::printf("damaged libraries: %ld updates, %ld refused untouched, %ld updated and sound; %ld/%ld sound\n",
+              runs, refused, updated, refused + updated, runs);
 }
 
 }  // namespace

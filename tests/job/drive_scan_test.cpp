@@ -128,7 +128,7 @@ TEST_F(DriveScanTest, CancelStopsTheWalkAndALiftedPauseCarriesOn) {
   std::thread answer;
   dirs.hook = [this, &answer] {
     Store(state.Canceling, true);
-    answer = std::thread([this] { usleep(250000), Store(state.Canceling, false); });
+    answer = std::thread([this] { usleep(250000), Store(state.Canceling, false), RaiseControl(state); });
   };
   EXPECT_EQ(Scan(), kScanCarryOn);
   answer.join(); EXPECT_EQ(Load(state.FindCount), 40);
@@ -151,6 +151,7 @@ TEST_F(DriveScanTest, StopsAtOneHundredFiftyThousandFiles) {
   ManyFiles many;
   SetDirectoryDoor(&many);
   EXPECT_TRUE(Scan() == kScanCarryOn && Load(state.FindCount) == kScanFileLimit && FileListCount() == kFileListCapacity);
+  EXPECT_EQ(LeftOutFileCount(), 1u);  // and the one left out is counted
   EXPECT_EQ(FileListAdd("/one/more.mp3"), -1);  // the table refuses to grow past its slots
 }
 

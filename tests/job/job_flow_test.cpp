@@ -67,6 +67,7 @@ JobEngine ScriptedUpdateEngine() {
   e.AddPendingFile = [](const char*, int, uint32_t k, uint32_t) { return g.added.emplace_back(FileListGet(int32_t(k))), 0; };
   e.FlushUpdateBuild = [](int, int) { return 0; };
   e.CloseUpdate = [] { ++g.closes; };
+  e.CheckLibrary = [](const char*, uint32_t) { return 0; };
   return e;
 }
 void ExpectEachAddedOnce(size_t count) {
@@ -187,6 +188,10 @@ TEST_F(JobFlowTest, AbortAndFailuresRestoreTheOldLibraryByteForByte) {
     EXPECT_EQ(g.opens + g.closes, backup ? 0 : 2);  // no body after a failed backup
     EXPECT_EQ(Snapshot(), before);
   }
+  // On a drive that had no library, the folders the job made go too.
+  fs::remove_all(drive.path() / "QUORVEN"), g = Script{}, g.finish = [] { return 4; };
+  Run(ScriptedEngine());
+  EXPECT_TRUE(raised == 4 && !fs::exists(drive.path() / "QUORVEN"));
 }
 
 // Cancels at the twentieth directory entry, from inside the scan.

@@ -13,8 +13,8 @@ bool FaultyFileDoor::Fail(FileOp op, const char* path) {
   ++calls_[static_cast<int>(op)];
   if (op != op_ || nth_ <= 0) return false;
   if (!filter_.empty() && path != nullptr && std::string(path).find(filter_) == std::string::npos) return false;
-  ++counted_;
-  if (sticky_ ? counted_ < nth_ : counted_ != nth_) return false;
+  const int counted = ++counted_;
+  if (sticky_ ? counted < nth_ : counted != nth_) return false;
   fired_ = true;
   errno = EIO;
   return true;

@@ -2,6 +2,7 @@
 // test chooses. Install it with ScopedFileDoor.
 #pragma once
 
+#include <atomic>
 #include <string>
 
 #include "platform/file_door.h"
@@ -40,12 +41,13 @@ class FaultyFileDoor : public SystemFileDoor {
   using S = SystemFileDoor;
   bool Fail(FileOp op, const char* path = nullptr);
 
-  int calls_[static_cast<int>(FileOp::kCount)] = {};
-  FileOp op_ = FileOp::kCount;
+  // The job and scan threads call the door at once: what they count is atomic.
+  std::atomic<int> calls_[static_cast<int>(FileOp::kCount)] = {};
+  FileOp op_ = FileOp::kCount;  // armed before a job
   int nth_ = 0;
   bool sticky_ = false;
-  bool fired_ = false;
-  int counted_ = 0;
+  std::atomic<bool> fired_ = false;
+  std::atomic<int> counted_ = 0;
   std::string filter_;
 };
 

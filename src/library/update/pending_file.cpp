@@ -25,6 +25,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <span>
 
@@ -54,7 +55,7 @@ uint32_t PathRecordBytes(uint32_t path_bytes) {
 int CreatePendingFile(LibraryBuilder* b) {
   // A file left by an interrupted job must not pass for this job's queue.
   int fd = OpenLibraryFile(b, kPendingFileName, O_RDWR | O_CREAT | O_TRUNC, 0777);
-  if (fd < 0) return LogUpdateFailure(kSiteCreatePending, 1);
+  if (fd < 0) return LogUpdateFailure(kSiteCreatePending, 1), kPendingWriteFailed;
   int64_t end = Files().Seek(fd, 0, SEEK_END);
   Files().Close(fd);
   if (end != 0) return LogUpdateFailure(kSiteCreatePending, 2);
@@ -88,12 +89,18 @@ int QueuePendingFile(LibraryBuilder* b, const uint16_t* path, uint32_t file_size
 
 int WritePendingEntries(LibraryBuilder* b) {
   int fd = OpenLibraryFile(b, kPendingFileName, O_RDWR | O_CREAT, 0777);
-  if (fd < 0) return LogUpdateFailure(kSiteWritePending, 1);
+  if (fd < 0) return LogUpdateFailure(kSiteWritePending, 1), kPendingWriteFailed;
+  errno = 0;
   bool written = Files().Seek(fd, 0, SEEK_END) >= 0 &&
                  WriteFully(fd, b->page_buffer, b->update.pending_bytes) ==
                      static_cast<int64_t>(b->update.pending_bytes);
+  const int error = errno;
   Files().Close(fd);
-  if (!written) return LogUpdateFailure(kSiteWritePending, 2);
+  if (!written) {
+    // A short write with no error is a full drive.
+    NoteLibraryFileFailure(b, kPendingFileName, error != 0 ? error : ENOSPC, -1, "");
+    return LogUpdateFailure(kSiteWritePending, 2), kPendingWriteFailed;
+  }
   b->update.pending_bytes = 0;
   return 1;
 }

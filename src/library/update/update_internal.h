@@ -23,6 +23,10 @@ inline constexpr uint32_t kSiteLoadStatistics = 0x54290016;
 inline constexpr uint32_t kSiteStatisticsChunks = 0x54290017;
 inline constexpr uint32_t kSiteWritePending = 0x54290018;
 
+// What a step returns when writing the pending-additions file failed: the
+// library's own files are being written, not read.
+inline constexpr int kPendingWriteFailed = -2;
+
 // Path keys hold at most this many units before their terminator.
 inline constexpr uint32_t kPathKeyUnits = 256;
 

@@ -42,9 +42,10 @@ uint32_t FoundFileType(const char* path) {
   return 0;
 }
 
-// The size of the file, or -1 when it cannot be opened or sized.
+// The size of the file, or -1 when it cannot be opened or sized. A FIFO or
+// device put in a file's place is no audio file and must not block the job.
 int64_t FoundFileSize(const char* path) {
-  int fd = Files().Open(path, O_RDONLY, 0);
+  int fd = OpenRegularFile(path, O_RDONLY, 0);
   if (fd < 0) return -1;
   int64_t end = Files().Seek(fd, 0, SEEK_END);
   Files().Close(fd);
@@ -65,10 +66,10 @@ int OpenLibraryForUpdate(const char* drive_path, uint32_t file_system_kind) {
   // The queue of an interrupted job goes first (the library paths need the
   // live builder).
   RemovePendingFile(b);
-  if (LoadTrackIndex(b) != 1 || CreatePendingFile(b) != 1 || LoadCategoryLists(b) != 1 ||
-      LoadIndexStatistics(b) != 1) {
-    return kEngineBuildFailed;
-  }
+  if (LoadTrackIndex(b) != 1) return kEngineBuildFailed;
+  if (int r = CreatePendingFile(b); r != 1)
+    return r == kPendingWriteFailed ? kEngineWriteFailed : kEngineBuildFailed;
+  if (LoadCategoryLists(b) != 1 || LoadIndexStatistics(b) != 1) return kEngineBuildFailed;
   return kEngineOk;
 }
 
@@ -86,14 +87,15 @@ int MatchFoundFile(const char* file_path, const char*) {
     return kEngineUnreadable;
   if (Utf16Len(path) > kPathKeyUnits - 1) return kEngineUnreadable;
   uint32_t type = FoundFileType(file_path);
-  if (MatchTrackPath(b, path, static_cast<uint32_t>(size), type) != 1) return kEngineBuildFailed;
+  if (int r = MatchTrackPath(b, path, static_cast<uint32_t>(size), type); r != 1)
+    return r == kPendingWriteFailed ? kEngineWriteFailed : kEngineBuildFailed;
   return kEngineOk;
 }
 
 int ApplyRemovals() {
   LibraryBuilder* b = LiveBuilder();
   EndMatching(b);
-  if (b->update.pending_bytes > 0 && WritePendingEntries(b) != 1) return kEngineBuildFailed;
+  if (b->update.pending_bytes > 0 && WritePendingEntries(b) != 1) return kEngineWriteFailed;
   if (b->update.loaded_track_count != b->total_tracks) b->update.change_flags |= kChangeTracksGone;
   if (b->update.change_flags == 0) return kEngineOk;
   if ((b->update.change_flags & kChangeTracksGone) != 0 && RemoveGoneTracks(b) != 1)

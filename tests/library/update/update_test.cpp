@@ -1,6 +1,7 @@
 // Update jobs on real files: after any change the library passes the independent
 // reader's checks and lists exactly the drive's audio files; no change rewrites no byte.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -204,6 +205,18 @@ TEST(Update, DamagedLibraryFailsAndLeavesTheDriveAsItWas) {
   WriteFileBytes(LibraryDirectory(d.str()) + "QVTL.DB", cut);
   ASSERT_EQ(Update(d), 0);
   EXPECT_EQ(Folded(LibraryPaths(d)), DrivePaths(d));
+}
+
+// A FIFO put in a song's place after the scan cannot be read; it is no wait.
+TEST(Update, AFifoInASongsPlaceCannotBeRead) {
+  TempDir d;
+  WriteMp3(d, NameFor(0), GeneratedTrack(0));
+  ASSERT_EQ(Create(d), 0);
+  const std::string song = d.str() + NameFor(0);
+  fs::remove(song), mkfifo(song.c_str(), 0644);
+  ASSERT_EQ(OpenLibraryForUpdate(d.str().c_str(), kFileSystemFat), 0);
+  EXPECT_EQ(MatchFoundFile(song.c_str(), d.str().c_str()), kEngineUnreadable);
+  CloseUpdate();
 }
 
 // Whichever call fails, the update fails with a data or write error, or
