@@ -553,6 +553,8 @@ ProgressInputs JobDriver::ReadProgress(bool add_pass) {
   }
   in.scan_ended = Load(s_.FindFin);
   in.flush_in_progress = engine_.IsFlushInProgress() == 1;
+  // While a person is asked, the time left depends on them, not on the job.
+  in.answer_awaited = Load(s_.ErrorOutputing) || Load(s_.Canceling);
   in.file = in.handled < in.total ? FileListGet(in.handled) : nullptr;
   return in;
 }
