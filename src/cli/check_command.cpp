@@ -20,12 +20,13 @@ struct CheckOptions {
 
 int RunCheck(const CheckOptions& options) {
   ReadLibrary lib;
+  ReadTracks tracks;
   ReadFault fault;
   uint32_t kind = LibraryKindForDrive(options.drive, options.fs);
-  int r = ReadLibraryFiles(options.drive.c_str(), kind, &lib, &fault);
+  int r = CheckLibraryFiles(options.drive.c_str(), kind, &lib, &tracks, &fault);
   // The next job puts the copies back exactly when the structure is broken.
   const bool whole = r == kReadOk;
-  if (r == kReadOk && options.created) r = CheckCreateStatistics(lib, &fault);
+  if (r == kReadOk && options.created) r = CheckCreateStatistics(lib, tracks, &fault);
   const bool interrupted = InterruptedJobBackup((options.drive + "/").c_str(), kind);
   if (r != kReadOk) {
     std::printf("fault: %s\n", DescribeReadFault(fault).c_str());

@@ -113,10 +113,11 @@ bool RecoverInterruptedJob(const char* root, uint32_t kind) {
   const std::string dir = top + "LIBRARY/";
   if (InterruptedJobBackup(root, kind)) {
     ReadLibrary library;
+    ReadTracks tracks;
     ReadFault fault;
     // A library that holds together is newer than the copies, which are
     // then stale; anything else is a job's half-written work.
-    if (ReadLibraryFiles(root, kind, &library, &fault) != kReadOk) {
+    if (CheckLibraryFiles(root, kind, &library, &tracks, &fault) != kReadOk) {
       RemoveJobFiles(dir);
       const bool all[3] = {true, true, true};
       if (!CopyBack(top, dir, all)) return false;
@@ -192,8 +193,9 @@ int DiscardBackup() {
 
 int CheckLibraryOnDrive(const char* root, uint32_t kind) {
   ReadLibrary library;
+  ReadTracks tracks;
   ReadFault fault;
-  const int r = ReadLibraryFiles(root, kind, &library, &fault);
+  const int r = CheckLibraryFiles(root, kind, &library, &tracks, &fault);
   if (r == kReadOk) return kReadOk;
   const std::string path = TopDir(root, kind) + "LIBRARY/" + fault.file;
   const std::string reason =

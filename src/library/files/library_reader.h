@@ -108,6 +108,34 @@ struct ReadLibrary {
   ReadSummary summary[10];
 };
 
+// What the rules across the files need of one track: its fixed fields, where
+// its name chunks are, and where its collation keys are kept.
+struct TrackFacts {
+  uint32_t offset = 0;  // of the page in QVTL.DB
+  uint32_t track_id = 0;
+  uint32_t name_ids[3] = {};
+  uint32_t keys[4] = {};         // genre, artist, album, title: places in ReadTracks::keys
+  uint16_t name_chunks[3] = {};  // genre, artist, album chunk, from the page's start
+  uint16_t track_number = 0;
+  uint8_t name_units[3] = {};  // code units of genre, artist, album
+  uint8_t narrow = 0;          // bit k: name k holds only units below 256
+};
+
+// The tracks of a library without their texts, as the rules across the files
+// see them. A collation key is kept once per name id: a track whose key
+// differs from the first of its id (a damaged library), or that carries the
+// overflow id, keeps its own. Titles and paths are counted for the statistics
+// as the pages come, in page order.
+struct ReadTracks {
+  std::vector<TrackFacts> tracks;
+  // Keys in blocks of 64 Ki units, each its length and then its units; a
+  // place is block * 65536 + index. Blocks never move, so growth copies nothing.
+  std::vector<std::vector<char16_t>> keys;
+  std::vector<uint32_t> first_key[3];  // by name id
+  uint32_t text_bytes[2][2] = {};      // title, path: UTF-16 bytes, stored bytes
+  std::u16string previous_path;
+};
+
 // The statistics a create job derives from its tracks, recomputed from the
 // pages and lists; they should equal ReadLibrary::stats of such a library.
 struct DerivedStats {
@@ -142,6 +170,24 @@ DerivedStats DeriveCreateStats(const ReadLibrary& lib);
 // statistics equal DeriveCreateStats. An update counts some statistics
 // differently, so this is not part of the structural check.
 int CheckCreateStatistics(const ReadLibrary& lib, ReadFault* fault);
+
+// The check of ReadLibraryFiles with the same verdict and the same first
+// fault, in memory bounded by the tracks rather than the files: QVTL.DB is
+// read through a window, and of its pages only the ReadTracks are kept. out
+// gets everything of ReadLibrary but the pages.
+int CheckLibraryFiles(const char* drive_path, uint32_t kind, ReadLibrary* out, ReadTracks* tracks,
+                      ReadFault* fault);
+
+// Adds the page of the next rank to tracks; with share_keys, a key of a name
+// already kept is not kept again.
+void AddReadTrack(ReadTracks* tracks, const ReadPage& page, bool share_keys);
+
+// The rules of CheckLibraryConsistency over tracks instead of lib's pages.
+int CheckLibraryRules(const ReadLibrary& lib, const ReadTracks& tracks, ReadFault* fault);
+
+// DeriveCreateStats and CheckCreateStatistics over tracks instead of lib's pages.
+DerivedStats DeriveCreateStats(const ReadLibrary& lib, const ReadTracks& tracks);
+int CheckCreateStatistics(const ReadLibrary& lib, const ReadTracks& tracks, ReadFault* fault);
 
 // Library text as UTF-8 (unpaired surrogates become U+FFFD).
 std::string LibraryTextToUtf8(const std::u16string& text);

@@ -55,38 +55,41 @@ int CheckHead(std::span<const uint8_t> b, uint32_t pos, const char (&tag)[5], ui
 int ParseList(std::span<const uint8_t> b, uint32_t pos, uint32_t end, uint32_t category, int j,
               ReadList* list, ReadFault* f) {
   const char* fn = kBrowseFileName;
-  std::string what =
-      (j < 0 ? "the order list of section " : "browse list " + Num(j) + " of section ") +
-      Num(category);
-  if (end - pos < kListHead) return Fail(f, fn, pos, kReadDamaged, what + " runs past its section");
+  auto what = [&] {
+    return (j < 0 ? "the order list of section " : "browse list " + Num(j) + " of section ") +
+           Num(category);
+  };
+  if (end - pos < kListHead)
+    return Fail(f, fn, pos, kReadDamaged, what() + " runs past its section");
   if (!HasTag(b, pos, "qvba"))
-    return Fail(f, fn, pos, kReadDamaged, what + " lacks its tag \"qvba\"");
+    return Fail(f, fn, pos, kReadDamaged, what() + " lacks its tag \"qvba\"");
   if (LoadLe32(b, pos + 4) != kListHead)
-    return Fail(f, fn, pos + 4, kReadDamaged, what + " has head size " + Num(LoadLe32(b, pos + 4)));
+    return Fail(f, fn, pos + 4, kReadDamaged,
+                what() + " has head size " + Num(LoadLe32(b, pos + 4)));
   uint32_t size = LoadLe32(b, pos + 8);
   if (size < kListHead || size > end - pos)
     return Fail(f, fn, pos + 8, kReadDamaged,
-                what + " claims size " + Num(size) + " beyond its section");
+                what() + " claims size " + Num(size) + " beyond its section");
   uint8_t type = j < 0 ? 1 : 2;
   uint8_t level = static_cast<uint8_t>(j < 0 ? 3 : category + j);
   uint8_t depth = static_cast<uint8_t>(j < 0 ? 0 : j + 1);
   if (b[pos + 12] != type)
-    return Fail(f, fn, pos + 12, kReadDamaged, what + " has list type " + Num(b[pos + 12]));
+    return Fail(f, fn, pos + 12, kReadDamaged, what() + " has list type " + Num(b[pos + 12]));
   if (b[pos + 13] != level)
-    return Fail(f, fn, pos + 13, kReadDamaged, what + " has level category " + Num(b[pos + 13]));
+    return Fail(f, fn, pos + 13, kReadDamaged, what() + " has level category " + Num(b[pos + 13]));
   if (b[pos + 14] != depth)
-    return Fail(f, fn, pos + 14, kReadDamaged, what + " has depth " + Num(b[pos + 14]));
+    return Fail(f, fn, pos + 14, kReadDamaged, what() + " has depth " + Num(b[pos + 14]));
   if (b[pos + 15] != 0)
-    return Fail(f, fn, pos + 15, kReadDamaged, what + " has a nonzero reserved byte");
+    return Fail(f, fn, pos + 15, kReadDamaged, what() + " has a nonzero reserved byte");
   uint32_t count = LoadLe32(b, pos + 16);
   uint32_t item = j < 0 ? 4 : kEntrySize;
   uint32_t capacity = (j == 0 && category == 0) ? kReadNameLimit[0] : kReadMaxTracks;
   if (count > capacity)
     return Fail(f, fn, pos + 16, kReadDamaged,
-                what + " claims " + Num(count) + " entries, over its capacity");
+                what() + " claims " + Num(count) + " entries, over its capacity");
   if (static_cast<uint64_t>(count) * item + kListHead != size)
     return Fail(f, fn, pos + 8, kReadDamaged,
-                what + " has size " + Num(size) + " for " + Num(count) + " entries");
+                what() + " has size " + Num(size) + " for " + Num(count) + " entries");
   list->offset = pos;
   list->list_type = type;
   list->level = level;
@@ -105,16 +108,16 @@ int ParseList(std::span<const uint8_t> b, uint32_t pos, uint32_t end, uint32_t c
     e.first_child = LoadLe32(b, at + 4);
     e.count = LoadLe32(b, at + 8);
     e.index_in_parent = LoadLe32(b, at + 12);
-    std::string entry = "entry " + Num(i) + " of " + what;
+    auto entry = [&] { return "entry " + Num(i) + " of " + what(); };
     if (deepest && e.first_child > 0x3FFFFF)
-      return Fail(f, fn, at + 4, kReadDamaged, entry + " has a track position over 22 bits");
+      return Fail(f, fn, at + 4, kReadDamaged, entry() + " has a track position over 22 bits");
     if (e.count > 0x1FFFFF)
-      return Fail(f, fn, at + 8, kReadDamaged, entry + " has a count over 21 bits");
+      return Fail(f, fn, at + 8, kReadDamaged, entry() + " has a count over 21 bits");
     if (e.index_in_parent > kReadNoParent)
-      return Fail(f, fn, at + 12, kReadDamaged, entry + " has an index in parent over 21 bits");
+      return Fail(f, fn, at + 12, kReadDamaged, entry() + " has an index in parent over 21 bits");
     if (j == 0 && e.index_in_parent != kReadNoParent)
       return Fail(f, fn, at + 12, kReadDamaged,
-                  entry + " has a parent index although it has no parent");
+                  entry() + " has a parent index although it has no parent");
   }
   return kReadOk;
 }
@@ -230,18 +233,17 @@ int ParseSummary(std::span<const uint8_t> b, ReadLibrary* out, ReadFault* f) {
 
 }  // namespace
 
-int ParseBrowseLists(std::span<const uint8_t> b, ReadLibrary* out, ReadFault* f) {
+int ParseBrowseFile(std::span<const uint8_t> b, uint64_t size, ReadLibrary* out, ReadFault* f) {
   const char* fn = kBrowseFileName;
-  out->browse_file_size = static_cast<uint32_t>(b.size() > 0xFFFFFFFFu ? 0xFFFFFFFFu : b.size());
-  if (b.size() < 16)
-    return Fail(f, fn, 0, kReadDamaged, "the file is shorter than its 16-byte header");
+  out->browse_file_size = static_cast<uint32_t>(size > 0xFFFFFFFFu ? 0xFFFFFFFFu : size);
+  if (size < 16) return Fail(f, fn, 0, kReadDamaged, "the file is shorter than its 16-byte header");
   if (!HasTag(b, 0, "qvbl")) return Fail(f, fn, 0, kReadDamaged, "the file lacks its tag \"qvbl\"");
   if (LoadLe32(b, 4) != 16)
     return Fail(f, fn, 4, kReadDamaged, "the header size is " + Num(LoadLe32(b, 4)) + ", not 16");
   uint32_t length = LoadLe32(b, 8);
-  if (length < 16 || length > b.size())
+  if (length < 16 || length > size)
     return Fail(f, fn, 8, kReadDamaged,
-                "the file length " + Num(length) + " does not fit " + BytesReadText(b.size()));
+                "the file length " + Num(length) + " does not fit " + BytesReadText(size));
   if (LoadLe32(b, 12) != 4)
     return Fail(f, fn, 12, kReadDamaged,
                 "the section count is " + Num(LoadLe32(b, 12)) + ", not 4");
@@ -258,11 +260,14 @@ int ParseBrowseLists(std::span<const uint8_t> b, ReadLibrary* out, ReadFault* f)
   return kReadOk;
 }
 
-int ParseLibraryIndex(std::span<const uint8_t> b, ReadLibrary* out, ReadFault* f) {
+int ParseBrowseLists(std::span<const uint8_t> b, ReadLibrary* out, ReadFault* f) {
+  return ParseBrowseFile(b, b.size(), out, f);
+}
+
+int ParseIndexFile(std::span<const uint8_t> b, uint64_t size, ReadLibrary* out, ReadFault* f) {
   const char* fn = kIndexFileName;
-  out->index_file_size = static_cast<uint32_t>(b.size() > 0xFFFFFFFFu ? 0xFFFFFFFFu : b.size());
-  if (b.size() < 32)
-    return Fail(f, fn, 0, kReadDamaged, "the file is shorter than its 32-byte header");
+  out->index_file_size = static_cast<uint32_t>(size > 0xFFFFFFFFu ? 0xFFFFFFFFu : size);
+  if (size < 32) return Fail(f, fn, 0, kReadDamaged, "the file is shorter than its 32-byte header");
   if (!HasTag(b, 0, "qvdb")) return Fail(f, fn, 0, kReadDamaged, "the file lacks its tag \"qvdb\"");
   const uint32_t fixed[5][2] = {{4, 32}, {8, 32}, {12, 2}, {16, 0}, {20, 1}};
   for (const auto& [at, value] : fixed)
@@ -279,13 +284,17 @@ int ParseLibraryIndex(std::span<const uint8_t> b, ReadLibrary* out, ReadFault* f
     return Fail(f, fn, 30, kReadDamaged,
                 "the chunk count is " + Num(out->chunk_count) + ", not 0 or 2");
   if (out->chunk_count == 0) return kReadOk;
-  if (b.size() < 664)
+  if (size < 664)
     return Fail(
         f, fn, 30, kReadDamaged,
         "the file ends at " + Num(out->index_file_size) + ", before its two chunks end at 664");
   int r = ParseStats(b, out, f);
   if (r == kReadOk) r = ParseSummary(b, out, f);
   return r;
+}
+
+int ParseLibraryIndex(std::span<const uint8_t> b, ReadLibrary* out, ReadFault* f) {
+  return ParseIndexFile(b, b.size(), out, f);
 }
 
 }  // namespace qv

@@ -25,19 +25,34 @@ inline constexpr uint64_t kMaxReadBytes = 256u << 20;
 // limit does not pass for the size of the file.
 inline std::string BytesReadText(uint64_t size) {
   if (size >= kMaxReadBytes)
-    return "the " + std::to_string(kMaxReadBytes) + " bytes that the reader takes of a file at most";
+    return "the " + std::to_string(kMaxReadBytes) +
+           " bytes that the reader takes of a file at most";
   return "the " + std::to_string(size) + " bytes on disk";
 }
 
 // Records the fault (when fault is not null) and returns status.
 int Fail(ReadFault* fault, const char* file, uint32_t offset, int status, std::string message);
 
+// ParseBrowseLists and ParseLibraryIndex on the first bytes of a file of
+// size bytes: QVBL.DB up to its file length, QVDB.DB up to its two chunks.
+int ParseBrowseFile(std::span<const uint8_t> bytes, uint64_t size, ReadLibrary* out,
+                    ReadFault* fault);
+int ParseIndexFile(std::span<const uint8_t> bytes, uint64_t size, ReadLibrary* out,
+                   ReadFault* fault);
+
 // The order lists against the collation of the pages' texts, and the name ids
 // against the names.
-int CheckCollation(const ReadLibrary& lib, ReadFault* fault);
+int CheckCollation(const ReadLibrary& lib, const ReadTracks& tracks, ReadFault* fault);
 
-// Whether two texts are one name of category c (0 genre, 1 artist, 2 album)
-// by the collation's keys.
-bool SameReadName(const std::u16string& a, const std::u16string& b, uint32_t c);
+// The kept collation key at place, its length first.
+inline const char16_t* ReadKey(const ReadTracks& tracks, uint32_t place) {
+  return tracks.keys[place >> 16].data() + (place & 0xFFFF);
+}
+
+// Whether two kept keys are one name of category c (0 genre, 1 artist, 2 album).
+bool SameReadKey(const char16_t* a, const char16_t* b, uint32_t c);
+
+// Counts the title and path of the page of the next rank for the statistics.
+void CountPageTexts(ReadTracks* tracks, const ReadPage& page);
 
 }  // namespace qv
