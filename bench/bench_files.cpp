@@ -100,4 +100,33 @@ std::vector<std::string> WriteBenchFiles(const std::string& folder, int mp3_coun
   return paths;
 }
 
+std::vector<std::string> WriteLongNameFiles(const std::string& folder, int count) {
+  std::vector<std::string> paths;
+  // Four 56-byte folders and a file name make paths of about 250 bytes.
+  auto pad = [](std::string text, size_t size) {
+    while (text.size() < size) text += " and more words";
+    return text.substr(0, size);
+  };
+  for (int n = 0; n < count; ++n) {
+    std::string dir = folder;
+    for (int level = 0; level < 4; ++level)
+      dir += "/" +
+             pad("Folder " + std::to_string(level) + " of group " + std::to_string(n / 200 + level),
+                 56);
+    std::filesystem::create_directories(dir);
+    const std::string path = dir + "/" + pad(std::to_string(n) + " a song", 16) + ".mp3";
+    std::vector<Bytes> frames = {
+        test::Id3v2Frame(3, "TIT2", test::Id3Latin(pad("Title " + std::to_string(n), 200))),
+        test::Id3v2Frame(3, "TPE1", test::Id3Latin(pad("Artist " + std::to_string(n % 5000), 200))),
+        test::Id3v2Frame(3, "TALB", test::Id3Latin(pad("Album " + std::to_string(n / 8), 200))),
+        test::Id3v2Frame(3, "TCON", test::Id3Latin(pad("Genre " + std::to_string(n % 900), 200))),
+        test::Id3v2Frame(3, "TRCK", test::Id3Latin(std::to_string(n % 12 + 1))),
+    };
+    if (!WriteFile(path, test::Id3Join({test::Id3v2Tag(3, frames), test::AudioFiller(512)})))
+      return {};
+    paths.push_back(path);
+  }
+  return paths;
+}
+
 }  // namespace qv::bench

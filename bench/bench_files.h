@@ -13,4 +13,8 @@ namespace qv::bench {
 // first.
 std::vector<std::string> WriteBenchFiles(const std::string& folder, int mp3_count, int m4a_count);
 
+// Writes count MP3 files whose title, artist, album and genre are 200 bytes
+// long, about 250-byte paths deep in folders: the most a library holds per track.
+std::vector<std::string> WriteLongNameFiles(const std::string& folder, int count);
+
 }  // namespace qv::bench
