@@ -130,6 +130,7 @@ int CompareKeys(const char16_t* a, const char16_t* b, uint32_t max) {
 
 int CompareTracks(const ReadTracks& tr, const TrackFacts& a, const TrackFacts& b, uint32_t c) {
   for (uint32_t k = (c == 3 ? 3 : c); k <= (c == 3 ? 3 : 2); ++k) {
+    if (a.keys[k] == b.keys[k]) continue;  // one name's kept key
     int r = CompareKeys(ReadKey(tr, a.keys[k]), ReadKey(tr, b.keys[k]), kCompareUnits[k]);
     if (r != 0) return r;
   }
@@ -194,7 +195,8 @@ int CheckCollation(const ReadLibrary& lib, const ReadTracks& tr, ReadFault* f) {
       if (c == 3) continue;
       uint32_t id = b.name_ids[c], id_before = a.name_ids[c];
       if (id == kReadOverflowId && id_before == kReadOverflowId) continue;
-      bool same_name = SameReadKey(ReadKey(tr, a.keys[c]), ReadKey(tr, b.keys[c]), c);
+      bool same_name =
+          a.keys[c] == b.keys[c] || SameReadKey(ReadKey(tr, a.keys[c]), ReadKey(tr, b.keys[c]), c);
       if (same_name != (id == id_before))
         return Fail(f, kTrackFileName, b.offset + b.name_chunks[c] + 16, kReadDamaged,
                     "track " + Num(t) + " has " + kNames[c] + " name id " + Num(id) +
