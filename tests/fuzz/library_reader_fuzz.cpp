@@ -10,12 +10,61 @@
 //   ...     rest  QVDB.DB
 //
 // Whatever the files claim, the reader must stay inside the bytes it was
-// given, and every result must be one of its three statuses.
+// given, and every result must be one of its three statuses. The engine's
+// page cursor walks the same QVTL.DB: it too must stay inside the bytes, and
+// on a track list the reader accepts it must find the same pages and texts.
 #include <cstdint>
 #include <cstdlib>
 #include <span>
 
 #include "library/files/library_reader.h"
+#include "library/files/track_page_cursor.h"
+#include "platform/byte_order.h"
+
+namespace {
+
+void Require(bool holds) {
+  if (!holds) std::abort();
+}
+
+// Walks the pages as the update's loader does; `lib` is the reader's view
+// when it accepted the file, null otherwise.
+void WalkWithCursor(std::span<const uint8_t> file, const qv::ReadLibrary* lib) {
+  if (file.size() < 16) return;
+  uint32_t at = qv::LoadLe32(file, 4);
+  uint32_t length = qv::LoadLe32(file, 8);
+  uint32_t count = qv::LoadLe32(file, 12);
+  if (length > file.size()) length = static_cast<uint32_t>(file.size());
+  for (uint32_t t = 0; t < count && at <= length; ++t) {
+    qv::TrackPageCursor c;
+    int r = qv::OpenTrackPage(&c, file.subspan(at, length - at), at);
+    Require(lib == nullptr || r == qv::kPageOk);
+    if (r != qv::kPageOk) {
+      Require(c.fault_offset >= at && c.fault_offset < at + 48);
+      return;
+    }
+    Require(c.page.data() == file.data() + at && c.page.size() <= length - at);
+    qv::TrackChunk chunk;
+    uint32_t kind = 0;
+    while ((r = qv::NextTrackChunk(&c, &chunk)) == qv::kPageOk) {
+      Require(chunk.offset + 24 + chunk.text_bytes <= c.page.size());
+      uint16_t text[257];
+      uint32_t units = qv::CopyChunkText(c, chunk, text, 256);
+      if (lib == nullptr) continue;
+      const qv::ReadPage& page = lib->pages[t];
+      Require(chunk.kind == kind && at + chunk.offset == page.chunk_offsets[kind]);
+      Require(std::u16string(text, text + units) == page.texts[kind]);
+      Require(kind > 2 || chunk.name_id == page.name_ids[kind]);
+      ++kind;
+    }
+    Require(lib == nullptr || (r == qv::kPageEnd && kind == 5));
+    if (r != qv::kPageEnd) return Require(c.fault_offset < at + c.page.size());
+    at += static_cast<uint32_t>(c.page.size());
+  }
+  Require(lib == nullptr || at == lib->track_file_length);
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 4) return 0;
@@ -36,6 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   int r1 = qv::ParseTrackList(tracks, &lib, &fault);
   int r2 = qv::ParseBrowseLists(browse, &lib, &fault);
   int r3 = qv::ParseLibraryIndex(index, &lib, &fault);
+  WalkWithCursor(tracks, r1 == qv::kReadOk ? &lib : nullptr);
   for (int r : {r1, r2, r3})
     if (r != qv::kReadOk && r != qv::kReadDamaged) std::abort();
   if (r1 == qv::kReadOk && r2 == qv::kReadOk && r3 == qv::kReadOk) {

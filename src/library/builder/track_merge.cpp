@@ -26,6 +26,7 @@
 #include "library/builder/library_builder.h"
 #include "library/builder/utf16_text.h"
 #include "library/files/library_files.h"
+#include "library/files/track_page_cursor.h"
 #include "platform/byte_order.h"
 #include "platform/file_door.h"
 
@@ -153,41 +154,30 @@ int ReadPageKeys(LibraryBuilder* b, SortKeySet* keys, uint32_t global_index, boo
   if (Files().Seek(b->track_file, at_page, SEEK_SET) >= 0) {
     got = Files().Read(b->track_file, b->scratch_page, want);
   }
-  if (got < static_cast<int64_t>(kTrackPageHeadBytes)) return FailRead(kReadShort);
-  std::span<const uint8_t> page(b->scratch_page, static_cast<size_t>(got));
-  if (!HasTag(page, 0, "qvti")) return FailRead(kReadNotAPage);
-  // The page's own size bounds its chunks when it fits in what was read.
-  uint32_t limit = static_cast<uint32_t>(got);
-  uint32_t page_size = LoadLe32(page, 8);
-  if (page_size < kTrackPageHeadBytes) return FailRead(kReadDamaged);
-  if (page_size < limit) limit = page_size;
-  keys->track_number = LoadLe16(page, 36);
-  for (int s = 0; s <= kPathSlot; ++s) keys->slot[s][0] = 0;
-  keys->slot[5][0] = 0;
-  uint32_t at = LoadLe32(page, 4);
-  while (at <= limit && limit - at >= kTrackChunkHeadBytes && HasTag(page, at, "qvst")) {
-    uint32_t head = LoadLe32(page, at + 4);
-    uint32_t total = LoadLe32(page, at + 8);
-    uint32_t slot = LoadLe32(page, at + 12);
-    if (head < kTrackChunkHeadBytes || total < head || total > limit - at || slot > kPathSlot) {
-      return FailRead(kReadDamaged);
-    }
-    if (compared_only && (slot < b->current_category || slot == kPathSlot)) {
-      at += total;
-      continue;
-    }
+  if (got < 0) return FailRead(kReadShort);
+  TrackPageCursor c;
+  int r = OpenTrackPage(&c, std::span<const uint8_t>(b->scratch_page, static_cast<size_t>(got)),
+                        at_page);
+  if (r == kPageOk) {
+    keys->track_number = LoadLe16(c.page, 36);
+    for (int s = 0; s <= kPathSlot; ++s) keys->slot[s][0] = 0;
+    keys->slot[5][0] = 0;
+  }
+  TrackChunk chunk;
+  while (r == kPageOk && (r = NextTrackChunk(&c, &chunk)) == kPageOk) {
+    uint32_t slot = chunk.kind;
+    if (compared_only && (slot < b->current_category || slot == kPathSlot)) continue;
     // A text longer than its slot keeps its first slot-size - 1 units.
-    uint32_t text_bytes = total - head;
-    uint32_t max_bytes = kSlotMaxBytes[slot];
-    if (text_bytes > max_bytes - 2) text_bytes = max_bytes - 2;
-    uint16_t text[256];
-    uint32_t units = text_bytes / 2;
-    for (uint32_t i = 0; i < units; ++i) text[i] = LoadLe16(page, at + kTrackChunkHeadBytes + 2 * i);
-    text[units] = 0;
-    uint32_t copied = Utf16ByteLength(text, units * 2) + 2;
+    uint16_t text[kSlotMaxBytes[kPathSlot] / 2];
+    uint32_t copied = 2 * CopyChunkText(c, chunk, text, kSlotMaxBytes[slot] / 2 - 1) + 2;
     MakeSortKey(keys->slot[slot], text, copied, slot == kArtist);
     if (slot == b->current_category) Utf16Copy(keys->slot[5], text, copied - 2);
-    at += total;
+  }
+  if (r != kPageEnd) {
+    NoteLibraryFileFailure(b, kTrackFileName, 0, static_cast<int64_t>(c.fault_offset), c.fault);
+    return FailRead(r == kPageShort      ? kReadShort
+                    : r == kPageNotAPage ? kReadNotAPage
+                                         : kReadDamaged);
   }
   return 1;
 }

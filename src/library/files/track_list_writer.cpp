@@ -43,11 +43,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <span>
 
 #include "library/builder/library_builder.h"
 #include "library/files/library_files.h"
+#include "library/files/track_page_cursor.h"
 #include "platform/byte_order.h"
 #include "platform/file_door.h"
 
@@ -189,6 +191,16 @@ int Fail(const LibraryBuilder* b, int fd, uint32_t site, uint32_t step, int resu
   return result;
 }
 
+// The finishing pass found a page that is not what this job wrote.
+int Damaged(const LibraryBuilder* b, int fd, uint64_t offset, const char* what) {
+  char reason[160];
+  std::snprintf(reason, sizeof reason, "the file does not hold what this job wrote: %s", what);
+  NoteLibraryFileFailure(b, kTrackFileName, 0, static_cast<int64_t>(offset), reason);
+  Files().Close(fd);
+  Log(kSiteFinishTrackList, 5);
+  return -1;
+}
+
 int WriteFirstPages(LibraryBuilder* b) {
   int fd = OpenLibraryFile(b, kTrackFileName, O_RDWR | O_CREAT, 0777);
   if (fd < 0) {
@@ -221,7 +233,8 @@ int AppendPages(LibraryBuilder* b) {
     return 0;
   }
   std::span<uint8_t> header(b->page_buffer, kTrackFileHeadBytes);
-  if (!SeekTo(fd, 0) || Files().Read(fd, b->page_buffer, kTrackFileHeadBytes) != kTrackFileHeadBytes) {
+  if (!SeekTo(fd, 0) ||
+      Files().Read(fd, b->page_buffer, kTrackFileHeadBytes) != kTrackFileHeadBytes) {
     return Fail(b, fd, kSiteWriteTrackPages, 7, 0);
   }
   // A length inside the header would make the new pages overwrite it.
@@ -248,23 +261,18 @@ int AppendPages(LibraryBuilder* b) {
 }
 
 // Puts the final name ids into the page just read at `page` (`got` bytes of
-// it are valid). Everything the page claims is checked against those bytes.
-// Returns the page size, or 0 when the page is damaged.
-uint32_t PatchNameIds(const LibraryBuilder* b, uint8_t* page, uint32_t got, uint32_t track) {
-  if (got < kTrackPageHeadBytes) return 0;
-  std::span<uint8_t> bytes(page, got);
-  uint32_t size = LoadLe32(bytes, 8);
-  if (!HasTag(bytes, 0, "qvti") || size > got) return 0;
-  uint32_t at = LoadLe32(bytes, 4);
-  if (at < kTrackPageHeadBytes) return 0;
-  for (int kind = kGenre; kind <= kAlbum; ++kind) {
-    if (at > size || kTrackChunkHeadBytes > size - at || !HasTag(bytes, at, "qvst")) return 0;
-    uint32_t chunk = LoadLe32(bytes, at + 8);
-    if (chunk < kTrackChunkHeadBytes || chunk > size - at) return 0;
-    StoreLe32(bytes, at + 16, b->name_ids[kind][track]);
-    at += chunk;
-  }
-  return size;
+// it are valid, read from `at`). Everything the page claims is checked
+// against those bytes. Returns the page size, or 0 when the page is damaged,
+// with the offset and cause in the cursor.
+uint32_t PatchNameIds(const LibraryBuilder* b, TrackPageCursor* c, uint8_t* page, uint32_t got,
+                      uint32_t at, uint32_t track) {
+  if (OpenTrackPage(c, std::span<const uint8_t>(page, got), at) != kPageOk) return 0;
+  std::span<uint8_t> bytes(page, c->page.size());
+  TrackChunk chunk;
+  int r = kPageOk;
+  while ((r = NextTrackChunk(c, &chunk)) == kPageOk)
+    if (chunk.kind <= kAlbum) StoreLe32(bytes, chunk.offset + 16, b->name_ids[chunk.kind][track]);
+  return r == kPageEnd ? static_cast<uint32_t>(bytes.size()) : 0;
 }
 
 }  // namespace
@@ -281,7 +289,8 @@ int FinishTrackList(LibraryBuilder* b) {
     Log(kSiteFinishTrackList, 1);
     return -1;
   }
-  if (!SeekTo(fd, 0) || Files().Read(fd, b->page_buffer, kTrackFileHeadBytes) != kTrackFileHeadBytes) {
+  if (!SeekTo(fd, 0) ||
+      Files().Read(fd, b->page_buffer, kTrackFileHeadBytes) != kTrackFileHeadBytes) {
     return Fail(b, fd, kSiteFinishTrackList, 2, -1);
   }
   if (!HasTag(std::span<const uint8_t>(b->page_buffer, kTrackFileHeadBytes), 0, "qvtl")) {
@@ -295,13 +304,14 @@ int FinishTrackList(LibraryBuilder* b) {
     if (!SeekTo(fd, b->track_positions[t])) return Fail(b, fd, kSiteFinishTrackList, 4, -1);
     int64_t got = Files().Read(fd, stage + staged, kTrackPageReadBytes);
     if (got < 0) return Fail(b, fd, kSiteFinishTrackList, 4, -1);
-    uint32_t size = PatchNameIds(b, stage + staged, static_cast<uint32_t>(got), t);
+    TrackPageCursor c;
+    uint32_t size =
+        PatchNameIds(b, &c, stage + staged, static_cast<uint32_t>(got), b->track_positions[t], t);
+    if (size == 0) return Damaged(b, fd, c.fault_offset, c.fault);
     // The staged pages go back as one run, so each must start where the one
     // before it ended.
-    if (size == 0 || b->track_positions[t] != b->track_positions[start] + staged) {
-      errno = 0;
-      return Fail(b, fd, kSiteFinishTrackList, 5, -1);
-    }
+    if (b->track_positions[t] != b->track_positions[start] + staged)
+      return Damaged(b, fd, b->track_positions[t], "a page apart from the one before it");
     if (staged + size + kPageStagingReserve > b->page_buffer_size) {
       if (!SeekTo(fd, b->track_positions[start]) || !WriteExactly(fd, stage, staged + size)) {
         return Fail(b, fd, kSiteFinishTrackList, 6, -1);

@@ -14,6 +14,7 @@
 #include <span>
 
 #include "library/files/library_files.h"
+#include "library/files/track_page_cursor.h"
 #include "library/update/update_internal.h"
 #include "platform/byte_order.h"
 #include "platform/file_door.h"
@@ -30,32 +31,22 @@ int TrackDamage(const LibraryBuilder* b, uint64_t at, const char* what, uint32_t
   return DamagedLibraryFile(b, kTrackFileName, at, what, kSiteLoadTrackIndex, detail);
 }
 
-// Finds the path chunk of the page at `page` (`size` bytes, all held) and
-// indexes its text: 1, or -1 when the chunks leave the page.
-int IndexPage(LibraryBuilder* b, uint32_t t, const uint8_t* page, uint32_t size, uint64_t at) {
-  std::span<const uint8_t> bytes(page, size);
-  uint32_t chunk = LoadLe32(bytes, 4);
-  if (chunk < kTrackPageHeadBytes) return TrackDamage(b, at + 4, "chunks start inside the page head", 8);
-  while (chunk < size) {
-    if (size - chunk < kTrackChunkHeadBytes || !HasTag(bytes, chunk, "qvst"))
-      return TrackDamage(b, at + chunk, "a string chunk without its tag", 8);
-    uint32_t chunk_size = LoadLe32(bytes, chunk + 8);
-    uint32_t text_size = LoadLe32(bytes, chunk + 20);
-    if (chunk_size < kTrackChunkHeadBytes || chunk_size > size - chunk ||
-        text_size > chunk_size - kTrackChunkHeadBytes)
-      return TrackDamage(b, at + chunk + 8, "chunk size past the end of its page", 8);
-    if (LoadLe32(bytes, chunk + 12) == kPathSlot) {
-      uint16_t path[kPathKeyUnits + 1];
-      uint32_t units = text_size / 2 > kPathKeyUnits ? kPathKeyUnits : text_size / 2;
-      uint32_t n = 0;
-      while (n < units && (path[n] = LoadLe16(bytes, chunk + kTrackChunkHeadBytes + 2 * n)) != 0) ++n;
-      path[n] = 0;
-      IndexTrackPath(b, t, path, chunk + kTrackChunkHeadBytes);
-      return 1;
-    }
-    chunk += chunk_size;
+// Indexes the path of the page that `c` has opened: 1, or -1 when a chunk
+// leaves the page or the page has no path.
+int IndexPage(LibraryBuilder* b, uint32_t t, TrackPageCursor* c) {
+  TrackChunk chunk;
+  int r = kPageOk;
+  bool indexed = false;
+  while ((r = NextTrackChunk(c, &chunk)) == kPageOk) {
+    if (chunk.kind != kPathSlot || indexed) continue;
+    uint16_t path[kPathKeyUnits + 1];
+    CopyChunkText(*c, chunk, path, kPathKeyUnits);
+    IndexTrackPath(b, t, path, chunk.offset + kTrackChunkHeadBytes);
+    indexed = true;
   }
-  return TrackDamage(b, at, "a track page without a path", 8);
+  if (r != kPageEnd) return TrackDamage(b, c->fault_offset, c->fault, 8);
+  if (!indexed) return TrackDamage(b, c->file_offset, "a track page without a path", 8);
+  return 1;
 }
 
 int WalkTrackPages(LibraryBuilder* b, FileWindow* w, uint32_t first, uint32_t length,
@@ -71,16 +62,17 @@ int WalkTrackPages(LibraryBuilder* b, FileWindow* w, uint32_t first, uint32_t le
       LogUpdateFailure(kSiteLoadTrackIndex, 7);
       return 1;
     }
-    std::span<const uint8_t> head(page, got);
-    uint32_t size = got >= kTrackPageHeadBytes ? LoadLe32(head, 8) : 0;
-    if (size < kTrackPageHeadBytes || size > got || size > kTrackPageReadBytes || at + size > length)
-      return TrackDamage(b, at + 8, "page size past the end of the file", 5);
+    // The file length bounds the page as well as the bytes read.
+    if (got > length - at) got = static_cast<uint32_t>(length - at);
+    TrackPageCursor c;
+    if (OpenTrackPage(&c, std::span<const uint8_t>(page, got), at) != kPageOk)
+      return TrackDamage(b, c.fault_offset, c.fault, 5);
     b->track_positions[t] = static_cast<uint32_t>(at);
-    uint32_t id = LoadLe32(head, 24);
+    uint32_t id = LoadLe32(c.page, 24);
     if (b->update.has_tracks == 0 || id > b->update.max_track_id) b->update.max_track_id = id;
     b->update.has_tracks = 1;
-    if (IndexPage(b, t, page, size, at) != 1) return -1;
-    at += size;
+    if (IndexPage(b, t, &c) != 1) return -1;
+    at += c.page.size();
   }
   if (at != length) return TrackDamage(b, 8, "file length is not the end of the last page", 6);
   return 1;

@@ -19,8 +19,8 @@
 #include <span>
 
 #include "library/files/library_files.h"
+#include "library/files/track_page_cursor.h"
 #include "library/update/update_internal.h"
-#include "platform/byte_order.h"
 #include "platform/file_door.h"
 
 namespace qv {
@@ -71,11 +71,7 @@ uint32_t BucketOf(uint32_t hash) {
 bool PagePathKey(const uint8_t* page, uint32_t got, uint32_t offset, uint16_t* key) {
   if (offset >= got) return false;
   uint16_t path[kPathKeyUnits + 1];
-  uint32_t units = (got - offset) / 2;
-  if (units > kPathKeyUnits) units = kPathKeyUnits;
-  uint32_t n = 0;
-  while (n < units && (path[n] = LoadLe16(page, offset + 2 * n)) != 0) ++n;
-  path[n] = 0;
+  CopyPageText(std::span<const uint8_t>(page, got), offset, got - offset, path, kPathKeyUnits);
   MakePathKey(key, path);
   return true;
 }
@@ -115,7 +111,8 @@ int MatchTrackPath(LibraryBuilder* b, const uint16_t* path, uint32_t file_size, 
     int64_t got = -1;
     if (Files().Seek(b->track_file, b->track_positions[node.track], SEEK_SET) >= 0)
       got = Files().Read(b->track_file, b->scratch_page, kScratchPageBytes);
-    if (got < static_cast<int64_t>(kTrackPageHeadBytes)) return LogUpdateFailure(kSiteMatchFoundFile, 2);
+    if (got < static_cast<int64_t>(kTrackPageHeadBytes))
+      return LogUpdateFailure(kSiteMatchFoundFile, 2);
     uint16_t stored[kPathKeyUnits + 1];
     if (!PagePathKey(b->scratch_page, static_cast<uint32_t>(got), node.offset, stored))
       return LogUpdateFailure(kSiteMatchFoundFile, 3);

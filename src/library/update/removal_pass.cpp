@@ -14,6 +14,7 @@
 
 #include "library/builder/utf16_text.h"
 #include "library/files/library_files.h"
+#include "library/files/track_page_cursor.h"
 #include "library/update/update_internal.h"
 #include "platform/byte_order.h"
 #include "platform/file_door.h"
@@ -72,30 +73,19 @@ void CountChunk(LibraryBuilder* b, PassState* s, uint32_t kind, uint32_t stored,
   Utf16Copy(s->previous_path, text, 2 * kPathKeyUnits);
 }
 
-// Checks the kept page copied to `page` (`size` bytes) and counts its
-// strings: 1, or -1 when a chunk leaves the page or lacks its tag.
-int CountPage(LibraryBuilder* b, PassState* s, const uint8_t* page, uint32_t size) {
-  std::span<const uint8_t> bytes(page, size);
-  uint32_t at = LoadLe32(bytes, 4);
-  if (at < kTrackPageHeadBytes) return LogUpdateFailure(kSiteRemoveGoneTracks, 30);
-  while (at < size) {
-    if (size - at < kTrackChunkHeadBytes || !HasTag(bytes, at, "qvst"))
-      return LogUpdateFailure(kSiteRemoveGoneTracks, 30);
-    uint32_t chunk = LoadLe32(bytes, at + 8);
-    uint32_t kind = LoadLe32(bytes, at + 12);
-    uint32_t stored = LoadLe32(bytes, at + 20);
-    if (chunk < kTrackChunkHeadBytes || chunk > size - at || stored > chunk - kTrackChunkHeadBytes ||
-        kind > kPathSlot)
-      return LogUpdateFailure(kSiteRemoveGoneTracks, 31);
+// Counts the strings of the kept page that `c` has opened: 1, or -1 when a
+// chunk leaves the page or lacks its tag.
+int CountPage(LibraryBuilder* b, PassState* s, TrackPageCursor* c) {
+  TrackChunk chunk;
+  int r = kPageOk;
+  while ((r = NextTrackChunk(c, &chunk)) == kPageOk) {
     uint16_t text[kPathKeyUnits + 1];
-    uint32_t units = stored / 2 > kPathKeyUnits ? kPathKeyUnits : stored / 2;
-    uint32_t n = 0;
-    while (n < units && (text[n] = LoadLe16(bytes, at + kTrackChunkHeadBytes + 2 * n)) != 0) ++n;
-    text[n] = 0;
-    CountChunk(b, s, kind, stored, text);
-    at += chunk;
+    CopyChunkText(*c, chunk, text, kPathKeyUnits);
+    CountChunk(b, s, chunk.kind, chunk.text_bytes, text);
   }
-  return 1;
+  if (r == kPageEnd) return 1;
+  return DamagedLibraryFile(b, kTrackFileName, c->fault_offset, c->fault, kSiteRemoveGoneTracks,
+                            r == kPageBadKind ? 31 : 30);
 }
 
 bool WriteExactly(int fd, const uint8_t* bytes, uint32_t count) {
@@ -114,13 +104,15 @@ uint32_t CopyKeptPages(LibraryBuilder* b, PassState* s, uint32_t* new_index) {
     }
     uint32_t got = 0;
     const uint8_t* page = FetchWindow(&w, b->track_positions[t], kTrackPageReadBytes, &got);
-    if (page == nullptr || got < kTrackPageHeadBytes) return 6;
-    std::span<const uint8_t> head(page, got);
-    uint32_t size = LoadLe32(head, 8);
-    if (!HasTag(head, 0, "qvti") || size < kTrackPageHeadBytes || size > got || size > kTrackPageReadBytes)
+    if (page == nullptr) return 6;
+    TrackPageCursor c;
+    if (OpenTrackPage(&c, std::span<const uint8_t>(page, got), b->track_positions[t]) != kPageOk) {
+      DamagedLibraryFile(b, kTrackFileName, c.fault_offset, c.fault, kSiteRemoveGoneTracks, 6);
       return 30;
+    }
+    if (CountPage(b, s, &c) != 1) return 30;
+    uint32_t size = static_cast<uint32_t>(c.page.size());
     std::memcpy(out + s->fill, page, size);
-    if (CountPage(b, s, out + s->fill, size) != 1) return 30;
     StoreLe32(std::span<uint8_t>(out + s->fill, size), 20, s->kept);
     b->track_positions[s->kept] = s->new_offset;
     new_index[t] = s->kept;
