@@ -44,6 +44,9 @@ inline constexpr uint32_t kOverflowId = 0xFFFFFFFE;
 // Builder flag bits.
 inline constexpr uint16_t kFlagUpdateMode = 1u << 3;
 inline constexpr uint16_t kFlagStatistics = 1u << 4;
+// An update's merges read every key back, as a create's do, instead of
+// taking the order and names the loaded library already holds.
+inline constexpr uint16_t kFlagFullMerge = 1u << 5;
 
 // ErrorLog sites.
 inline constexpr uint32_t kSiteBuildCategoryTree = 0x54290004;
@@ -101,7 +104,31 @@ struct UpdateFields {
   uint8_t* presence;             // one byte per loaded track: 1 once a found file matched it
   uint32_t max_track_id;         // the highest track id of the loaded pages
   uint32_t has_tracks;           // 1 when a loaded page carried a track id
+  uint32_t names_stale;          // 1 when removals left the name ids to number again
+  uint32_t names_loaded;         // bit c: name_ids[c] hold LoadedName words for the kept tracks
+  uint32_t kept_tracks;          // the tracks on disk once the gone ones were dropped
+  uint64_t match_window_start;   // the QVTL.DB bytes that matching holds in memory
+  uint32_t match_window_length;
 };
+
+// From loading to the final merge of an update, name_ids[c][t] describes the
+// name of category c that loaded track t carries: its id in the loaded
+// library (bits 0-17), the units of its display name (bits 18-23) and 1 in
+// bit 24 when that name is stored one byte per character. Ids of a library
+// written by this engine change exactly where the name does along its order
+// list, so the final merge numbers the loaded tracks without reading them.
+inline constexpr uint32_t LoadedName(uint32_t id, uint32_t units, bool narrow) {
+  return id | units << 18 | (narrow ? 1u : 0u) << 24;
+}
+inline constexpr uint32_t LoadedNameId(uint32_t word) {
+  return word & 0x3FFFF;
+}
+inline constexpr uint32_t LoadedNameUnits(uint32_t word) {
+  return (word >> 18) & 0x3F;
+}
+inline constexpr bool LoadedNameIsNarrow(uint32_t word) {
+  return (word >> 24) != 0;
+}
 
 // UpdateChangeFlags bits.
 inline constexpr uint32_t kChangeTracksGone = 1;

@@ -63,30 +63,37 @@ struct Numbering {
   uint32_t stored_bytes = 0;
 };
 
-// Gives the emitted track its name id; `narrow` says whether its display
-// name is stored one byte per character.
-void NumberTrack(LibraryBuilder* b, Numbering* n, const SortKeySet* keys, uint32_t global,
-                 bool narrow) {
+// Gives the emitted track its name id; a new name, `length` bytes long and
+// `narrow` when stored one byte per character, adds to the totals.
+void CountName(LibraryBuilder* b, Numbering* n, bool new_name, uint32_t length, bool narrow,
+               uint32_t global) {
   uint16_t c = b->current_category;
-  uint32_t units = kSlotMaxBytes[c] / 2;
-  SortKeySet* previous = &b->key_sets[2];
   // Past the capacity every name shares the overflow id, yet each distinct
   // one still adds its bytes to the totals.
-  bool new_name = !n->started || !SameName(keys->slot[c], previous->slot[c], units);
+  new_name = new_name || !n->started;
   uint32_t id = 0;
   if (n->started) {
     id = n->id;
     if (new_name) id = n->id + 1 >= kNameLimit[c] ? kOverflowId : n->id + 1;
   }
   if (new_name) {
-    uint32_t length = Utf16ByteLength(keys->slot[5], kSlotMaxBytes[c]);
     n->name_bytes += length + 2;
     n->stored_bytes += (narrow ? length / 2 : length) + 2;
   }
-  std::memcpy(previous->slot[c], keys->slot[c], kSlotMaxBytes[c]);
   n->started = true;
   n->id = id;
   b->name_ids[c][global] = id;
+}
+
+// Numbers the emitted track by its keys; `narrow` says whether its display
+// name is stored one byte per character.
+void NumberTrack(LibraryBuilder* b, Numbering* n, const SortKeySet* keys, uint32_t global,
+                 bool narrow) {
+  uint16_t c = b->current_category;
+  SortKeySet* previous = &b->key_sets[2];
+  bool new_name = !n->started || !SameName(keys->slot[c], previous->slot[c], kSlotMaxBytes[c] / 2);
+  std::memcpy(previous->slot[c], keys->slot[c], kSlotMaxBytes[c]);
+  CountName(b, n, new_name, Utf16ByteLength(keys->slot[5], kSlotMaxBytes[c]), narrow, global);
 }
 
 bool BatchNameIsNarrow(const LibraryBuilder* b, uint32_t batch_index) {
@@ -182,6 +189,98 @@ int ReadPageKeys(LibraryBuilder* b, SortKeySet* keys, uint32_t global_index, boo
   return 1;
 }
 
+// The first old list position from `from` on whose track does not sort
+// below the new keys, found by galloping and halving: the position a
+// one-by-one merge reaches, as the list is in order. -1 when a read failed.
+int64_t FindPlace(LibraryBuilder* b, const uint32_t* old_list, uint32_t from, uint32_t on_disk,
+                  const SortKeySet* new_keys) {
+  SortKeySet* old_keys = &b->key_sets[0];
+  uint32_t low = from;
+  uint32_t high = on_disk;
+  for (uint32_t probe = from, step = 1; probe < on_disk; probe = low + step, step *= 2) {
+    if (ReadPageKeys(b, old_keys, old_list[probe], true) != 1) return -1;
+    if (CompareSortKeys(b, old_keys, new_keys) >= 0) {
+      high = probe;
+      break;
+    }
+    low = probe + 1;
+  }
+  while (low < high) {
+    uint32_t mid = low + (high - low) / 2;
+    if (ReadPageKeys(b, old_keys, old_list[mid], true) != 1) return -1;
+    if (CompareSortKeys(b, old_keys, new_keys) >= 0) {
+      high = mid;
+    } else {
+      low = mid + 1;
+    }
+  }
+  return low;
+}
+
+// Numbers the merged list `out` of an update whose loaded tracks carry their
+// LoadedName words: neighbours that both come from the loaded library share
+// a name exactly when they shared an id there, so keys are read only where
+// an added track meets a loaded one. 1, or 0 when a read failed.
+int NumberMergedList(LibraryBuilder* b, const uint32_t* out, uint32_t count, uint32_t on_disk,
+                     Numbering* n) {
+  uint16_t c = b->current_category;
+  SortKeySet* keys = &b->key_sets[1];
+  SortKeySet* previous = &b->key_sets[2];
+  bool previous_keyed = false;  // previous->slot[c] holds the previous track's key
+  uint32_t previous_word = 0;
+  for (uint32_t i = 0; i < count; ++i) {
+    uint32_t global = out[i];
+    bool loaded = global < on_disk;
+    uint32_t word = loaded ? b->name_ids[c][global] : 0;
+    bool new_name = i == 0;
+    if (i > 0 && loaded && out[i - 1] < on_disk) {
+      new_name = LoadedNameId(word) != LoadedNameId(previous_word);
+      previous_keyed = false;
+    } else if (i > 0) {
+      if (!previous_keyed && ReadPageKeys(b, previous, out[i - 1], true) != 1) return 0;
+      if (loaded && ReadPageKeys(b, keys, global, true) != 1) return 0;
+      if (!loaded) BuildRecordNameKey(b->batch_records[global - on_disk], c, keys);
+      new_name = !SameName(keys->slot[c], previous->slot[c], kSlotMaxBytes[c] / 2);
+    }
+    if (!loaded && i == 0) BuildRecordNameKey(b->batch_records[global - on_disk], c, keys);
+    if (loaded) {
+      CountName(b, n, new_name, 2 * LoadedNameUnits(word), LoadedNameIsNarrow(word), global);
+    } else {
+      CountName(b, n, new_name, Utf16ByteLength(keys->slot[5], kSlotMaxBytes[c]),
+                BatchNameIsNarrow(b, global - on_disk), global);
+    }
+    if (!loaded || (i > 0 && out[i - 1] >= on_disk)) {
+      std::memcpy(previous->slot[c], keys->slot[c], kSlotMaxBytes[c]);
+      previous_keyed = true;
+    }
+    previous_word = word;
+  }
+  return 1;
+}
+
+// MergeBatch for an update whose loaded tracks are in order on disk: each
+// added track finds its place by a few reads, and the loaded runs between
+// are copied whole. 1, or 0 when a read failed.
+int MergeIntoLoaded(LibraryBuilder* b, uint32_t batch_count, bool numbering, Numbering* n) {
+  uint16_t c = b->current_category;
+  uint32_t on_disk = b->tracks_on_disk;
+  const uint32_t* old_list = b->category_lists[c];
+  uint32_t* out = b->merge_list;
+  SortKeySet* new_keys = &b->key_sets[1];
+  uint32_t oi = 0;
+  uint32_t emitted = 0;
+  for (uint32_t ni = 0; ni < batch_count; ++ni) {
+    uint32_t index = b->batch_order[ni];
+    BuildRecordKeys(b, b->batch_records[index], c, new_keys);
+    int64_t place = FindPlace(b, old_list, oi, on_disk, new_keys);
+    if (place < 0) return 0;
+    for (; oi < place; ++oi) out[emitted++] = old_list[oi];
+    out[emitted++] = index + on_disk;
+  }
+  for (; oi < on_disk; ++oi) out[emitted++] = old_list[oi];
+  return numbering ? NumberMergedList(b, out, emitted, on_disk, n) : 1;
+}
+
 }  // namespace
 
 int ReadTrackKeys(LibraryBuilder* b, SortKeySet* keys, uint32_t global_index) {
@@ -197,12 +296,28 @@ int MergeBatch(LibraryBuilder* b, uint32_t batch_count, int final_flag) {
   int fd = OpenLibraryFile(b, kTrackFileName, O_RDWR, 0);
   if (fd < 0) return 0;
   b->track_file = fd;
+  bool numbering = final_flag && c != kTitle;
+  // An update's loaded tracks keep their order, and their names while no
+  // batch was written before the final one.
+  if ((b->flags & (kFlagUpdateMode | kFlagFullMerge)) == kFlagUpdateMode &&
+      (!numbering ||
+       (on_disk == b->update.kept_tracks && (b->update.names_loaded & 1u << c) != 0))) {
+    Numbering n;
+    bool ok = MergeIntoLoaded(b, batch_count, numbering, &n) == 1;
+    Files().Close(fd);
+    b->track_file = -1;
+    if (!ok) return 0;
+    if (final_flag) StoreTotals(b, n);
+    uint32_t* old_list = b->category_lists[c];
+    b->category_lists[c] = b->merge_list;
+    b->merge_list = old_list;
+    return 1;
+  }
   const uint32_t* old_list = b->category_lists[c];
   const uint32_t* new_list = b->batch_order;
   uint32_t* out = b->merge_list;
   SortKeySet* old_keys = &b->key_sets[0];
   SortKeySet* new_keys = &b->key_sets[1];
-  bool numbering = final_flag && c != kTitle;
   Numbering n;
   uint32_t oi = 0;
   uint32_t ni = 0;

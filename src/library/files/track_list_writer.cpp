@@ -297,35 +297,29 @@ int FinishTrackList(LibraryBuilder* b) {
     errno = 0;
     return Fail(b, fd, kSiteFinishTrackList, 3, -1);
   }
+  // The pages lie back to back, so they are read, patched and written back
+  // in blocks of the page buffer; a page goes into a block only when the
+  // block holds a whole page read after it, or the end of the file.
   uint8_t* stage = b->page_buffer + kTrackFileHeadBytes;
-  uint32_t start = 0;
-  uint32_t staged = 0;
-  for (uint32_t t = 0; t < b->total_tracks; ++t) {
-    if (!SeekTo(fd, b->track_positions[t])) return Fail(b, fd, kSiteFinishTrackList, 4, -1);
-    int64_t got = Files().Read(fd, stage + staged, kTrackPageReadBytes);
-    if (got < 0) return Fail(b, fd, kSiteFinishTrackList, 4, -1);
-    TrackPageCursor c;
-    uint32_t size =
-        PatchNameIds(b, &c, stage + staged, static_cast<uint32_t>(got), b->track_positions[t], t);
-    if (size == 0) return Damaged(b, fd, c.fault_offset, c.fault);
-    // The staged pages go back as one run, so each must start where the one
-    // before it ended.
-    if (b->track_positions[t] != b->track_positions[start] + staged)
-      return Damaged(b, fd, b->track_positions[t], "a page apart from the one before it");
-    if (staged + size + kPageStagingReserve > b->page_buffer_size) {
-      if (!SeekTo(fd, b->track_positions[start]) || !WriteExactly(fd, stage, staged + size)) {
-        return Fail(b, fd, kSiteFinishTrackList, 6, -1);
-      }
-      start = t + 1;
-      staged = 0;
-    } else {
+  uint32_t block = b->page_buffer_size - kTrackFileHeadBytes;
+  for (uint32_t t = 0; t < b->total_tracks;) {
+    uint32_t start = b->track_positions[t];
+    if (!SeekTo(fd, start)) return Fail(b, fd, kSiteFinishTrackList, 4, -1);
+    int64_t read = Files().Read(fd, stage, block);
+    if (read < 0) return Fail(b, fd, kSiteFinishTrackList, 4, -1);
+    uint32_t got = static_cast<uint32_t>(read);
+    uint32_t staged = 0;
+    for (; t < b->total_tracks && (got - staged >= kTrackPageReadBytes || got < block); ++t) {
+      // Each page must start where the one before it ended.
+      if (b->track_positions[t] != start + staged)
+        return Damaged(b, fd, b->track_positions[t], "a page apart from the one before it");
+      TrackPageCursor c;
+      uint32_t size = PatchNameIds(b, &c, stage + staged, got - staged, start + staged, t);
+      if (size == 0) return Damaged(b, fd, c.fault_offset, c.fault);
       staged += size;
     }
-  }
-  if (staged > 0) {
-    if (!SeekTo(fd, b->track_positions[start]) || !WriteExactly(fd, stage, staged)) {
-      return Fail(b, fd, kSiteFinishTrackList, 7, -1);
-    }
+    if (!SeekTo(fd, start) || !WriteExactly(fd, stage, staged))
+      return Fail(b, fd, kSiteFinishTrackList, t < b->total_tracks ? 6 : 7, -1);
   }
   Files().Close(fd);
   return 1;

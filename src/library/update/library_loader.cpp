@@ -13,6 +13,7 @@
 #include <cstring>
 #include <span>
 
+#include "library/builder/utf16_text.h"
 #include "library/files/library_files.h"
 #include "library/files/track_page_cursor.h"
 #include "library/update/update_internal.h"
@@ -31,21 +32,38 @@ int TrackDamage(const LibraryBuilder* b, uint64_t at, const char* what, uint32_t
   return DamagedLibraryFile(b, kTrackFileName, at, what, kSiteLoadTrackIndex, detail);
 }
 
-// Indexes the path of the page that `c` has opened: 1, or -1 when a chunk
-// leaves the page or the page has no path.
+// Keeps in name_ids what the loaded page of track t says of its name of
+// category `kind` (see LoadedName); a name id past the capacity says too
+// little, and the category's merge then reads every key.
+void LoadName(LibraryBuilder* b, uint32_t t, const TrackPageCursor& c, const TrackChunk& chunk) {
+  static constexpr uint32_t kNameLimit[3] = {kMaxGenres, kMaxNames, kMaxNames};
+  uint32_t slot_units = kSlotMaxBytes[chunk.kind] / 2;
+  uint16_t name[kSlotMaxBytes[kAlbum] / 2];
+  uint32_t units = CopyChunkText(c, chunk, name, slot_units - 1);
+  if (chunk.name_id >= kNameLimit[chunk.kind]) b->update.names_loaded &= ~(1u << chunk.kind);
+  b->name_ids[chunk.kind][t] =
+      LoadedName(chunk.name_id & 0x3FFFF, units, Utf16To8Bit(nullptr, name, slot_units) >= 0);
+}
+
+// Indexes the path of the page that `c` has opened and keeps its names: 1,
+// or -1 when a chunk leaves the page or the page has no path.
 int IndexPage(LibraryBuilder* b, uint32_t t, TrackPageCursor* c) {
   TrackChunk chunk;
   int r = kPageOk;
-  bool indexed = false;
+  uint32_t seen = 0;
   while ((r = NextTrackChunk(c, &chunk)) == kPageOk) {
-    if (chunk.kind != kPathSlot || indexed) continue;
+    if ((seen & 1u << chunk.kind) != 0) continue;
+    seen |= 1u << chunk.kind;
+    if (chunk.kind <= kAlbum) LoadName(b, t, *c, chunk);
+    if (chunk.kind != kPathSlot) continue;
     uint16_t path[kPathKeyUnits + 1];
     CopyChunkText(*c, chunk, path, kPathKeyUnits);
     IndexTrackPath(b, t, path, chunk.offset + kTrackChunkHeadBytes);
-    indexed = true;
   }
   if (r != kPageEnd) return TrackDamage(b, c->fault_offset, c->fault, 8);
-  if (!indexed) return TrackDamage(b, c->file_offset, "a track page without a path", 8);
+  if ((seen & 1u << kPathSlot) == 0)
+    return TrackDamage(b, c->file_offset, "a track page without a path", 8);
+  b->update.names_loaded &= seen;
   return 1;
 }
 
@@ -218,6 +236,7 @@ int LoadTrackIndex(LibraryBuilder* b) {
       result = TrackDamage(b, 4, "first page offset outside the file", 3);
     } else {
       b->update.loaded_track_count = count;
+      b->update.names_loaded = 7;
       result = WalkTrackPages(b, &w, first, length, count);
     }
   }

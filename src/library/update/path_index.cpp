@@ -10,10 +10,13 @@
 //                         order: track, next node + 1 (0 ends the chain),
 //                         offset of the path text in the track's page, and
 //                         the key's full hash
+//   3,120,000  32,768     the window through which matching reads paths
 //
 // Nodes are appended at the end of their chain, so a chain lists its tracks
 // in track order and a found file marks the first unmatched track with its
 // path. The full hash only spares page reads for keys that share a bucket.
+// A drive is scanned in much the order its library was built in, so the
+// window serves most paths from one read of the pages around them.
 #include <fcntl.h>
 
 #include <span>
@@ -27,6 +30,8 @@ namespace qv {
 namespace {
 
 constexpr uint32_t kBucketCount = 180000;
+constexpr uint32_t kWindowAt = kBucketCount * 4 + kMaxTracks * 16;
+constexpr uint32_t kWindowBytes = 32768;
 
 struct PathNode {
   uint32_t track;
@@ -67,11 +72,11 @@ uint32_t BucketOf(uint32_t hash) {
   return static_cast<uint32_t>((signed_hash < 0 ? -signed_hash : signed_hash) % kBucketCount);
 }
 
-// The key of the path at `offset` of the page just read (`got` bytes).
-bool PagePathKey(const uint8_t* page, uint32_t got, uint32_t offset, uint16_t* key) {
-  if (offset >= got) return false;
+// The key of the path text just read (`got` bytes); false when none was.
+bool PathTextKey(const uint8_t* text, uint32_t got, uint16_t* key) {
+  if (got == 0) return false;
   uint16_t path[kPathKeyUnits + 1];
-  CopyPageText(std::span<const uint8_t>(page, got), offset, got - offset, path, kPathKeyUnits);
+  CopyPageText(std::span<const uint8_t>(text, got), 0, got, path, kPathKeyUnits);
   MakePathKey(key, path);
   return true;
 }
@@ -108,13 +113,17 @@ int MatchTrackPath(LibraryBuilder* b, const uint16_t* path, uint32_t file_size, 
     // The library file stays open from the first match to the end of the scan.
     if (b->track_file < 0) b->track_file = OpenLibraryFile(b, kTrackFileName, O_RDWR, 0);
     if (b->track_file < 0) return LogUpdateFailure(kSiteMatchFoundFile, 1);
-    int64_t got = -1;
-    if (Files().Seek(b->track_file, b->track_positions[node.track], SEEK_SET) >= 0)
-      got = Files().Read(b->track_file, b->scratch_page, kScratchPageBytes);
-    if (got < static_cast<int64_t>(kTrackPageHeadBytes))
-      return LogUpdateFailure(kSiteMatchFoundFile, 2);
+    // Only the path's units are needed; the loading checked the page.
+    FileWindow w{b->track_file, b->record_buffer_base + kWindowAt, kWindowBytes,
+                 b->update.match_window_start, b->update.match_window_length};
+    uint32_t got = 0;
+    const uint8_t* text = FetchWindow(&w, uint64_t{b->track_positions[node.track]} + node.offset,
+                                      2 * kPathKeyUnits, &got);
+    b->update.match_window_start = w.start;
+    b->update.match_window_length = w.length;
+    if (text == nullptr) return LogUpdateFailure(kSiteMatchFoundFile, 2);
     uint16_t stored[kPathKeyUnits + 1];
-    if (!PagePathKey(b->scratch_page, static_cast<uint32_t>(got), node.offset, stored))
+    if (!PathTextKey(text, got < 2 * kPathKeyUnits ? got : 2 * kPathKeyUnits, stored))
       return LogUpdateFailure(kSiteMatchFoundFile, 3);
     if (SameKey(stored, key)) {
       b->update.presence[node.track] = 1;
@@ -128,6 +137,7 @@ int MatchTrackPath(LibraryBuilder* b, const uint16_t* path, uint32_t file_size, 
 void EndMatching(LibraryBuilder* b) {
   if (b->track_file >= 0) Files().Close(b->track_file);
   b->track_file = -1;
+  b->update.match_window_length = 0;
 }
 
 }  // namespace qv

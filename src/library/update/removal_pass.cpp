@@ -5,7 +5,9 @@
 // recounts the title and path statistics, and moves the new file into place.
 // The name statistics are counted per kept track, not per distinct name: the
 // totals only need to bound what the player reads. Regrouping then compacts
-// the four order lists and numbers the names along them again.
+// the four order lists; the names along them are numbered again by the final
+// merge of the added files, or, when nothing is added, before the track list
+// is finished.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -116,6 +118,7 @@ uint32_t CopyKeptPages(LibraryBuilder* b, PassState* s, uint32_t* new_index) {
     StoreLe32(std::span<uint8_t>(out + s->fill, size), 20, s->kept);
     b->track_positions[s->kept] = s->new_offset;
     new_index[t] = s->kept;
+    for (int c = kGenre; c <= kAlbum; ++c) b->name_ids[c][s->kept] = b->name_ids[c][t];
     s->new_offset += size;
     s->fill += size;
     ++s->kept;
@@ -224,7 +227,17 @@ int RegroupCategories(LibraryBuilder* b) {
     for (uint32_t i = 0; i < b->update.loaded_track_count && kept < b->total_tracks; ++i)
       if (list[i] != kNoId) list[kept++] = list[i];
     std::memcpy(b->merge_list, list, 4ull * kept);
-    if (c == kTitle) break;
+  }
+  b->tracks_on_disk = b->total_tracks;
+  b->update.kept_tracks = b->total_tracks;
+  // The final merge of added files numbers every name again; only an
+  // update that adds nothing needs the numbering along the compacted lists.
+  b->update.names_stale = b->total_tracks > 0 ? 1 : 0;
+  return 1;
+}
+
+int NumberRegroupedNames(LibraryBuilder* b) {
+  for (uint16_t c = kGenre; c <= kAlbum && b->update.names_stale != 0; ++c) {
     b->track_file = OpenLibraryFile(b, kTrackFileName, O_RDWR, 0);
     if (b->track_file < 0) return 0;
     int numbered = NumberNames(b, c);
@@ -232,7 +245,7 @@ int RegroupCategories(LibraryBuilder* b) {
     b->track_file = -1;
     if (numbered != 1) return -1;
   }
-  b->tracks_on_disk = b->total_tracks;
+  b->update.names_stale = 0;
   return 1;
 }
 

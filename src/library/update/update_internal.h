@@ -75,5 +75,8 @@ void RemovePendingFile(LibraryBuilder* b);
 // After matching.
 int RemoveGoneTracks(LibraryBuilder* b);
 int RegroupCategories(LibraryBuilder* b);
+// Numbers the names along the compacted lists when no final merge did: 1,
+// or 0 / -1.
+int NumberRegroupedNames(LibraryBuilder* b);
 
 }  // namespace qv

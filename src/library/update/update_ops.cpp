@@ -45,11 +45,11 @@ uint32_t FoundFileType(const char* path) {
 // The size of the file, or -1 when it cannot be opened or sized. A FIFO or
 // device put in a file's place is no audio file and must not block the job.
 int64_t FoundFileSize(const char* path) {
-  int fd = OpenRegularFile(path, O_RDONLY, 0);
+  int64_t size = -1;
+  int fd = OpenRegularFile(path, O_RDONLY, 0, &size);
   if (fd < 0) return -1;
-  int64_t end = Files().Seek(fd, 0, SEEK_END);
   Files().Close(fd);
-  return end;
+  return size;
 }
 
 }  // namespace
@@ -136,13 +136,15 @@ int FlushUpdateBuild(int added, int final_flag) {
     b->update.change_flags &= ~kChangeFilesQueued;
     return kEngineOk;
   }
-  return FlushBuild(final_flag);
+  int r = FlushBuild(final_flag);
+  if (r == kEngineOk && final_flag != 0) b->update.names_stale = 0;
+  return r;
 }
 
 int FinishUpdate() {
   LibraryBuilder* b = LiveBuilder();
   if (b->update.change_flags == 0) return kEngineOk;
-  if (FinishTrackList(b) != 1) return kEngineBuildFailed;
+  if (NumberRegroupedNames(b) != 1 || FinishTrackList(b) != 1) return kEngineBuildFailed;
   for (uint16_t c = kGenre; c <= kAlbum; ++c) {
     if (BuildCategoryTree(b, c) != 1) return kEngineBuildFailed;
   }
