@@ -234,9 +234,9 @@ TEST(LibraryCommandsTest, CheckSummaryFaultsDumpTextAndUsage) {
 // a line of the listing; JSON keeps the texts as they are.
 TEST(LibraryCommandsTest, DumpEscapesControlCharacters) {
   TempDir drive;
-  ASSERT_EQ(BuildLibrary(drive.str(true), {TrackSpec{u"G\x1b[2J", u"A\tB", u"C\\D", u"T\nU\x7f\u009b", u"/m/\r.mp3", 1}}), 0);
+  ASSERT_EQ(BuildLibrary(drive.str(true), {TrackSpec{u"G \x1b[2J", u"A\tB", u"C\\D", u"T\nU\x7f\u009b", u"/m/\r.mp3", 1}}), 0);
   ProgramResult text = RunQvlib({"dump", "--fs", "fat", drive.str()});
-  for (const char* shown : {"Genre \"G\\x1b[2J\"\n", "Artist \"A\\tB\"\n", "Album \"C\\\\D\"\n",
+  for (const char* shown : {"Genre \"G \\x1b[2J\"\n", "Artist \"A\\tB\"\n", "Album \"C\\\\D\"\n",
                             "  T\\nU\\x7f\\u009b  /m/\\r.mp3\n"})
     EXPECT_TRUE(Has(text.output, shown)) << shown << text.output;
   for (char c : text.output) EXPECT_TRUE(c == '\n' || static_cast<unsigned char>(c) >= 0x20) << int(c);

@@ -13,15 +13,26 @@
 // given, and every result must be one of its three statuses. The engine's
 // page cursor walks the same QVTL.DB: it too must stay inside the bytes, and
 // on a track list the reader accepts it must find the same pages and texts.
+//
+// The streaming check of a job reads the same three files from a memory door
+// and must agree with the full reader on the verdict and the first fault.
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <span>
 #include <string>
+#include <string_view>
 
+#include "library/files/library_files.h"
 #include "library/files/library_reader.h"
 #include "library/files/track_page_cursor.h"
 #include "platform/byte_order.h"
+#include "platform/file_door.h"
 
 namespace {
 
@@ -60,6 +71,55 @@ void WalkWithCursor(std::span<const uint8_t> file, const qv::ReadLibrary* lib) {
   Require(lib == nullptr || at == lib->track_file_length);
 }
 
+// Serves the three library files of any drive from memory: each open hands
+// out a fresh memory file holding the fuzzed bytes; every other path is missing.
+class MemoryLibraryDoor : public qv::SystemFileDoor {
+ public:
+  std::span<const uint8_t> files[3];
+
+  int Open(const char* path, int, unsigned) override {
+    const char* names[3] = {qv::kTrackFileName, qv::kBrowseFileName, qv::kIndexFileName};
+    for (int i = 0; i < 3; ++i) {
+      if (!std::string_view(path).ends_with(names[i])) continue;
+      const int fd = memfd_create(names[i], MFD_CLOEXEC);
+      const ssize_t n = static_cast<ssize_t>(files[i].size());
+      if (fd < 0 || write(fd, files[i].data(), files[i].size()) != n || lseek(fd, 0, SEEK_SET))
+        std::abort();
+      return fd;
+    }
+    errno = ENOENT;
+    return -1;
+  }
+};
+
+// The streaming check against the full reader, both reading through the door:
+// the same verdict and first fault, and on a sound library the same derived
+// statistics and the same verdict of the create's statistics.
+void CompareStreamingCheck(std::span<const uint8_t> tracks, std::span<const uint8_t> browse,
+                           std::span<const uint8_t> index) {
+  static MemoryLibraryDoor door;
+  door.files[0] = tracks;
+  door.files[1] = browse;
+  door.files[2] = index;
+  qv::SetFileDoor(&door);
+  qv::ReadLibrary full, part;
+  qv::ReadTracks facts;
+  qv::ReadFault a, z;
+  int r = qv::ReadLibraryFiles("/memory", qv::kFileSystemFat, &full, &a);
+  int s = qv::CheckLibraryFiles("/memory", qv::kFileSystemFat, &part, &facts, &z);
+  qv::SetFileDoor(nullptr);
+  if (r == qv::kReadOk && s == qv::kReadOk) {
+    const qv::DerivedStats x = qv::DeriveCreateStats(full), y = qv::DeriveCreateStats(part, facts);
+    if (std::memcmp(&x, &y, sizeof x) != 0) std::abort();
+    r = qv::CheckCreateStatistics(full, &a);
+    s = qv::CheckCreateStatistics(part, facts, &z);
+  }
+  if (s != r) std::abort();
+  if (r == qv::kReadOk) return;
+  if (std::strcmp(z.file, a.file) != 0 || z.offset != a.offset || z.message != a.message)
+    std::abort();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -93,5 +153,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       for (const qv::ReadPage& page : lib.pages) qv::LibraryTextToUtf8(page.texts[3]);
     }
   }
+  CompareStreamingCheck(tracks, browse, index);
   return 0;
 }

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "job/drive_lock.h"
 #include "library/files/library_files.h"
 #include "platform/file_failure.h"
 #include "support/faulty_file_door.h"
@@ -87,6 +88,11 @@ TEST_F(BackupTest, FailedCopyLeavesTheLibraryUntouchedAndNoCopies) {
   EXPECT_TRUE(failure.path == Root() + "QUORVEN/QVTL.DB.bak" && failure.error_number == EIO);
   ExpectLibrary(4, 0);
   EXPECT_STREQ(BackupDir(), "");
+  // Nor does a top folder that could not be made pass for something in its way.
+  fs::remove_all(Top()), door.FailNth(FileOp::kMkdir, 1);
+  EXPECT_EQ((test::ScopedFileDoor(&door), LockLibraryDrive(Root().c_str(), 1)), -1);
+  ASSERT_TRUE(LastFileFailure(&failure));
+  EXPECT_EQ(failure.error_number, EIO);
 }
 
 TEST_F(BackupTest, CopiesThatCannotComeBackAreKept) {

@@ -37,10 +37,12 @@ struct Script {
   int opens = 0, flushes = 0, finishes = 0, closes = 0, loaded = 0;
   uint32_t change_flags = 0;  // update
   std::vector<std::string> pending;
+  int32_t bar_at_load = -1;  // the bar's maximum while the first queued file loads
 };
 Script g;
 using Files = std::map<std::string, std::vector<uint8_t>>;
 JobDriver* g_driver = nullptr;
+test::ScriptedJobHost* g_host = nullptr;
 
 // The real create engine, each step observable and replaceable.
 JobEngine ScriptedEngine() {
@@ -63,7 +65,10 @@ JobEngine ScriptedUpdateEngine() {
   e.ApplyRemovals = e.FinishUpdate = [] { return 0; };
   e.UpdateChangeFlags = [] { return g.change_flags; };
   e.PendingAdditionCount = [] { return static_cast<uint32_t>(g.pending.size()); };
-  e.LoadPendingAddition = [](const char*) { return FileListAdd(g.pending[g.loaded++].c_str()); };
+  e.LoadPendingAddition = [](const char*) {
+    if (g.loaded == 0) usleep(20000), g.bar_at_load = g_host->bar_maximum;  // the view stands aside
+    return FileListAdd(g.pending[g.loaded++].c_str());
+  };
   e.AddPendingFile = [](const char*, int, uint32_t k, uint32_t) { return g.added.emplace_back(FileListGet(int32_t(k))), 0; };
   e.FlushUpdateBuild = [](int, int) { return 0; };
   e.CloseUpdate = [] { ++g.closes; };
@@ -93,7 +98,7 @@ class JobFlowTest : public ::testing::Test {
     std::snprintf(state->MakePath, sizeof state->MakePath, "%s", drive.str().c_str());
     std::snprintf(state->FileSystem, sizeof state->FileSystem, "msdos");
     state->CreateMode = create;
-    host = std::make_unique<test::ScriptedJobHost>();
+    host = std::make_unique<test::ScriptedJobHost>(), g_host = host.get();
     host->unreadable_answers = unreadable_answers;
     JobSettings settings = JobSettings::Immediate();
     settings.kind_override = kFileSystemFat, settings.tag_readers = 1;  // files fail one by one
@@ -188,10 +193,15 @@ TEST_F(JobFlowTest, AbortAndFailuresRestoreTheOldLibraryByteForByte) {
     EXPECT_EQ(g.opens + g.closes, backup ? 0 : 2);  // no body after a failed backup
     EXPECT_EQ(Snapshot(), before);
   }
-  // On a drive that had no library, the folders the job made go too.
-  fs::remove_all(drive.path() / "QUORVEN"), g = Script{}, g.finish = [] { return 4; };
-  Run(ScriptedEngine());
-  EXPECT_TRUE(raised == 4 && !fs::exists(drive.path() / "QUORVEN"));
+  // On a drive that had no library, the folders the job made go too; a top
+  // folder that was there stays, though empty.
+  for (const bool had_top : {false, true}) {
+    fs::remove_all(drive.path() / "QUORVEN"), g = Script{}, g.finish = [] { return 4; };
+    if (had_top) fs::create_directory(drive.path() / "QUORVEN");
+    Run(ScriptedEngine());
+    EXPECT_EQ(raised, 4);
+    EXPECT_EQ(fs::exists(drive.path() / "QUORVEN"), had_top);
+  }
 }
 
 // Cancels at the twentieth directory entry, from inside the scan.
@@ -269,6 +279,7 @@ TEST_F(JobFlowTest, UpdateEndsFullWithOrWithoutAnAddPass) {
     EXPECT_DOUBLE_EQ(host->last_view.bar_value, adds ? 2.0 : 4.0);
     EXPECT_STREQ(host->last_view.caption, adds ? "Added" : "Processed");
     EXPECT_EQ(std::vector<std::string>(g.added.begin() + 4, g.added.end()), g.pending);
+    EXPECT_EQ(g.bar_at_load, adds ? 4 : -1);
   }
 }
 

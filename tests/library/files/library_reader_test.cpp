@@ -66,18 +66,24 @@ uint32_t ListAt(const LibraryImage& im, uint32_t c, uint32_t j) {
 }
 
 TEST(LibraryReaderTest, ReadsTheOneTrackLibrary) {
-  // The smallest library: empty genre, artist and album, a six-character path.
-  LibraryImage im = MakeLibraryImage({{u"", u"", u"", u"A", u"/a.mp3"}});
+  // The smallest library: empty genre, artist and album, one-unit title and
+  // path, so its page is as small as a page can be.
+  LibraryImage im = MakeLibraryImage({{u"", u"", u"", u"A", u"/"}});
   ReadLibrary lib;
   ReadFault fault;
   ASSERT_EQ(ReadImage(im, &lib, &fault), kReadOk) << fault.offset << " " << fault.message;
   EXPECT_EQ(CheckCreateStatistics(lib, &fault), kReadOk) << fault.message;
-  EXPECT_EQ(lib.pages[0].texts[4], u"/a.mp3");
+  EXPECT_EQ(lib.pages[0].texts[4], u"/");
   EXPECT_EQ(lib.pages[0].chunk_offsets[4], 16u + 48 + 4 * 28);
   // A depth-1 entry carries 0x001FFFFF as its index in parent.
   EXPECT_EQ(lib.sections[0].browse[0].entries[0].index_in_parent, 0x1FFFFFu);
   EXPECT_EQ(lib.sections[0].browse[2].entries[0].index_in_parent, 0u);
   EXPECT_EQ(lib.stats[4].sizes[1].parameter, 20u);
+  // As many tracks as a library holds: the header passes, the missing page is the fault.
+  const uint32_t full = 16 + 150000 * 188;
+  im[0].resize(full), SetImageLe32(&im[0], 8, full), SetImageLe32(&im[0], 12, 150000);
+  EXPECT_EQ(ParseTrackList(im[0], &lib, &fault), kReadDamaged);
+  EXPECT_EQ(fault.offset, 16u + 188) << fault.message;
 }
 
 // One broken rule: the file (0 QVTL.DB, 1 QVBL.DB, 2 QVDB.DB) and the place
