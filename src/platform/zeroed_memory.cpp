@@ -3,12 +3,23 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 namespace qv {
 namespace {
 
 constexpr size_t kAlignment = 64;
+
+struct KeptBlock {
+  void* block;
+  size_t bytes;
+};
+// A job reserves five blocks; more are unmapped as usual.
+constexpr int kKeptCapacity = 8;
+KeptBlock g_kept[kKeptCapacity] = {};
+bool g_keep = false;
 
 size_t PageBytes() {
   static const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
@@ -28,10 +39,34 @@ size_t BlockOffset(size_t bytes) {
   return MappedBytes(bytes) - PageBytes() - aligned;
 }
 
+// Zeroes the pages of a kept block that a job touched, in place: the next
+// job neither faults them in again nor finds the last one's bytes. A page
+// the kernel still holds is one the job touched.
+void ClearTouchedPages(uint8_t* base, size_t bytes) {
+  const size_t page = PageBytes();
+  unsigned char resident[4096];
+  for (size_t at = 0; at < bytes; at += sizeof resident * page) {
+    const size_t span = std::min(bytes - at, sizeof resident * page);
+    if (mincore(base + at, span, resident) != 0) {
+      madvise(base + at, span, MADV_DONTNEED);
+      continue;
+    }
+    for (size_t p = 0; p * page < span; ++p)
+      if ((resident[p] & 1) != 0) std::memset(base + at + p * page, 0, page);
+  }
+}
+
 }  // namespace
 
 void* ReserveZeroed(size_t bytes) {
   if (bytes == 0 || bytes > SIZE_MAX / 2) return nullptr;
+  for (KeptBlock& kept : g_kept) {
+    if (kept.block != nullptr && kept.bytes == bytes) {
+      void* block = kept.block;
+      kept.block = nullptr;
+      return block;
+    }
+  }
   size_t mapped = MappedBytes(bytes);
   void* map = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (map == MAP_FAILED) return nullptr;
@@ -45,7 +80,18 @@ void* ReserveZeroed(size_t bytes) {
 
 void ReleaseZeroed(void* block, size_t bytes) {
   if (block == nullptr) return;
-  munmap(static_cast<uint8_t*>(block) - BlockOffset(bytes), MappedBytes(bytes));
+  auto* base = static_cast<uint8_t*>(block) - BlockOffset(bytes);
+  for (KeptBlock& kept : g_kept) {
+    if (!g_keep || kept.block != nullptr) continue;
+    ClearTouchedPages(base, MappedBytes(bytes) - PageBytes());
+    kept = {block, bytes};
+    return;
+  }
+  munmap(base, MappedBytes(bytes));
+}
+
+void KeepReleasedBlocks(bool keep) {
+  g_keep = keep;
 }
 
 }  // namespace qv

@@ -14,4 +14,10 @@ void* ReserveZeroed(size_t bytes);
 // Gives back a block of ReserveZeroed with the same size; nullptr is ignored.
 void ReleaseZeroed(void* block, size_t bytes);
 
+// For programs that run many jobs in one process (the fuzz harnesses): while
+// set, a block given back stays mapped, its pages returned to the kernel so
+// that they read as zero again, and the next reservation of the same size
+// takes it. Set before any job runs.
+void KeepReleasedBlocks(bool keep);
+
 }  // namespace qv

@@ -2,18 +2,95 @@
 // files (4-byte patches: file mod 3, 16-bit offset mod its size, new byte)
 // after byte 0, whose bit t % 8 says track t is on the drive; the update must
 // stay inside its buffers and answer with one of its result codes.
+//
+// The library files live in memory behind a file door, and the job's blocks
+// are reserved once per process: a run costs the update's own work only.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <map>
+#include <memory>
 
 #include "library/update/update_ops.h"
+#include "platform/file_door.h"
+#include "platform/zeroed_memory.h"
 #include "support/library_fixture.h"
 #include "support/temp_dir.h"
 
 namespace {
 
+// Each open file holds a real descriptor (a copy of one to a regular file),
+// so the engine's check that it opened a regular file passes; the
+// bytes and offset are the door's. The library's folders are real ones.
+class MemoryDoor : public qv::FileDoor {
+ public:
+  using File = std::shared_ptr<std::vector<uint8_t>>;
+  std::map<std::string, File> files;
+  int regular = -1;
+
+  int Open(const char* path, int flags, unsigned) override {
+    auto it = files.find(path);
+    if (it == files.end() && (flags & O_CREAT) == 0) return errno = ENOENT, -1;
+    if (it == files.end()) it = files.emplace(path, std::make_shared<std::vector<uint8_t>>()).first;
+    if ((flags & O_TRUNC) != 0) it->second->clear();
+    int fd = dup(regular);
+    if (fd >= 0) open_[fd] = {it->second, 0};
+    return fd;
+  }
+  int64_t Read(int fd, void* out, size_t n) override {
+    Handle& f = open_.at(fd);
+    size_t got = f.at >= f.file->size() ? 0 : std::min(n, f.file->size() - f.at);
+    if (got > 0) std::memcpy(out, f.file->data() + f.at, got);
+    f.at += got;
+    return static_cast<int64_t>(got);
+  }
+  int64_t Write(int fd, const void* in, size_t n) override {
+    Handle& f = open_.at(fd);
+    if (f.file->size() < f.at + n) f.file->resize(f.at + n);
+    if (n > 0) std::memcpy(f.file->data() + f.at, in, n);
+    f.at += n;
+    return static_cast<int64_t>(n);
+  }
+  int64_t Seek(int fd, int64_t offset, int whence) override {
+    Handle& f = open_.at(fd);
+    int64_t to = offset + (whence == SEEK_END   ? static_cast<int64_t>(f.file->size())
+                           : whence == SEEK_CUR ? static_cast<int64_t>(f.at)
+                                                : 0);
+    if (to < 0) return errno = EINVAL, -1;
+    return static_cast<int64_t>(f.at = static_cast<size_t>(to));
+  }
+  int Close(int fd) override { return open_.erase(fd), close(fd); }
+  int Fchmod(int, unsigned) override { return 0; }
+  int Fsync(int) override { return 0; }
+  int Mkdir(const char*, unsigned) override { return errno = EEXIST, -1; }
+  int Remove(const char* path) override {
+    return files.erase(path) == 1 ? 0 : (errno = ENOENT, -1);
+  }
+  int Rename(const char* from, const char* to) override {
+    auto it = files.find(from);
+    if (it == files.end()) return errno = ENOENT, -1;
+    files[to] = std::move(it->second);
+    files.erase(from);
+    return 0;
+  }
+
+ private:
+  struct Handle {
+    File file;
+    size_t at;
+  };
+  std::map<int, Handle> open_;
+};
+
 const char* const kNames[3] = {"QVTL.DB", "QVBL.DB", "QVDB.DB"};
 std::string g_root;
+std::string g_paths[3];
 std::vector<uint8_t> g_files[3];
+MemoryDoor g_door;
 
 }  // namespace
 
@@ -23,20 +100,26 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   std::vector<qv::test::TrackSpec> tracks;
   for (uint32_t i = 0; i < 24; ++i) tracks.push_back(qv::test::GeneratedTrack(i));
   if (qv::test::BuildLibrary(g_root, tracks) != 0) std::abort();
-  for (int f = 0; f < 3; ++f)
-    g_files[f] = qv::test::ReadFileBytes(qv::test::LibraryDirectory(g_root) + kNames[f]);
+  for (int f = 0; f < 3; ++f) {
+    g_paths[f] = qv::test::LibraryDirectory(g_root) + kNames[f];
+    g_files[f] = qv::test::ReadFileBytes(g_paths[f]);
+  }
+  g_door.regular = open(g_paths[0].c_str(), O_RDONLY | O_CLOEXEC);
+  if (g_door.regular < 0) std::abort();
+  qv::SetFileDoor(&g_door);
+  qv::KeepReleasedBlocks(true);
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
-  std::vector<uint8_t> files[3] = {g_files[0], g_files[1], g_files[2]};
+  g_door.files.clear();
+  for (int f = 0; f < 3; ++f)
+    g_door.files[g_paths[f]] = std::make_shared<std::vector<uint8_t>>(g_files[f]);
   for (size_t at = 1; at + 4 <= size; at += 4) {
-    std::vector<uint8_t>& file = files[data[at] % 3];
+    std::vector<uint8_t>& file = *g_door.files[g_paths[data[at] % 3]];
     file[(data[at + 1] | (data[at + 2] << 8)) % file.size()] = data[at + 3];
   }
-  for (int f = 0; f < 3; ++f)
-    qv::test::WriteFileBytes(qv::test::LibraryDirectory(g_root) + kNames[f], files[f]);
   int r = qv::OpenLibraryForUpdate(g_root.c_str(), qv::kFileSystemFat);
   if (r == 0) {
     qv::LibraryBuilder* b = qv::TheBuildContext().builder;

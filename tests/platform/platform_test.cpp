@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -93,14 +94,18 @@ TEST(FileOps, CopyNeverOverwritesOrLeavesAPartialTargetListAndRemove) {
   EXPECT_TRUE(RemovePath(a.c_str()) && !RemovePath(a.c_str()));
 }
 
-// A reserved block is zero and aligned, and a write past it faults.
+// A reserved block is zero and aligned, and a write past it faults; kept, a
+// block given back comes back as it was reserved.
 TEST(ZeroedMemory, BlockIsZeroAlignedAndGuarded) {
-  for (size_t bytes : {size_t{1}, size_t{4096}, size_t{2400056}}) {
+  KeepReleasedBlocks(true);
+  std::map<size_t, uint8_t*> first;
+  for (size_t bytes : {size_t{1}, size_t{4096}, size_t{2400056}, size_t{1}, size_t{4096}, size_t{2400056}}) {
     auto* block = static_cast<uint8_t*>(ReserveZeroed(bytes));
     ASSERT_NE(block, nullptr);
+    EXPECT_EQ(first.emplace(bytes, block).first->second, block);
     EXPECT_EQ(reinterpret_cast<uintptr_t>(block) % 64, 0u);
     EXPECT_EQ(std::count(block, block + bytes, 0), static_cast<std::ptrdiff_t>(bytes));
-    block[bytes - 1] = 1;
+    block[bytes - 1] = block[0] = 1;
     EXPECT_DEATH(block[(bytes + 63) / 64 * 64] = 1, "");
     ReleaseZeroed(block, bytes);
   }
