@@ -12,7 +12,6 @@
 #include <map>
 #include <nlohmann/json.hpp>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "library/files/library_reader.h"

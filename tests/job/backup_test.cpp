@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <filesystem>
 #include <string>
-#include <tuple>
 
 #include "library/files/library_files.h"
 #include "platform/file_failure.h"

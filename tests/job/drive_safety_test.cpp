@@ -15,7 +15,6 @@
 #include <map>
 #include <random>
 #include <set>
-#include <tuple>
 
 #include "job/backup.h"
 #include "job/drive_lock.h"

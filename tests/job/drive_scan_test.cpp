@@ -11,7 +11,6 @@
 #include <set>
 #include <string>
 #include <string_view>
-#include <tuple>
 #include <thread>
 
 #include "job/file_list.h"

@@ -4,7 +4,6 @@
 
 #include <filesystem>
 #include <map>
-#include <tuple>
 
 #include "job/backup.h"
 #include "job/file_list.h"

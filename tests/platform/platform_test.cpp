@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <tuple>
 #include <map>
 #include <vector>
 

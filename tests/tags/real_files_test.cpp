@@ -5,7 +5,6 @@
 #include <map>
 #include <nlohmann/json.hpp>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "support/id3_writer.h"

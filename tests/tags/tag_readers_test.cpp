@@ -6,7 +6,6 @@
 #include <cstring>
 #include <optional>
 #include <string>
-#include <tuple>
 #include <string_view>
 #include <vector>
 

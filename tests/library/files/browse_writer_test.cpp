@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <tuple>
 
 #include "library/files/writer_fixture.h"
 #include "support/faulty_file_door.h"

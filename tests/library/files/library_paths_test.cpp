@@ -6,7 +6,6 @@
 
 #include <filesystem>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "library/files/library_files.h"

@@ -8,7 +8,6 @@
 #include <array>
 #include <functional>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "library/files/library_files.h"

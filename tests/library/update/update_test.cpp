@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <map>
 #include <random>
-#include <tuple>
 
 #include "library/files/library_reader.h"
 #include "library/update/update_internal.h"

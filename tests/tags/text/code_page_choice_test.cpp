@@ -6,7 +6,6 @@
 #include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
-#include <tuple>
 
 #include "support/id3_writer.h"
 #include "support/real_files.h"
