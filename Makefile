@@ -1,6 +1,6 @@
 # make run   - install dependencies, build, create a library on the demo drive and show it
 # make test  - install dependencies, build with sanitizers, run every test, the threaded
-#              checks under ThreadSanitizer and each fuzzer for 20 s
+#              checks under ThreadSanitizer and the three fuzzers for 20 s at once
 # make bench - build release benchmarks and run them
 # make gui   - start the desktop application with the demo drive in its drive list
 # make screenshots - run the application under Xvfb and save pictures of a job
@@ -20,9 +20,13 @@ SWEEP_FILES ?= 3000
 DEMO := build/demo-drive
 # ccache, where installed, shares compiled objects between build folders.
 LAUNCHER := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+# One configure per build folder, with Ninja: later builds re-run CMake by
+# themselves when a CMakeLists.txt changes. A folder made by another
+# generator is made afresh. $(call configure,FOLDER,OPTIONS)
+configure = @[ -f $(1)/build.ninja ] || { rm -rf $(1) && cmake -G Ninja -S . -B $(1) $(LAUNCHER) $(2) >/dev/null; }
 SHOTS := build/screenshots
 
-.PHONY: all deps release asan tsan test unit fuzz run demo gui screenshots package bench reliability clean
+.PHONY: all deps release asan asan-qvlib tsan tsan-build test unit fuzz fuzz-build fuzz-seeds fuzz-runs run demo gui screenshots package bench reliability clean
 
 all: release
 
@@ -30,46 +34,62 @@ deps:
 	@bash scripts/install-deps
 
 release: deps
-	cmake -S . -B $(RELEASE) $(LAUNCHER) -DCMAKE_BUILD_TYPE=Release -DQV_TESTS=OFF -DQV_BENCH=ON >/dev/null
+	$(call configure,$(RELEASE),-DCMAKE_BUILD_TYPE=Release -DQV_TESTS=OFF -DQV_BENCH=ON)
 	cmake --build $(RELEASE) -j $(JOBS)
 
-asan: deps
-	cmake -S . -B $(ASAN) $(LAUNCHER) -DCMAKE_BUILD_TYPE=Debug -DQV_SANITIZE=ON >/dev/null
+asan: asan-qvlib
 	cmake --build $(ASAN) -j $(JOBS)
 
 unit: asan
 	cd $(ASAN) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 		ctest --output-on-failure -j $(JOBS)
 
+# The fuzz seeds include a library that qvlib of the sanitizer tree creates.
+asan-qvlib: deps
+	$(call configure,$(ASAN),-DCMAKE_BUILD_TYPE=Debug -DQV_SANITIZE=ON)
+	cmake --build $(ASAN) -j $(JOBS) --target qvlib
+
 # clang gives up on constant evaluation far sooner than GCC, and some tables
 # of the engine are computed at compile time; the step limit matches GCC's.
-fuzz: deps
-	CC=clang CXX=clang++ CXXFLAGS=-fconstexpr-steps=33554432 \
-		cmake -S . -B $(FUZZ) $(LAUNCHER) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_FUZZ=ON >/dev/null
-	cmake --build $(FUZZ) -j $(JOBS) --target $$(cd tests/fuzz && ls *_fuzz.cpp 2>/dev/null | sed 's/\.cpp$$//')
-	/usr/bin/python3 tools/make-fuzz-seeds $(FUZZ)/seeds-read_track_tags_fuzz
-	@for f in tests/fuzz/*_fuzz.cpp; do \
-		[ -e "$$f" ] || continue; \
-		name=$$(basename $$f .cpp); \
-		echo "fuzz: $$name for $(FUZZ_SECONDS) s"; \
-		mkdir -p $(FUZZ)/corpus-$$name; \
-		$(FUZZ)/tests/fuzz/$$name -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -print_final_stats=1 \
-			$(FUZZ)/corpus-$$name $$(ls -d $(FUZZ)/seeds-$$name 2>/dev/null) 2>$(FUZZ)/$$name.log \
-			|| { tail -n 60 $(FUZZ)/$$name.log; exit 1; }; \
-		grep -E '^stat::number_of_executed_units' $(FUZZ)/$$name.log || true; \
-	done
+FUZZERS := $(basename $(notdir $(wildcard tests/fuzz/*_fuzz.cpp)))
+fuzz-build: deps
+	$(call configure,$(FUZZ),-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+		-DCMAKE_CXX_FLAGS=-fconstexpr-steps=33554432 -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_FUZZ=ON)
+	cmake --build $(FUZZ) -j $(JOBS) --target $(FUZZERS)
+
+fuzz-seeds: fuzz-build asan-qvlib
+	/usr/bin/python3 tools/make-fuzz-seeds $(FUZZ)/seeds $(ASAN)/src/cli/qvlib
+
+# Every fuzzer at once, each for FUZZ_SECONDS from its seeds and what its
+# earlier runs kept.
+fuzz: fuzz-seeds
+	@$(MAKE) --no-print-directory fuzz-runs
+
+fuzz-runs:
+	@$(MAKE) --no-print-directory -j $(words $(FUZZERS)) $(addprefix fuzz-run-,$(FUZZERS))
+
+fuzz-run-%:
+	@mkdir -p $(FUZZ)/corpus-$*
+	@$(FUZZ)/tests/fuzz/$* -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -print_final_stats=1 \
+		$(FUZZ)/corpus-$* $(FUZZ)/seeds/$* 2>$(FUZZ)/$*.log || { tail -n 60 $(FUZZ)/$*.log; exit 1; }
+	@echo "fuzz: $* for $(FUZZ_SECONDS) s, $$(sed -n 's/^stat::number_of_executed_units: *//p' $(FUZZ)/$*.log) executions"
 
 # The tests whose threads meet, and a create and an update of qvlib with 8
-# readers on a generated drive; any report of a race fails the run.
-TSAN_TESTS := job_job_flow_test job_tag_reader_pool_test job_drive_scan_test
-tsan: deps
-	cmake -S . -B $(TSAN) $(LAUNCHER) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_TSAN=ON -DQV_GUI=OFF >/dev/null
-	cmake --build $(TSAN) -j $(JOBS) --target qvlib $(TSAN_TESTS)
+# readers on a generated drive; any report of a race fails the run. -O1 is
+# enough for ThreadSanitizer and builds faster.
+TSAN_TESTS := job_flow tag_reader_pool drive_scan
+empty :=
+tsan-build: deps
+	$(call configure,$(TSAN),-DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_TSAN=ON -DQV_GUI=OFF \
+		'-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g -DNDEBUG' \
+		'-DQV_TEST_FILES=/job/($(subst $(empty) $(empty),|,$(TSAN_TESTS)))_test')
+	cmake --build $(TSAN) -j $(JOBS) --target qvlib job_test
+
+tsan: tsan-build
+	@TSAN_OPTIONS="halt_on_error=1 exitcode=66" $(TSAN)/tests/job_test >$(TSAN)/job_test.log 2>&1 \
+		|| { tail -n 60 $(TSAN)/job_test.log; exit 1; }
+	@echo "tsan: $(TSAN_TESTS) tests clean"
 	@export TSAN_OPTIONS="halt_on_error=1 exitcode=66"; \
-	for t in $(TSAN_TESTS); do \
-		$(TSAN)/tests/$$t >$(TSAN)/$$t.log 2>&1 || { tail -n 60 $(TSAN)/$$t.log; exit 1; }; \
-		echo "tsan: $$t clean"; \
-	done; \
 	/usr/bin/python3 tools/make-plain-drive $(TSAN)/drive 600 && \
 	$(TSAN)/src/cli/qvlib create $(TSAN)/drive --fs fat --yes --readers 8 >$(TSAN)/qvlib.log 2>&1 && \
 	/usr/bin/python3 tools/make-plain-drive $(TSAN)/more 60 && cp -r $(TSAN)/more/Music $(TSAN)/drive/More && \
@@ -78,7 +98,11 @@ tsan: deps
 		|| { tail -n 60 $(TSAN)/qvlib.log; exit 1; }; \
 	echo "tsan: qvlib create and update with 8 readers clean"
 
-test: unit tsan fuzz
+# The three trees build side by side, so that the cores never wait on one
+# link or one long test; the fuzzers run last, alone.
+test: deps
+	@$(MAKE) --no-print-directory -j 3 -O unit tsan fuzz-seeds
+	@$(MAKE) --no-print-directory fuzz-runs
 
 demo: release
 	/usr/bin/python3 tools/make-demo-drive $(DEMO)
@@ -111,8 +135,7 @@ screenshots: release
 # the AppStream description and the icons, in build/package.
 PACKAGE := build/package
 package: deps
-	cmake -S . -B $(PACKAGE) $(LAUNCHER) -DCMAKE_BUILD_TYPE=Release -DQV_TESTS=OFF \
-		-DCMAKE_INSTALL_PREFIX=/usr >/dev/null
+	$(call configure,$(PACKAGE),-DCMAKE_BUILD_TYPE=Release -DQV_TESTS=OFF -DCMAKE_INSTALL_PREFIX=/usr)
 	cmake --build $(PACKAGE) -j $(JOBS)
 	cd $(PACKAGE) && cpack -G DEB
 	ls $(PACKAGE)/*.deb
@@ -123,9 +146,9 @@ bench: release
 # One line per sweep and per fuzzer: faults injected and drives left intact,
 # crash points and recoveries, executions and crashes.
 reliability: deps
-	cmake -S . -B $(RELIABILITY) $(LAUNCHER) -DCMAKE_BUILD_TYPE=Release >/dev/null
-	cmake --build $(RELIABILITY) -j $(JOBS) --target job_drive_safety_test
-	@QV_SWEEP_FILES=$(SWEEP_FILES) $(RELIABILITY)/tests/job_drive_safety_test --gtest_filter='*Sweep*' \
+	$(call configure,$(RELIABILITY),-DCMAKE_BUILD_TYPE=Release -DQV_GUI=OFF -DQV_TEST_FILES=/drive_safety_test)
+	cmake --build $(RELIABILITY) -j $(JOBS) --target job_test
+	@QV_SWEEP_FILES=$(SWEEP_FILES) $(RELIABILITY)/tests/job_test --gtest_filter='DriveSafetyTest.*Sweep*' \
 		>$(RELIABILITY)/sweeps.log 2>&1; status=$$?; \
 		grep -E '^(write faults|crash points|vanishing folders|full drive|damaged libraries)' $(RELIABILITY)/sweeps.log; \
 		[ $$status -eq 0 ] || { tail -n 40 $(RELIABILITY)/sweeps.log; exit 1; }

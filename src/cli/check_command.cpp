@@ -64,7 +64,7 @@ void SetupCheck(CLI::App& app, int* exit_status) {
   sub->callback([options, exit_status] { *exit_status = RunCheck(*options); });
 }
 
-const bool registered = RegisterCommand(50, SetupCheck);
+const bool check_registered = RegisterCommand(50, SetupCheck);
 
 }  // namespace
 }  // namespace qv::cli

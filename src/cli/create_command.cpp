@@ -17,7 +17,7 @@ void SetupCreate(CLI::App& app, int* exit_status) {
   sub->callback([options, exit_status] { *exit_status = RunJobCommand(*options, true); });
 }
 
-const bool registered = RegisterCommand(30, SetupCreate);
+const bool create_registered = RegisterCommand(30, SetupCreate);
 
 }  // namespace
 }  // namespace qv::cli

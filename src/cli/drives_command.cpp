@@ -31,7 +31,7 @@ void SetupDrives(CLI::App& app, int* exit_status) {
   sub->callback([exit_status] { *exit_status = RunDrives(); });
 }
 
-const bool registered = RegisterCommand(20, SetupDrives);
+const bool drives_registered = RegisterCommand(20, SetupDrives);
 
 }  // namespace
 }  // namespace qv::cli

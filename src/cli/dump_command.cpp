@@ -187,7 +187,7 @@ void SetupDump(CLI::App& app, int* exit_status) {
   sub->callback([options, exit_status] { *exit_status = RunDump(*options); });
 }
 
-const bool registered = RegisterCommand(40, SetupDump);
+const bool dump_registered = RegisterCommand(40, SetupDump);
 
 }  // namespace
 }  // namespace qv::cli

@@ -154,7 +154,7 @@ void SetupTags(CLI::App& app, int* exit_status) {
   sub->callback([options, exit_status] { *exit_status = RunTags(*options); });
 }
 
-const bool registered = RegisterCommand(10, SetupTags);
+const bool tags_registered = RegisterCommand(10, SetupTags);
 
 }  // namespace
 }  // namespace qv::cli

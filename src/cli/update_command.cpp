@@ -17,7 +17,7 @@ void SetupUpdate(CLI::App& app, int* exit_status) {
   sub->callback([options, exit_status] { *exit_status = RunJobCommand(*options, false); });
 }
 
-const bool registered = RegisterCommand(31, SetupUpdate);
+const bool update_registered = RegisterCommand(31, SetupUpdate);
 
 }  // namespace
 }  // namespace qv::cli

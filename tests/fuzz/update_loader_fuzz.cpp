@@ -23,47 +23,38 @@
 
 namespace {
 
-// Each open file holds a real descriptor (a copy of one to a regular file),
-// so the engine's check that it opened a regular file passes; the
-// bytes and offset are the door's. The library's folders are real ones.
-class MemoryDoor : public qv::FileDoor {
- public:
+// The library files in memory. An open file holds a real descriptor (a copy
+// of one to a regular file, for the engine's check of what it opened) and
+// its offset; the library's folders are real ones.
+struct MemoryDoor : qv::FileDoor {
   using File = std::shared_ptr<std::vector<uint8_t>>;
   std::map<std::string, File> files;
+  std::map<int, std::pair<File, size_t>> open;
   int regular = -1;
 
   int Open(const char* path, int flags, unsigned) override {
-    auto it = files.find(path);
-    if (it == files.end() && (flags & O_CREAT) == 0) return errno = ENOENT, -1;
-    if (it == files.end()) it = files.emplace(path, std::make_shared<std::vector<uint8_t>>()).first;
-    if ((flags & O_TRUNC) != 0) it->second->clear();
-    int fd = dup(regular);
-    if (fd >= 0) open_[fd] = {it->second, 0};
-    return fd;
+    File& file = files[path];
+    if (file == nullptr && (flags & O_CREAT) == 0) return files.erase(path), errno = ENOENT, -1;
+    if (file == nullptr || (flags & O_TRUNC) != 0) file = std::make_shared<std::vector<uint8_t>>();
+    const int fd = dup(regular);
+    return open[fd] = {file, 0}, fd;
   }
   int64_t Read(int fd, void* out, size_t n) override {
-    Handle& f = open_.at(fd);
-    size_t got = f.at >= f.file->size() ? 0 : std::min(n, f.file->size() - f.at);
-    if (got > 0) std::memcpy(out, f.file->data() + f.at, got);
-    f.at += got;
-    return static_cast<int64_t>(got);
+    auto& [file, at] = open.at(fd);
+    n = at < file->size() ? std::min(n, file->size() - at) : 0;
+    return std::copy_n(file->begin() + at, n, static_cast<uint8_t*>(out)), at += n, n;
   }
   int64_t Write(int fd, const void* in, size_t n) override {
-    Handle& f = open_.at(fd);
-    if (f.file->size() < f.at + n) f.file->resize(f.at + n);
-    if (n > 0) std::memcpy(f.file->data() + f.at, in, n);
-    f.at += n;
-    return static_cast<int64_t>(n);
+    auto& [file, at] = open.at(fd);
+    file->resize(std::max(file->size(), at + n));
+    return std::copy_n(static_cast<const uint8_t*>(in), n, file->begin() + at), at += n, n;
   }
   int64_t Seek(int fd, int64_t offset, int whence) override {
-    Handle& f = open_.at(fd);
-    int64_t to = offset + (whence == SEEK_END   ? static_cast<int64_t>(f.file->size())
-                           : whence == SEEK_CUR ? static_cast<int64_t>(f.at)
-                                                : 0);
-    if (to < 0) return errno = EINVAL, -1;
-    return static_cast<int64_t>(f.at = static_cast<size_t>(to));
+    auto& [file, at] = open.at(fd);
+    offset += whence == SEEK_END ? file->size() : whence == SEEK_CUR ? at : 0;
+    return offset < 0 ? (errno = EINVAL, -1) : static_cast<int64_t>(at = offset);
   }
-  int Close(int fd) override { return open_.erase(fd), close(fd); }
+  int Close(int fd) override { return open.erase(fd), close(fd); }
   int Fchmod(int, unsigned) override { return 0; }
   int Fsync(int) override { return 0; }
   int Mkdir(const char*, unsigned) override { return errno = EEXIST, -1; }
@@ -71,19 +62,9 @@ class MemoryDoor : public qv::FileDoor {
     return files.erase(path) == 1 ? 0 : (errno = ENOENT, -1);
   }
   int Rename(const char* from, const char* to) override {
-    auto it = files.find(from);
-    if (it == files.end()) return errno = ENOENT, -1;
-    files[to] = std::move(it->second);
-    files.erase(from);
-    return 0;
+    if (!files.contains(from)) return errno = ENOENT, -1;
+    return files[to] = files[from], files.erase(from), 0;
   }
-
- private:
-  struct Handle {
-    File file;
-    size_t at;
-  };
-  std::map<int, Handle> open_;
 };
 
 const char* const kNames[3] = {"QVTL.DB", "QVBL.DB", "QVDB.DB"};

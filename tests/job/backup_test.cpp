@@ -85,7 +85,7 @@ TEST_F(BackupTest, FailedCopyLeavesTheLibraryUntouchedAndNoCopies) {
   EXPECT_FALSE((test::ScopedFileDoor(&door), Backup()));
   FileFailure failure;  // the user is told which copy failed, and why
   ASSERT_TRUE(LastFileFailure(&failure));
-  EXPECT_TRUE(failure.path == Root() + "QUORVEN/QVTL.DB.bak" && failure.error_number == EIO);
+  EXPECT_EQ(std::tuple(std::string(failure.path), failure.error_number), std::tuple(Root() + "QUORVEN/QVTL.DB.bak", EIO));
   ExpectLibrary(4, 0);
   EXPECT_STREQ(BackupDir(), "");
   // Nor does a top folder that could not be made pass for something in its way.
@@ -103,8 +103,8 @@ TEST_F(BackupTest, CopiesThatCannotComeBackAreKept) {
   door.FailNth(FileOp::kOpen, 1, "QVTL.DB.bak");
   EXPECT_EQ((test::ScopedFileDoor(&door), RestoreLibrary()), 1);
   // The copy that did not come back is still on the drive beside the others.
-  EXPECT_TRUE(ReadFileBytes(Top() / "QVTL.DB.bak") == Content("QVTL.DB", 6) &&
-              BackupDir() == Root() + "QUORVEN/");
+  EXPECT_EQ(ReadFileBytes(Top() / "QVTL.DB.bak"), Content("QVTL.DB", 6));
+  EXPECT_EQ(BackupDir(), Root() + "QUORVEN/");
   // The next job finds them without a complete library and puts them back
   // before it copies that library again.
   ClearBackupPaths();

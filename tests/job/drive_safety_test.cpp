@@ -264,7 +264,7 @@ TEST_F(DriveSafetyTest, CraftedAndHeldDrives) {
     const int held = kind == "held" ? LockLibraryDrive(slash_.c_str(), kFileSystemFat) : -1;
     const Tree outside_before = Snapshot(outside.path()), before = Snapshot(top_);
     EXPECT_EQ(RunJob(root_, kind == "held" ? kCreate : kFailingCreate), 4);
-    EXPECT_TRUE(Snapshot(outside.path()) == outside_before && Snapshot(top_) == before);
+    EXPECT_EQ(std::tuple(Snapshot(outside.path()), Snapshot(top_)), std::tuple(outside_before, before));
     UnlockLibraryDrive(held);
     if (kind != "held") fs::remove_all(at);
   }

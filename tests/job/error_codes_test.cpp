@@ -22,7 +22,7 @@ TEST(ErrorTexts, EveryCodeWithItsTwoDigitNumberAndNothingOutside) {
     if (code == 6) text.replace(1, 2, "100% %s %d%n");
     EXPECT_EQ(out, text + "\nError Code : E-0" + std::to_string(code));
   }
-  for (int code : {0, 8}) EXPECT_TRUE(!ErrorText(code, "", out, sizeof out) && out[0] == '\0') << code;
+  for (int code : {0, 8}) EXPECT_EQ((std::tuple{ErrorText(code, "", out, sizeof out), out[0]}), std::tuple(false, '\0')) << code;
 }
 
 }  // namespace

@@ -18,9 +18,9 @@ namespace {
 
 std::atomic<int> g_inserts{0};
 int g_cancel_at = -1;
-JobDriver* g_driver = nullptr;
+JobDriver* g_pool_driver = nullptr;
 
-void CountInsert() { if (g_inserts++ == g_cancel_at) g_driver->AskCancel(), g_driver->AnswerCancel(true); }
+void CountInsert() { if (g_inserts++ == g_cancel_at) g_pool_driver->AskCancel(), g_pool_driver->AnswerCancel(true); }
 
 // The library engine, with batches that spill every few dozen tracks, and a
 // cancel at the chosen insert.
@@ -54,7 +54,7 @@ Outcome Create(const test::TempDir& drive, int readers, int cancel_at, std::dequ
   JobSettings settings = JobSettings::Immediate();
   settings.kind_override = kFileSystemFat, settings.tag_readers = readers;
   JobDriver driver(state, host, TestEngine(), settings);
-  g_driver = &driver, driver.Start(), driver.Wait();
+  g_pool_driver = &driver, driver.Start(), driver.Wait();
   Outcome out{{}, host.alert_files, Load(state.MakeCount), Load(state.ErrorCount), g_inserts, driver.RaisedError()};
   for (const auto& e : std::filesystem::recursive_directory_iterator(drive.path() / "QUORVEN"))
     if (e.is_regular_file()) out.files[e.path().string()] = test::ReadFileBytes(e.path());
@@ -101,7 +101,8 @@ TEST(TagReaderPool, AnUpdateAddsWhatOneReaderAdds) {
   for (const auto& [path, bytes] : old.files) test::WriteFileBytes(path, bytes);
   const Outcome eight = Create(drive, 8, -1, {kAnswerDefault}, false);
   EXPECT_EQ(eight.inserts, 400);  // through the readers
-  EXPECT_TRUE(eight.files == one.files && eight.alert_files == one.alert_files && eight.files != old.files);
+  EXPECT_EQ(std::tuple(eight.files, eight.alert_files), std::tuple(one.files, one.alert_files));
+  EXPECT_NE(eight.files, old.files);
 }
 
 }  // namespace

@@ -3,9 +3,9 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <map>
 #include <optional>
 #include <string>
+#include <map>
 #include <vector>
 
 #include "job/drive_check.h"
@@ -40,7 +40,7 @@ TEST(Volumes, MountTableAndNames) {
   EXPECT_EQ(paths(ParseMountInfo(kTable, [](const std::string& s) { return s == "/dev/sdb1"; })),
             "/ ext4 /dev/sda2;/media/me/MY STICK vfat /dev/sdb1;");
   EXPECT_EQ(VolumeDisplayName({"/media/me/MY STICK", "vfat", "/nonexistent/device"}), "MY STICK");
-  EXPECT_EQ(LastPathComponent("/") + LastPathComponent("/a/bc//"), "/bc");
+  EXPECT_EQ(std::tuple(LastPathComponent("/"), LastPathComponent("/a/bc//")), std::tuple("/", "bc"));
   for (auto [name, kind] : {std::pair{"msdos", 1u}, {"vfat", 1u}, {"fat", 1u}, {"hfs", 2u}, {"hfsplus", 2u}, {"ext4", 0u}, {"exfat", 0u},
                             {"VFAT", 0u}, {"hfsx", 0u}, {"", 0u}}) EXPECT_EQ(CheckFileSystem(name), kind) << name;
 }
@@ -55,13 +55,14 @@ TEST(Volumes, ThisMachineAndItsDriveChecks) {
   EXPECT_EQ(dir.str().rfind(of_tmp.mount_path == "/" ? "" : of_tmp.mount_path + "/", 0), 0u) << of_tmp.mount_path;
   EXPECT_FALSE(VolumeOfPath(dir.str() + "/missing", &of_tmp));
   DriveCheckResult r = MakeCheck(dir.str().c_str(), 2, NoLibrary);
-  EXPECT_EQ(std::to_string(r.check) + r.file_system, std::to_string(kDriveNoLibrary) + "hfs");
+  EXPECT_EQ(std::tuple(r.check, std::string(r.file_system)), std::tuple(kDriveNoLibrary, "hfs"));
   r = MakeCheck(dir.str().c_str(), 1, HasLibrary);
-  EXPECT_EQ(std::to_string(r.check) + r.file_system, std::to_string(kDriveHasLibrary) + "msdos");
+  EXPECT_EQ(std::tuple(r.check, std::string(r.file_system)), std::tuple(kDriveHasLibrary, "msdos"));
   r = MakeCheck((dir.str() + "/gone").c_str(), 1, HasLibrary);
   EXPECT_EQ(r.problem, DriveProblem::kMissing);
   r = MakeCheck("/", 0, HasLibrary);
-  EXPECT_TRUE(r.check == kDriveNotUsable && (r.problem == DriveProblem::kStartupVolume || r.problem == DriveProblem::kReadOnly));
+  EXPECT_EQ(r.check, kDriveNotUsable);
+  EXPECT_TRUE(r.problem == DriveProblem::kStartupVolume || r.problem == DriveProblem::kReadOnly);
   EXPECT_EQ(CheckPath(dir.str().c_str()), -1);
 }
 
@@ -75,23 +76,23 @@ TEST(FileOps, CopyNeverOverwritesOrLeavesAPartialTargetListAndRemove) {
   EXPECT_FALSE(CopyFileNoOverwrite(a.c_str(), c.c_str()));
   EXPECT_EQ(ReadFileBytes(c), std::vector<uint8_t>{1});
   EXPECT_FALSE(CopyFileNoOverwrite((dir.str(true) + "none").c_str(), (dir.str(true) + "d").c_str()));
-  EXPECT_TRUE(CopyFileNoOverwrite(dir.Write("e", {}).c_str(), (dir.str(true) + "f").c_str()) && fs::file_size(dir.path() / "f") == 0);
+  EXPECT_EQ((std::tuple{CopyFileNoOverwrite(dir.Write("e", {}).c_str(), (dir.str(true) + "f").c_str()), fs::file_size(dir.path() / "f")}), std::tuple(true, 0));
   for (FileOp op : {FileOp::kRead, FileOp::kWrite, FileOp::kFsync, FileOp::kClose}) {
     FaultyFileDoor door;
     door.FailNth(op, op == FileOp::kRead || op == FileOp::kWrite ? 2 : 1);
     std::optional<ScopedFileDoor> scoped(std::in_place, &door);
     EXPECT_FALSE(CopyFileNoOverwrite(a.c_str(), (dir.str(true) + "t").c_str()));
     scoped.reset();
-    EXPECT_TRUE(door.Fired() && !fs::exists(dir.path() / "t")) << static_cast<int>(op);
+    EXPECT_EQ(std::tuple(door.Fired(), fs::exists(dir.path() / "t")), std::tuple(true, false)) << static_cast<int>(op);
   }
   EXPECT_FALSE(fs::exists(dir.path() / "d"));
   fs::create_symlink(a, dir.path() / "link");
   std::vector<std::string> names;
-  EXPECT_TRUE(ListDirectory(dir.str().c_str(), &names) && !ListDirectory((dir.path() / "none").c_str(), &names));
+  EXPECT_EQ((std::tuple{ListDirectory(dir.str().c_str(), &names), ListDirectory((dir.path() / "none").c_str(), &names)}), std::tuple(true, false));
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"a", "b", "c", "e", "f", "link"}));
-  EXPECT_TRUE(IsRegularFileNoFollow(a.c_str()) && !IsRegularFileNoFollow((dir.path() / "link").c_str()) && !IsRegularFileNoFollow(dir.str().c_str()));
-  EXPECT_TRUE(RemovePath(a.c_str()) && !RemovePath(a.c_str()));
+  EXPECT_EQ(std::tuple(IsRegularFileNoFollow(a.c_str()), IsRegularFileNoFollow((dir.path() / "link").c_str()), IsRegularFileNoFollow(dir.str().c_str())), std::tuple(true, false, false));
+  EXPECT_EQ((std::tuple{RemovePath(a.c_str()), RemovePath(a.c_str())}), std::tuple(true, false));
 }
 
 // A reserved block is zero and aligned, and a write past it faults; kept, a

@@ -77,7 +77,7 @@ TEST(BuildLibrary, SpilledBuildsEqualTheOneBatchBuild) {
     if (count == 0) {
       ASSERT_EQ(OpenTestBuild(spilled.str(), options), 0);
       count = AddUntilSpill(3, s.make);
-      EXPECT_EQ(FlushBuild(1) + FinishBuild(), 0);
+      EXPECT_EQ((std::tuple{FlushBuild(1), FinishBuild()}), std::tuple(0, 0));
       EXPECT_EQ(TheBuildContext().builder->total_tracks, count);
       CloseBuild();
     }
@@ -166,17 +166,17 @@ TEST_F(SpilledBuild, DamagedPagesFailTheFinalMerge) {
   for (uint32_t t = 0; t < 3; ++t) StoreLe32(file, b()->track_positions[t] + 48 + 8, ~0u);
   WriteFileBytes(TrackFile(), file);
   ASSERT_EQ(AddOne(), 0);
-  EXPECT_EQ(FlushBuild(1) * 100 + LastDetail() * 10 + IsFlushInProgress(), 360u);
+  EXPECT_EQ((std::tuple{FlushBuild(1), LastDetail(), IsFlushInProgress()}), std::tuple(3, 6, 0));
 }
 
 TEST_F(SpilledBuild, FailedFileCallsFailTheirStep) {
   ScopedFileDoor scoped(&door_);
   door_.FailNth(FileOp::kOpen, 1, "QVTL.DB");
-  ASSERT_EQ(AddOne() + AddOne(), 0);
+  ASSERT_EQ((std::tuple{AddOne(), AddOne()}), std::tuple(0, 0));
   EXPECT_EQ(AddOne(), 3);  // the third fills the batch; its merge cannot read
-  EXPECT_EQ(IsFlushInProgress() * 10 + b()->batch_tracks, 3u);
+  EXPECT_EQ(std::tuple(IsFlushInProgress(), b()->batch_tracks), std::tuple(0, 3));
   door_.FailNth(FileOp::kRead, 1);
-  EXPECT_EQ(FlushBuild(1) * 10 + LastDetail(), 34u);
+  EXPECT_EQ((std::tuple{FlushBuild(1), LastDetail()}), std::tuple(3, 4));
   door_.FailFrom(FileOp::kWrite, 1);
   EXPECT_EQ(FlushBuild(1), 4);
   EXPECT_EQ(b()->batch_tracks, 3u);
@@ -188,7 +188,7 @@ TEST_F(SpilledBuild, FailedFileCallsFailTheirStep) {
   }
   ReadLibrary lib;
   ReadFault fault;
-  ASSERT_EQ(ParseTrackList(LibraryFile(drive_, "QVTL.DB"), &lib, &fault) * 10 + lib.pages.size(), 6u);
+  ASSERT_EQ((std::tuple{ParseTrackList(LibraryFile(drive_, "QVTL.DB"), &lib, &fault), lib.pages.size()}), std::tuple(0, 6));
   EXPECT_EQ(lib.pages[5].name_ids[kArtist], 2u);  // the empty artist sorts last
 }
 

@@ -179,7 +179,7 @@ TEST(LibraryReaderTest, NameIdsAndOrdersFollowTheCollation) {
   tracks[2].track_number = 9;
   LibraryImage im = MakeLibraryImage(tracks);
   uint32_t at = ListAt(im, 2, 0) + 20;
-  ASSERT_EQ(ImageLe32(im[1], at + 8) * 10 + ImageLe32(im[1], at + 12), 12u);
+  ASSERT_EQ(std::tuple(ImageLe32(im[1], at + 8), ImageLe32(im[1], at + 12)), std::tuple(1, 2));
   SetImageLe32(&im[1], at + 8, 2);
   SetImageLe32(&im[1], at + 12, 1);
   SetImageLe32(&im[1], ListAt(im, 2, 1) + 20 + 16, 2);

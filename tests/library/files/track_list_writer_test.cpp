@@ -22,7 +22,7 @@ TrackSpec Numbered(int i) {
 // Adds the first count of them, the batch spilled before the one at spill_at.
 void AddNumbered(WriterBuild& build, int count, int spill_at) {
   for (int i = 0; i < count; ++i)
-    ASSERT_TRUE((i != spill_at || build.Spill() == 0) && build.Add(Numbered(i)) == 0);
+    ASSERT_EQ((std::tuple{i == spill_at ? build.Spill() : 0, build.Add(Numbered(i))}), std::tuple(0, 0)) << i;
 }
 
 // In update mode the insertion leaves the title and path totals alone and the
@@ -35,7 +35,7 @@ TEST(TrackListWriter, UpdateModePagesCountTitlesAndPackedPaths) {
   for (int i = 0; i < 21; ++i)
     ASSERT_EQ(build.Add(Named("", "", "", "Song", "/Music/a" + std::to_string(100 + i).substr(1) + ".mp3")), kEngineOk);
   ASSERT_EQ(build.Add(Named("", "", "", "歌", "/Music/歌.mp3")), kEngineOk);
-  EXPECT_EQ(b->title_bytes + b->packed_path_bytes, 0u);
+  EXPECT_EQ(std::tuple(b->title_bytes, b->packed_path_bytes), std::tuple(0, 0));
   SortAndMerge(b, 1);
   uint32_t counted = b->title_counts[0];
   ASSERT_EQ(WriteTrackPages(b), 1);

@@ -148,7 +148,7 @@ TEST(Update, LibraryFollowsTheDriveThroughRandomChanges) {
       ASSERT_EQ(Folded(LibraryPaths(d)), DrivePaths(d)) << "seed " << seed << " round " << round;
       Snapshot before = Library(d);
       ASSERT_EQ(Library(twin), before) << "seed " << seed << " round " << round;
-      EXPECT_EQ(before.count("QVTA.LST") + before.count("QVTB.DB"), 0u);
+      EXPECT_EQ(std::tuple(before.count("QVTA.LST"), before.count("QVTB.DB")), std::tuple(0, 0));
       ASSERT_EQ(Update(d), 0);
       EXPECT_EQ(Library(d), before) << "an update with nothing to do rewrote the library";
     }
@@ -201,8 +201,8 @@ TEST(Update, DamagedLibraryFailsAndLeavesTheDriveAsItWas) {
     EXPECT_EQ(Library(d), damaged);
     FileFailure f{};
     ASSERT_TRUE(LastFileFailure(&f)) << c.file << " " << c.offset;
-    EXPECT_TRUE(std::string(f.path).ends_with(c.file) &&
-                std::string(f.reason).ends_with("; Create rebuilds the library"));
+    EXPECT_EQ(std::tuple(std::string(f.path).ends_with(c.file), std::string(f.reason).ends_with("; Create rebuilds the library")),
+              std::tuple(true, true));
     WriteFileBytes(LibraryDirectory(d.str()) + c.file, good.at(c.file));
   }
   // A track list cut after a page loses the tracks past the cut, which come
@@ -273,7 +273,7 @@ TEST(Update, PendingAdditionsComeBackInOrderAcrossManyWrites) {
     EXPECT_EQ(LoadLe32(file, at), value) << at;
   uint16_t back[kPathKeyUnits + 1];
   for (uint32_t i = 0; i < 2400; ++i)
-    ASSERT_TRUE(ReadPendingEntry(b, back) == 1 && reinterpret_cast<char16_t*>(back) == path(i));
+    ASSERT_EQ((std::tuple{ReadPendingEntry(b, back), std::u16string(reinterpret_cast<char16_t*>(back))}), std::tuple(1, path(i)));
   CloseUpdate();
   EXPECT_FALSE(fs::exists(LibraryDirectory(d.str()) + "QVTA.LST"));
 }
@@ -293,8 +293,8 @@ TEST(Update, GenresPastTheCapacity) {
   ReadLibrary lib;
   LibraryPaths(d, &lib);
   const auto& order = lib.sections[0].order.tracks;
-  EXPECT_TRUE(lib.stats[0].count == 1299u && lib.stats[0].sizes[0].bytes == 1299u * 18);  // as stored
-  EXPECT_TRUE(lib.pages[order[1000]].name_ids[0] == kOverflowId && lib.pages[order[999]].name_ids[0] == 999u);
+  EXPECT_EQ(std::tuple(lib.stats[0].count, lib.stats[0].sizes[0].bytes), std::tuple(1299u, 1299u * 18));  // as stored
+  EXPECT_EQ(std::tuple(lib.pages[order[1000]].name_ids[0], lib.pages[order[999]].name_ids[0]), std::tuple(kOverflowId, 999u));
 }
 
 }  // namespace

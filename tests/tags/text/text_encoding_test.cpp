@@ -32,7 +32,7 @@ TEST(TextEncoding, CodePagesOfEachLanguageAndIconv) {
     Utf16String s = CodePageToUtf16(bytes.c_str(), &length, page);
     ASSERT_TRUE(s);
     // The units after the text read as zero up to the reported length.
-    EXPECT_EQ(Utf8Of(s.get()) + std::to_string(length), expected + std::to_string(2 * bytes.size()));
+    EXPECT_EQ(std::tuple(Utf8Of(s.get()), length), std::tuple(expected, 2 * bytes.size()));
     for (int32_t i = Utf16Len(s.get()); i <= length / 2; ++i) EXPECT_EQ(s[i], 0) << expected;
   }
   int32_t length = 0;
@@ -42,7 +42,7 @@ TEST(TextEncoding, CodePagesOfEachLanguageAndIconv) {
   EXPECT_EQ(Utf8Of(dst), "\U0001F3B5");
   for (const auto& [text, room, encoding] : {std::tuple{"abcd", 4, "UTF-8"}, {"a\xFF", 8, "UTF-8"}, {"a", 8, "NO-SUCH-ENCODING"}}) {
     dst[0] = 7;
-    EXPECT_EQ(IconvToUtf16(dst, text, room, encoding) * 10 + dst[0], -10) << text;
+    EXPECT_EQ((std::tuple{IconvToUtf16(dst, text, room, encoding), dst[0]}), std::tuple(-1, 0)) << text;
   }
   // Plain ASCII skips iconv where it maps to itself: the result must match iconv's.
   std::string all;
@@ -72,13 +72,13 @@ TEST(TextEncoding, DecodeUtf8ReplacesBrokenSequencesWithinTheLength) {
     std::vector<uint16_t> out(2 * bytes.size() + 1, 0xAAAA);
     int32_t written = DecodeUtf8(out.data(), exact.data(), exact.size(), false, true);
     EXPECT_EQ(DecodeUtf8(nullptr, exact.data(), exact.size(), true, true), written) << expected;
-    EXPECT_EQ(Utf8Of(out.data()) + std::to_string(out[written]), expected + "0");
+    EXPECT_EQ(std::tuple(Utf8Of(out.data()), out[written]), std::tuple(expected, 0));
   }
   uint16_t out[4] = {};
-  EXPECT_EQ(DecodeUtf8(out, "\xC3\xA9", 2, false, false) * 0x10000 + out[0], 0x1E900);
+  EXPECT_EQ((std::tuple{DecodeUtf8(out, "\xC3\xA9", 2, false, false), out[0]}), std::tuple(1, 0xE900));
   int32_t units = -1;
   Utf16String s = Utf8ToUtf16("a\xF0\x9F\x8E\xB5\xC3", &units, true);
-  EXPECT_EQ(Utf8Of(s.get()) + std::to_string(units), "a\U0001F3B5\uFFFD4");
+  EXPECT_EQ(std::tuple(Utf8Of(s.get()), units), std::tuple("a\U0001F3B5\uFFFD", 4));
 }
 
 TEST(TextEncoding, SwapCopyAndPathsBackByteForByte) {
