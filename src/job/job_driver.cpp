@@ -580,7 +580,9 @@ void JobDriver::ViewThread() {
           stop = Load(s_.CancelFlag);
           return stop || Load(s_.AddFlag) == kAddPassRunning;
         });
-        if (stop) return;
+        // A job that ran its whole add pass while this thread waited to be
+        // woken has still earned its final display.
+        if (stop && !Load(s_.MakeFin)) return;
       }
       if (!model_.add_pass_seen()) {
         s_.StartTime = NowTimeOfDay();
