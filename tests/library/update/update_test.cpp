@@ -267,6 +267,11 @@ TEST(Update, PendingAdditionsComeBackInOrderAcrossManyWrites) {
   uint16_t back[kPathKeyUnits + 1];
   for (uint32_t i = 0; i < 2400; ++i)
     ASSERT_TRUE(ReadPendingEntry(b, back) == 1 && reinterpret_cast<char16_t*>(back) == path(i));
+  // A found file is queued with the type code of its name's ending.
+  d.Write("s.M4A", {1});
+  ASSERT_EQ(MatchFoundFile((d.str() + "/s.M4A").c_str(), d.str().c_str()), 0);
+  ASSERT_EQ(WritePendingEntries(b), 1);
+  EXPECT_EQ(LoadLe32(ReadFileBytes(LibraryDirectory(d.str()) + "QVTA.LST"), file.size() + 8), 2u);
   CloseUpdate();
   EXPECT_FALSE(fs::exists(LibraryDirectory(d.str()) + "QVTA.LST"));
 }
