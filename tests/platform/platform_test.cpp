@@ -29,14 +29,14 @@ TEST(Volumes, MountTableAndNames) {
       "40 22 8:17 / /media/me/MY\\040STICK rw,nosuid shared:5 master:2 - vfat /dev/sdb1 rw\n"
       "41 22 0:40 / /tmp rw - tmpfs tmpfs rw\n" "42 22 8:33 / /media/me/Caf\\303\\251 rw - hfsplus /dev/sdc1 rw\n"
       "43 22 8:33 / /media/me/Caf\\303\\251 rw - hfsplus /dev/sdc1 rw\n"
-      "44 22 8:49 /sub /srv/bind\\9 rw - ext4 /dev/sdd1 rw\n" "garbage line\n";
+      "44 22 8:49 /sub /srv/bind123\\077\\9 rw - ext4 /dev/sdd1 rw\n" "garbage line\n";
   const auto paths = [](const std::vector<MountedVolume>& volumes) {
     std::string out;
     for (const auto& v : volumes) out += v.mount_path + " " + v.type + " " + v.device + ";";
     return out;
   };
   EXPECT_EQ(paths(ParseMountInfo(kTable, nullptr)), "/ ext4 /dev/sda2;/media/me/MY STICK vfat /dev/sdb1;"
-                                                    "/media/me/Café hfsplus /dev/sdc1;/srv/bind\\9 ext4 /dev/sdd1;");
+                                                    "/media/me/Café hfsplus /dev/sdc1;/srv/bind123?\\9 ext4 /dev/sdd1;");
   EXPECT_EQ(paths(ParseMountInfo(kTable, [](const std::string& s) { return s == "/dev/sdb1"; })),
             "/ ext4 /dev/sda2;/media/me/MY STICK vfat /dev/sdb1;");
   EXPECT_EQ(VolumeDisplayName({"/media/me/MY STICK", "vfat", "/nonexistent/device"}), "MY STICK");

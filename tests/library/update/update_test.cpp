@@ -274,6 +274,11 @@ TEST(Update, PendingAdditionsComeBackInOrderAcrossManyWrites) {
   uint16_t back[kPathKeyUnits + 1];
   for (uint32_t i = 0; i < 2400; ++i)
     ASSERT_EQ((std::tuple{ReadPendingEntry(b, back), std::u16string(reinterpret_cast<char16_t*>(back))}), std::tuple(1, path(i)));
+  // A found file is queued with the type code of its name's ending.
+  d.Write("s.M4A", {1});
+  ASSERT_EQ(MatchFoundFile((d.str() + "/s.M4A").c_str(), d.str().c_str()), 0);
+  ASSERT_EQ(WritePendingEntries(b), 1);
+  EXPECT_EQ(LoadLe32(ReadFileBytes(LibraryDirectory(d.str()) + "QVTA.LST"), file.size() + 8), 2u);
   CloseUpdate();
   EXPECT_FALSE(fs::exists(LibraryDirectory(d.str()) + "QVTA.LST"));
 }

@@ -124,6 +124,10 @@ TEST(DefaultTagLanguage, FromTheFirstLocaleVariableSet) {
   unsetenv("LANG");  // nothing set: the buffer is left alone
   EXPECT_EQ(GetPreferredLanguage(buffer, sizeof(buffer)), 0);
   EXPECT_STREQ(buffer, "nl_NL.IS");
+  setenv("LANG", "C.UTF-8", 1);  // a plain locale names no language either
+  EXPECT_EQ(GetPreferredLanguage(buffer, sizeof(buffer)), 0);
+  EXPECT_STREQ(buffer, "nl_NL.IS");
+  unsetenv("LANG");
   for (const auto& [code, language] : {std::pair{"ja", 0}, {"ru", 8}, {"RU", -1}, {"pt", -1}, {"", -1}})
     EXPECT_EQ(TagLanguageFromCode(code), language) << code;
 }
