@@ -121,6 +121,8 @@ TEST_F(TagReaderTest, HeadersFlagsPaddingAndMalformedFrames) {
       {Id3v2Tag(2, {f(2, "TT2", Id3Latin("Kept")), f(2, "TAL", {0}, {.claimed_size = 0x7FFFFF}), f(2, "TP1", {0})}), "Kept|"},
       {Id3v2Tag(3, {safe}, {.revision = 1, .padding = 100}), "Kept|"},  // 2.3.1 reads as 2.4
       {Id3v2Tag(4, {plain}), "Plain|" + ls}, {Id3v2Tag(4, {plain}, {.padding = 64}), "Plain|" + ls},
+      // A plain size whose syncsafe reading lands in text running to the tag's end.
+      {Id3v2Tag(4, {sized(FrameSize::kPlain, "TPE1", Id3Latin(std::string(150, 'l')))}), "f.mp3|" + std::string(47, 'l')},
       {Id3v2Tag(3, {f(3, "TT2 ", Id3Latin("x")), f(3, "TXXX", Id3Latin("y"))}), "f.mp3|"},
       {Id3v2Tag(4, {f(4, "TIT2", Id3Latin("x"))}, {.revision = 1}), "f.mp3|"}};  // 2.4.1 skipped
   for (const auto& [tag, title_artist] : cases) EXPECT_EQ(Mp3(tag).title + "|" + Mp3(tag).artist, title_artist);
@@ -131,6 +133,9 @@ TEST_F(TagReaderTest, TagEndsAndLyingLengthsStayInsideTheTag) {
   EXPECT_EQ(Direct(Id3Join({skipped, AudioFiller(100)})), static_cast<int64_t>(skipped.size()));
   Bytes lying = Id3v2Tag(3, {Id3v2Frame(3, "TIT2", Id3Latin("x"))}, {.claimed_size = 0x0FFFFFFF});
   EXPECT_EQ(Direct(Id3Join({lying, Bytes(50, 1)})), static_cast<int64_t>(lying.size() + 50));
+  // A body that fills the first large block exactly reads to the file's end.
+  const Bytes whole = Id3Join({lying, Bytes(256 * 1024 + 10 - lying.size(), 1)});
+  EXPECT_EQ(Direct(whole), static_cast<int64_t>(whole.size()));
   EXPECT_EQ(Direct(AudioFiller(100)), 0);
   for (FileOp op : {FileOp::kSeek, FileOp::kRead}) {  // a failed call is no tag
     FaultyFileDoor door;
