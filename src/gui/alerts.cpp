@@ -13,7 +13,7 @@
 namespace qv::gui {
 namespace {
 
-QString Tr(const char* text) {
+QString AlertTr(const char* text) {
   return QCoreApplication::translate("Alerts", text);
 }
 
@@ -24,7 +24,7 @@ QMessageBox* OpenAlert(QWidget* window, const QString& text, const QString& defa
                        std::function<void(int)> done) {
   auto* box = new QMessageBox(window);
   box->setAttribute(Qt::WA_DeleteOnClose);
-  box->setWindowTitle(Tr(QT_TRANSLATE_NOOP("Alerts", "Library Creator")));
+  box->setWindowTitle(AlertTr(QT_TRANSLATE_NOOP("Alerts", "Library Creator")));
   box->setWindowIcon(AppIcon());
   box->setIcon(QMessageBox::Information);
   box->setTextFormat(Qt::PlainText);
@@ -85,7 +85,7 @@ QString AlertText(int code, const QString& path) {
       QT_TRANSLATE_NOOP("Alerts", "Selected device is removed.\nError Code : E-%02d"),
   };
   if (code < 1 || code > 7) return QString();
-  const QString format = Tr(kTexts[code - 1]);
+  const QString format = AlertTr(kTexts[code - 1]);
   // One pass over the format, so that nothing of the path is read as a format.
   QString text;
   for (qsizetype i = 0; i < format.size(); ++i) {
