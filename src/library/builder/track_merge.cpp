@@ -109,7 +109,11 @@ bool ReadNameIsNarrow(const LibraryBuilder* b, const SortKeySet* keys) {
 void StoreTotals(LibraryBuilder* b, const Numbering& n) {
   uint16_t c = b->current_category;
   if (c == kTitle) {
-    b->title_counts[0] = b->total_tracks;
+    // An update's pages count their own titles as they are written (the
+    // removal pass counted the kept ones), and the batch of this merge is
+    // written after it: leave it to add itself, so each title counts once.
+    const bool update = (b->flags & kFlagUpdateMode) != 0;
+    b->title_counts[0] = update ? b->total_tracks - b->batch_tracks : b->total_tracks;
     b->title_counts[1] = b->total_tracks;
     return;
   }
