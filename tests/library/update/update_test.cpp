@@ -112,7 +112,8 @@ Paths DrivePaths(const TempDir& d) {
 
 std::string NameFor(uint32_t i) {
   static const char* const kEndings[] = {".mp3", ".MP3", ".mp3", ".aiff", ".Mp3", ".aif"};
-  std::string folder = i % 3 == 0 ? "/Müsik/" : std::string("/Music/") + std::to_string(i % 4) + "/";
+  std::string folder =
+      i % 3 == 0 ? "/Müsik/" : std::string("/Music/") + std::to_string(i % 4) + "/";
   return folder + (i % 5 == 0 ? "Tráck " : "track") + std::to_string(i) + kEndings[i % 6];
 }
 
@@ -146,7 +147,8 @@ TEST(Update, LibraryFollowsTheDriveThroughRandomChanges) {
       ASSERT_EQ(Update(d, record_bytes), 0) << "seed " << seed;
       ASSERT_EQ(Update(twin, record_bytes, true), 0) << "seed " << seed;
       ReadLibrary lib;
-      ASSERT_EQ(Folded(LibraryPaths(d, &lib)), DrivePaths(d)) << "seed " << seed << " round " << round;
+      ASSERT_EQ(Folded(LibraryPaths(d, &lib)), DrivePaths(d))
+          << "seed " << seed << " round " << round;
       // Titles are counted once each, however many batches the additions took.
       EXPECT_EQ(lib.stats[3].count, lib.pages.size()) << "seed " << seed << " round " << round;
       Snapshot before = Library(d);
@@ -161,7 +163,9 @@ TEST(Update, LibraryFollowsTheDriveThroughRandomChanges) {
 // Libraries built from paths alone, against the files put on the drive; the
 // library's paths after the update.
 TEST(Update, MatchesPathsWithAsciiLettersFolded) {
-  struct { std::vector<std::string> library, drive, kept; } cases[] = {
+  struct {
+    std::vector<std::string> library, drive, kept;
+  } cases[] = {
       {{"/a/Song.mp3"}, {"/A/sONG.mP3"}, {"/a/Song.mp3"}},
       {{"/a/\xC3\xA9.mp3"}, {"/a/\xC3\x89.mp3"}, {"/a/\xC3\x89.mp3"}},
       {{"/a/song.aif"}, {"/a/song.aiff"}, {"/a/song.aiff"}},
@@ -186,10 +190,14 @@ TEST(Update, DamagedLibraryFailsAndLeavesTheDriveAsItWas) {
   // than a library holds, page 0's size, its chunk's size and tag; section list: tag, first
   // section, its size, order list count, an entry past the tracks, a track twice; next track
   // id among the tracks' ids or with no room for more.
-  struct { const char* file; uint32_t offset, value; } cases[] = {{"QVTL.DB", 0, 0x6c747670}, {"QVTL.DB", 4, 8}, {"QVTL.DB", 8, 17}, {"QVTL.DB", 12, 150001},
-      {"QVTL.DB", 24, 0xFFFF}, {"QVTL.DB", 72, 4000}, {"QVTL.DB", 64, 0}, {"QVBL.DB", 0, 0},
-      {"QVBL.DB", 4, 4000}, {"QVBL.DB", 24, 0xFFFFFF}, {"QVBL.DB", 52, 2}, {"QVBL.DB", 56, 3},
-      {"QVBL.DB", 60, 0}, {"QVDB.DB", 24, 2}, {"QVDB.DB", 24, 0xFFFFFFF0}};
+  struct {
+    const char* file;
+    uint32_t offset, value;
+  } cases[] = {{"QVTL.DB", 0, 0x6c747670}, {"QVTL.DB", 4, 8},       {"QVTL.DB", 8, 17},
+               {"QVTL.DB", 12, 150001},    {"QVTL.DB", 24, 0xFFFF}, {"QVTL.DB", 72, 4000},
+               {"QVTL.DB", 64, 0},         {"QVBL.DB", 0, 0},       {"QVBL.DB", 4, 4000},
+               {"QVBL.DB", 24, 0xFFFFFF},  {"QVBL.DB", 52, 2},      {"QVBL.DB", 56, 3},
+               {"QVBL.DB", 60, 0},         {"QVDB.DB", 24, 2},      {"QVDB.DB", 24, 0xFFFFFFF0}};
   TempDir d;
   for (uint32_t i = 0; i < 3; ++i) WriteMp3(d, NameFor(i), GeneratedTrack(i));
   ASSERT_EQ(Create(d), 0);
@@ -204,7 +212,8 @@ TEST(Update, DamagedLibraryFailsAndLeavesTheDriveAsItWas) {
     EXPECT_EQ(Library(d), damaged);
     FileFailure f{};
     ASSERT_TRUE(LastFileFailure(&f)) << c.file << " " << c.offset;
-    EXPECT_EQ(std::tuple(std::string(f.path).ends_with(c.file), std::string(f.reason).ends_with("; Create rebuilds the library")),
+    EXPECT_EQ(std::tuple(std::string(f.path).ends_with(c.file),
+                         std::string(f.reason).ends_with("; Create rebuilds the library")),
               std::tuple(true, true));
     WriteFileBytes(LibraryDirectory(d.str()) + c.file, good.at(c.file));
   }
@@ -264,7 +273,9 @@ TEST(Update, PendingAdditionsComeBackInOrderAcrossManyWrites) {
   d.Write("QUORVEN/LIBRARY/QVTA.LST", Bytes(600, 7));
   ASSERT_EQ(OpenLibraryForUpdate(d.str().c_str(), kFileSystemFat), 0);
   LibraryBuilder* b = TheBuildContext().builder;
-  auto path = [](uint32_t i) { return std::u16string(u"/") + std::u16string(249 + i % 2, u'a' + i % 26); };
+  auto path = [](uint32_t i) {
+    return std::u16string(u"/") + std::u16string(249 + i % 2, u'a' + i % 26);
+  };
   for (uint32_t i = 0; i < 2400; ++i)
     ASSERT_EQ(QueuePendingFile(b, reinterpret_cast<const uint16_t*>(path(i).c_str()), 9, 1), 1);
   ASSERT_EQ(WritePendingEntries(b), 1);
@@ -276,7 +287,9 @@ TEST(Update, PendingAdditionsComeBackInOrderAcrossManyWrites) {
     EXPECT_EQ(LoadLe32(file, at), value) << at;
   uint16_t back[kPathKeyUnits + 1];
   for (uint32_t i = 0; i < 2400; ++i)
-    ASSERT_EQ((std::tuple{ReadPendingEntry(b, back), std::u16string(reinterpret_cast<char16_t*>(back))}), std::tuple(1, path(i)));
+    ASSERT_EQ(
+        (std::tuple{ReadPendingEntry(b, back), std::u16string(reinterpret_cast<char16_t*>(back))}),
+        std::tuple(1, path(i)));
   // A found file is queued with the type code of its name's ending.
   d.Write("s.M4A", {1});
   ASSERT_EQ(MatchFoundFile((d.str() + "/s.M4A").c_str(), d.str().c_str()), 0);
@@ -301,8 +314,10 @@ TEST(Update, GenresPastTheCapacity) {
   ReadLibrary lib;
   LibraryPaths(d, &lib);
   const auto& order = lib.sections[0].order.tracks;
-  EXPECT_EQ(std::tuple(lib.stats[0].count, lib.stats[0].sizes[0].bytes), std::tuple(1299u, 1299u * 18));  // as stored
-  EXPECT_EQ(std::tuple(lib.pages[order[1000]].name_ids[0], lib.pages[order[999]].name_ids[0]), std::tuple(kOverflowId, 999u));
+  EXPECT_EQ(std::tuple(lib.stats[0].count, lib.stats[0].sizes[0].bytes),
+            std::tuple(1299u, 1299u * 18));  // as stored
+  EXPECT_EQ(std::tuple(lib.pages[order[1000]].name_ids[0], lib.pages[order[999]].name_ids[0]),
+            std::tuple(kOverflowId, 999u));
 }
 
 }  // namespace
