@@ -31,8 +31,9 @@ struct JobSettings {
   // and file. It keeps both running on one core; on several cores, and on a
   // busy machine, each yield only hands time to other processes.
   bool yield_each_file = true;
-  // Threads reading tags ahead of a create's inserts, the same for every
-  // front end; 1 reads each file on the job thread as it is inserted.
+  // Threads reading tags ahead of a create's inserts (and opening found files
+  // ahead of an update's matching), the same for every front end; 1 reads
+  // each file on the job thread as it is inserted or matched.
   int tag_readers = kDefaultTagReaders;
   // FileSystemKind of a drive that is a plain folder (a staging copy); 0 asks
   // the mounted volume.
@@ -97,6 +98,9 @@ class JobDriver : public AlertAnswer {
   template <typename PerFile, typename CleanUp>
   bool MainPass(PerFile per_file, CleanUp clean_up, const char* root);
   bool ReadAheadPass(const char* root, int language);
+  bool SizeAheadPass(const char* root);
+  template <typename Use, typename CleanUp>
+  bool PooledPass(const TagSource& source, Use use, CleanUp clean_up, const char* root);
   TagSource ReadAheadSource(const char* root, int language, const std::atomic<int32_t>* ready,
                             char (&drive_root)[1100]) const;
   bool AddPass(const char* root, uint32_t kind);
