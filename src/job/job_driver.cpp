@@ -24,9 +24,6 @@
 namespace qv {
 namespace {
 
-// The pause before the update's queued files replace the found ones in the
-// FileList, so that the display shows the end of the main pass.
-constexpr uint32_t kHandOverPauseUs = 100000;
 constexpr uint32_t kRefreshUs = 25000;  // between progress refreshes
 
 std::string TopDirectory(const char* root, uint32_t kind) {
@@ -361,7 +358,7 @@ bool JobDriver::AddPass(const char* root, uint32_t kind) {
   Store(s_.AddMakeCount, 0);
   Store(s_.AddErrorCount, 0);
   // The progress thread stands aside before the FileList is emptied.
-  SleepMicroseconds(kHandOverPauseUs);
+  SleepMicroseconds(settings_.hand_over_pause_us);
   Store(s_.AddFlag, kAddStandAsideAsked);
   RaiseControl(s_);
   for (bool asked = true; asked;) {

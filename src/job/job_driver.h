@@ -27,6 +27,9 @@ struct JobSettings {
   uint32_t finish_pause_us = 1000000;         // twice, before the finish alert
   uint32_t alert_pause_us = 1000000;          // before an error alert opens
   uint32_t cancel_answer_pause_us = 1000000;  // after "Yes" to the cancel question
+  // Before an update's queued files replace the found ones in the FileList,
+  // so that the display shows the end of the main pass.
+  uint32_t hand_over_pause_us = 100000;
   // Whether the scan and the job give the processor away after every entry
   // and file. It keeps both running on one core; on several cores, and on a
   // busy machine, each yield only hands time to other processes.
@@ -42,7 +45,7 @@ struct JobSettings {
   static JobSettings Immediate() {
     JobSettings s;
     s.start_pause_us = s.body_pause_us = s.scan_end_pause_us = 0;
-    s.finish_pause_us = s.alert_pause_us = s.cancel_answer_pause_us = 0;
+    s.finish_pause_us = s.alert_pause_us = s.cancel_answer_pause_us = s.hand_over_pause_us = 0;
     return s;
   }
 };
