@@ -24,9 +24,6 @@
 namespace qv {
 namespace {
 
-// The pause before the update's queued files replace the found ones in the
-// FileList, so that the display shows the end of the main pass.
-constexpr uint32_t kHandOverPauseUs = 100000;
 constexpr uint32_t kRefreshUs = 25000;  // between progress refreshes
 
 std::string TopDirectory(const char* root, uint32_t kind) {
@@ -309,25 +306,48 @@ TagSource JobDriver::ReadAheadSource(const char* root, int language,
   return source;
 }
 
+// A main pass whose files a pool of readers handles ahead: use (index, path,
+// what the reader made of it) still runs one by one in FileList order.
+template <typename Use, typename CleanUp>
+bool JobDriver::PooledPass(const TagSource& source, Use use, CleanUp clean_up, const char* root) {
+  TagReaderPool pool(source, settings_.tag_readers, Load(s_.MakeCount) + Load(s_.ErrorCount));
+  auto per_file = [&pool, &use](int32_t index, const char* path) {
+    const TrackTags* tags = nullptr;
+    int r = pool.TakeWhenRead(index, &tags);
+    if (r == 0) r = use(path, tags);
+    pool.Done(index);
+    return r;
+  };
+  auto close = [&pool, &clean_up] {
+    pool.Stop();
+    clean_up();
+  };
+  return MainPass(per_file, close, root);
+}
+
 // The main pass of a create with the tags read ahead by a pool of readers;
 // the records still go in one by one in FileList order. The FileList holds
 // no more files than a library takes, so no file meets a full library.
 bool JobDriver::ReadAheadPass(const char* root, int language) {
   char drive_root[1100];
   const TagSource source = ReadAheadSource(root, language, &s_.FindCount, drive_root);
-  TagReaderPool pool(source, settings_.tag_readers, Load(s_.MakeCount) + Load(s_.ErrorCount));
-  auto add = [this, &pool](int32_t index, const char*) {
-    const TrackTags* tags = nullptr;
-    int r = pool.TakeWhenRead(index, &tags);
-    if (r == 0) r = engine_.AddTagsToBuild(tags);
-    pool.Done(index);
-    return r;
+  auto add = [this](const char*, const TrackTags* tags) { return engine_.AddTagsToBuild(tags); };
+  return PooledPass(
+      source, add, [this] { engine_.CloseBuild(); }, root);
+}
+
+// The main pass of an update with the found files opened and sized ahead by
+// a pool of readers; the matching itself stays in FileList order, so the
+// files that cannot be opened are asked about in the same order.
+bool JobDriver::SizeAheadPass(const char* root) {
+  char drive_root[1100];
+  TagSource source = ReadAheadSource(root, 0, &s_.FindCount, drive_root);
+  source.read = engine_.SizeFoundFile;
+  auto match = [this](const char* path, const TrackTags* tags) {
+    return engine_.MatchSizedFile(path, tags->FileSize);
   };
-  auto close = [this, &pool] {
-    pool.Stop();
-    engine_.CloseBuild();
-  };
-  return MainPass(add, close, root);
+  return PooledPass(
+      source, match, [this] { engine_.CloseUpdate(); }, root);
 }
 
 // The add pass of an update: the queued files replace the found ones in the
@@ -338,7 +358,7 @@ bool JobDriver::AddPass(const char* root, uint32_t kind) {
   Store(s_.AddMakeCount, 0);
   Store(s_.AddErrorCount, 0);
   // The progress thread stands aside before the FileList is emptied.
-  SleepMicroseconds(kHandOverPauseUs);
+  SleepMicroseconds(settings_.hand_over_pause_us);
   Store(s_.AddFlag, kAddStandAsideAsked);
   RaiseControl(s_);
   for (bool asked = true; asked;) {
@@ -415,11 +435,15 @@ bool JobDriver::DBUpdate() {
     engine_.CloseUpdate();
     return false;
   }
-  auto close = [this] { engine_.CloseUpdate(); };
-  auto match = [this, &root](int32_t, const char* path) {
-    return engine_.MatchFoundFile(path, root);
-  };
-  if (!MainPass(match, close, root)) return false;
+  if (settings_.tag_readers <= 1) {
+    auto close = [this] { engine_.CloseUpdate(); };
+    auto match = [this, &root](int32_t, const char* path) {
+      return engine_.MatchFoundFile(path, root);
+    };
+    if (!MainPass(match, close, root)) return false;
+  } else if (!SizeAheadPass(root)) {
+    return false;
+  }
   EnableCancel(false);
   if (PausePoint()) {
     engine_.CloseUpdate();

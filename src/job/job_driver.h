@@ -27,12 +27,16 @@ struct JobSettings {
   uint32_t finish_pause_us = 1000000;         // twice, before the finish alert
   uint32_t alert_pause_us = 1000000;          // before an error alert opens
   uint32_t cancel_answer_pause_us = 1000000;  // after "Yes" to the cancel question
+  // Before an update's queued files replace the found ones in the FileList,
+  // so that the display shows the end of the main pass.
+  uint32_t hand_over_pause_us = 100000;
   // Whether the scan and the job give the processor away after every entry
   // and file. It keeps both running on one core; on several cores, and on a
   // busy machine, each yield only hands time to other processes.
   bool yield_each_file = true;
-  // Threads reading tags ahead of a create's inserts, the same for every
-  // front end; 1 reads each file on the job thread as it is inserted.
+  // Threads reading tags ahead of a create's inserts (and opening found files
+  // ahead of an update's matching), the same for every front end; 1 reads
+  // each file on the job thread as it is inserted or matched.
   int tag_readers = kDefaultTagReaders;
   // FileSystemKind of a drive that is a plain folder (a staging copy); 0 asks
   // the mounted volume.
@@ -41,7 +45,7 @@ struct JobSettings {
   static JobSettings Immediate() {
     JobSettings s;
     s.start_pause_us = s.body_pause_us = s.scan_end_pause_us = 0;
-    s.finish_pause_us = s.alert_pause_us = s.cancel_answer_pause_us = 0;
+    s.finish_pause_us = s.alert_pause_us = s.cancel_answer_pause_us = s.hand_over_pause_us = 0;
     return s;
   }
 };
@@ -97,6 +101,9 @@ class JobDriver : public AlertAnswer {
   template <typename PerFile, typename CleanUp>
   bool MainPass(PerFile per_file, CleanUp clean_up, const char* root);
   bool ReadAheadPass(const char* root, int language);
+  bool SizeAheadPass(const char* root);
+  template <typename Use, typename CleanUp>
+  bool PooledPass(const TagSource& source, Use use, CleanUp clean_up, const char* root);
   TagSource ReadAheadSource(const char* root, int language, const std::atomic<int32_t>* ready,
                             char (&drive_root)[1100]) const;
   bool AddPass(const char* root, uint32_t kind);

@@ -23,6 +23,13 @@ int AddFromFileList(const char*, int tag_language, uint32_t index, uint32_t) {
   return AddPendingFile(FileListGet(static_cast<int32_t>(index)), tag_language);
 }
 
+int SizeFoundFile(const char* file_path, TrackTags* tags, int, const char*) {
+  const int64_t size = FoundFileSize(file_path);
+  if (size < 0) return kEngineUnreadable;
+  tags->FileSize = static_cast<uint32_t>(size);
+  return kEngineOk;
+}
+
 }  // namespace
 
 JobEngine LibraryEngine() {
@@ -36,6 +43,8 @@ JobEngine LibraryEngine() {
   e.CloseBuild = CloseBuild;
   e.OpenLibraryForUpdate = OpenLibraryForUpdate;
   e.MatchFoundFile = MatchFoundFile;
+  e.SizeFoundFile = SizeFoundFile;
+  e.MatchSizedFile = MatchSizedFile;
   e.ApplyRemovals = ApplyRemovals;
   e.UpdateChangeFlags = UpdateChangeFlags;
   e.PendingAdditionCount = PendingAdditionCount;

@@ -21,6 +21,12 @@ struct JobEngine {
   // Update.
   int (*OpenLibraryForUpdate)(const char* drive_path, uint32_t file_system_kind);
   int (*MatchFoundFile)(const char* file_path, const char* drive_path);
+  // Its two halves, for files opened ahead on other threads: the size into
+  // tags->FileSize (0, or 2 when the file cannot be opened or sized), with
+  // the arguments of ReadTags; then the match of a file of that size.
+  int (*SizeFoundFile)(const char* file_path, TrackTags* tags, int tag_language,
+                       const char* drive_root);
+  int (*MatchSizedFile)(const char* file_path, uint32_t file_size);
   int (*ApplyRemovals)();
   uint32_t (*UpdateChangeFlags)();
   uint32_t (*PendingAdditionCount)();

@@ -72,16 +72,29 @@ int32_t TagReaderPool::Claim() {
   return -1;
 }
 
+// Claim for the job thread, which never waits here: -1 when no entry may be
+// read now. While `hold` is set it reads none, as its own next entry is
+// already claimed whenever it waits for it.
+int32_t TagReaderPool::TryClaim() {
+  int32_t n = next_.load(std::memory_order_acquire);
+  const int32_t done = done_.load(std::memory_order_acquire);
+  if (source_.hold != nullptr && source_.hold->load(std::memory_order_acquire)) return -1;
+  if (n - done >= kTagWindow || n >= source_.ready->load(std::memory_order_acquire)) return -1;
+  return next_.compare_exchange_strong(n, n + 1, std::memory_order_acq_rel) ? n : -1;
+}
+
+void TagReaderPool::Read(int32_t index) {
+  Slot& slot = slots_[index % kTagWindow];
+  ClearStorage(&slot.storage);
+  const int read = source_.read(source_.path_of(index), &slot.storage.tags, source_.language,
+                                source_.drive_root);
+  slot.status = read == 0 ? 0 : 2;  // 2: cannot be read, as the engine says
+  slot.holds.store(index, std::memory_order_release);
+  slot.holds.notify_all();  // the job thread, if it waits for this entry
+}
+
 void TagReaderPool::ReaderLoop() {
-  for (int32_t index = Claim(); index >= 0; index = Claim()) {
-    Slot& slot = slots_[index % kTagWindow];
-    ClearStorage(&slot.storage);
-    const int read = source_.read(source_.path_of(index), &slot.storage.tags, source_.language,
-                                  source_.drive_root);
-    slot.status = read == 0 ? 0 : 2;  // 2: cannot be read, as the engine says
-    slot.holds.store(index, std::memory_order_release);
-    slot.holds.notify_all();  // the job thread, if it waits for this entry
-  }
+  for (int32_t index = Claim(); index >= 0; index = Claim()) Read(index);
 }
 
 int TagReaderPool::Take(int32_t index, const TrackTags** tags) const {
@@ -95,6 +108,10 @@ int TagReaderPool::TakeWhenRead(int32_t index, const TrackTags** tags) {
   Slot& slot = slots_[index % kTagWindow];
   for (int32_t held = slot.holds.load(std::memory_order_acquire); held != index;
        held = slot.holds.load(std::memory_order_acquire)) {
+    if (const int32_t other = TryClaim(); other >= 0) {
+      Read(other);
+      continue;
+    }
     slot.holds.wait(held, std::memory_order_acquire);
   }
   return Take(index, tags);

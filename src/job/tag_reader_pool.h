@@ -61,7 +61,9 @@ class TagReaderPool {
   // The tags stay valid until Done(index).
   int Take(int32_t index, const TrackTags** tags) const;
   // Blocks until `index`, the job thread's next entry, has been read. That
-  // entry is read even while `hold` is set, so the wait always ends.
+  // entry is read even while `hold` is set, so the wait always ends. While
+  // the readers are busy, the caller reads entries no reader has taken yet
+  // rather than sleep.
   int TakeWhenRead(int32_t index, const TrackTags** tags);
   // The job thread is through with `index`; its slot takes a later entry.
   void Done(int32_t index);
@@ -76,6 +78,8 @@ class TagReaderPool {
   };
 
   int32_t Claim();
+  int32_t TryClaim();
+  void Read(int32_t index);
   void ReaderLoop();
 
   TagSource source_;

@@ -1,10 +1,11 @@
 #include "platform/file_door.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
 
 namespace qv {
 namespace {
@@ -30,6 +31,14 @@ int64_t SystemFileDoor::Read(int fd, void* buffer, size_t count) {
   return n;
 }
 
+int64_t SystemFileDoor::ReadAt(int fd, void* buffer, size_t count, int64_t offset) {
+  ssize_t n;
+  do {
+    n = ::pread(fd, buffer, count, static_cast<off_t>(offset));
+  } while (n < 0 && errno == EINTR);
+  return n;
+}
+
 int64_t SystemFileDoor::Write(int fd, const void* buffer, size_t count) {
   ssize_t n;
   do {
@@ -42,16 +51,32 @@ int64_t SystemFileDoor::Seek(int fd, int64_t offset, int whence) {
   return ::lseek(fd, static_cast<off_t>(offset), whence);
 }
 
-int SystemFileDoor::Close(int fd) { return ::close(fd); }
-int SystemFileDoor::Fchmod(int fd, unsigned mode) { return ::fchmod(fd, static_cast<mode_t>(mode)); }
-int SystemFileDoor::Fsync(int fd) { return ::fsync(fd); }
-int SystemFileDoor::Mkdir(const char* path, unsigned mode) { return ::mkdir(path, static_cast<mode_t>(mode)); }
-int SystemFileDoor::Remove(const char* path) { return std::remove(path); }
-int SystemFileDoor::Rename(const char* from, const char* to) { return std::rename(from, to); }
+int SystemFileDoor::Close(int fd) {
+  return ::close(fd);
+}
+int SystemFileDoor::Fchmod(int fd, unsigned mode) {
+  return ::fchmod(fd, static_cast<mode_t>(mode));
+}
+int SystemFileDoor::Fsync(int fd) {
+  return ::fsync(fd);
+}
+int SystemFileDoor::Mkdir(const char* path, unsigned mode) {
+  return ::mkdir(path, static_cast<mode_t>(mode));
+}
+int SystemFileDoor::Remove(const char* path) {
+  return std::remove(path);
+}
+int SystemFileDoor::Rename(const char* from, const char* to) {
+  return std::rename(from, to);
+}
 
-FileDoor& Files() { return *g_door; }
+FileDoor& Files() {
+  return *g_door;
+}
 
-void SetFileDoor(FileDoor* door) { g_door = door ? door : &g_system_door; }
+void SetFileDoor(FileDoor* door) {
+  g_door = door ? door : &g_system_door;
+}
 
 int64_t ReadFully(int fd, void* buffer, size_t count) {
   auto* at = static_cast<uint8_t*>(buffer);

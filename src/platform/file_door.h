@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 namespace qv {
 
@@ -25,6 +26,11 @@ class FileDoor {
   virtual int Mkdir(const char* path, unsigned mode) = 0;
   virtual int Remove(const char* path) = 0;
   virtual int Rename(const char* from, const char* to) = 0;
+  // A read of count bytes at offset: a Seek to it and a Read, which a door
+  // that watches those calls keeps. The byte count or -1.
+  virtual int64_t ReadAt(int fd, void* buffer, size_t count, int64_t offset) {
+    return Seek(fd, offset, SEEK_SET) < 0 ? -1 : Read(fd, buffer, count);
+  }
 };
 
 // The door of the operating system.
@@ -40,6 +46,8 @@ class SystemFileDoor : public FileDoor {
   int Mkdir(const char* path, unsigned mode) override;
   int Remove(const char* path) override;
   int Rename(const char* from, const char* to) override;
+  // One call that leaves the file position where it was.
+  int64_t ReadAt(int fd, void* buffer, size_t count, int64_t offset) override;
 };
 
 // The door in use; the system door unless a test installed another.

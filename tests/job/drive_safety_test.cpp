@@ -52,6 +52,7 @@ class SweepDoor : public SystemFileDoor {
   }
   int64_t Read(int fd, void* b, size_t n) override { return Hit(0), Door::Read(fd, b, n); }
   int64_t Seek(int fd, int64_t o, int w) override { return Hit(0), Door::Seek(fd, o, w); }
+  int64_t ReadAt(int fd, void* b, size_t n, int64_t o) override { return FileDoor::ReadAt(fd, b, n, o); }
   int Close(int fd) override { return Hit(0), Door::Close(fd); }
   int64_t Write(int fd, const void* b, size_t n) override {
     return !Hit(1)                        ? Door::Write(fd, b, n)

@@ -8,6 +8,7 @@
 #include "job/backup.h"
 #include "job/file_list.h"
 #include "job/job_driver.h"
+#include "support/faulty_file_door.h"
 #include "support/id3_writer.h"
 #include "support/library_fixture.h"
 #include "support/scripted_job_host.h"
@@ -91,18 +92,26 @@ TEST(TagReaderPool, SeveralReadersMakeTheLibraryOfOne) {
   }
 }
 
-TEST(TagReaderPool, AnUpdateAddsWhatOneReaderAdds) {
-  test::TempDir drive;
-  WriteSongs(drive, 0, 100);
-  const Outcome old = Create(drive, 1, -1, {});
-  WriteSongs(drive, 100, 500), drive.Write("M2/broken.mp3", {});
-  const Outcome one = Create(drive, 1, -1, {kAnswerDefault}, false);
-  ASSERT_EQ(one.alert_files.size(), 1u);
-  for (const auto& [path, bytes] : old.files) test::WriteFileBytes(path, bytes);
-  const Outcome eight = Create(drive, 8, -1, {kAnswerDefault}, false);
-  EXPECT_EQ(eight.inserts, 400);  // through the readers
-  EXPECT_EQ(std::tuple(eight.files, eight.alert_files), std::tuple(one.files, one.alert_files));
-  EXPECT_NE(eight.files, old.files);
+TEST(TagReaderPool, AnUpdateMatchesAndAddsWhatOneReaderDoes) {
+  // A library file that cannot be opened while found files are matched is
+  // asked about first, then the new file whose tags cannot be read.
+  for (const std::deque<int>& answers : {std::deque<int>{kAnswerDefault, kAnswerDefault}, std::deque<int>{kAnswerAlternate}}) {
+    test::TempDir drive;
+    WriteSongs(drive, 0, 100);
+    const Outcome old = Create(drive, 1, -1, {});
+    WriteSongs(drive, 100, 500), drive.Write("M2/broken.mp3", {});
+    test::FaultyFileDoor door;
+    test::ScopedFileDoor installed(&door);
+    door.FailFrom(test::FileOp::kOpen, 1, "/s7.mp3");
+    const Outcome one = Create(drive, 1, -1, answers, false);
+    ASSERT_EQ(one.alert_files.size(), answers.size());
+    for (const auto& [path, bytes] : old.files) test::WriteFileBytes(path, bytes);
+    door.FailFrom(test::FileOp::kOpen, 1, "/s7.mp3");
+    const Outcome eight = Create(drive, 8, -1, answers, false);
+    EXPECT_EQ(eight.inserts, answers.size() == 2 ? 400 : 0);  // through the readers
+    EXPECT_EQ(std::tuple(eight.files, eight.alert_files), std::tuple(one.files, one.alert_files));
+    EXPECT_EQ(eight.files != old.files, answers.size() == 2);
+  }
 }
 
 }  // namespace

@@ -25,6 +25,7 @@ class FaultyFileDoor : public SystemFileDoor {
   int64_t Read(int fd, void* b, size_t n) override { return Fail(Op::kRead) ? -1 : S::Read(fd, b, n); }
   int64_t Write(int fd, const void* b, size_t n) override { return Fail(Op::kWrite) ? -1 : S::Write(fd, b, n); }
   int64_t Seek(int fd, int64_t o, int w) override { return Fail(Op::kSeek) ? -1 : S::Seek(fd, o, w); }
+  int64_t ReadAt(int fd, void* b, size_t n, int64_t o) override { return FileDoor::ReadAt(fd, b, n, o); }
   // A failed close still releases the descriptor, as on Linux.
   int Close(int fd) override {
     const bool failed = Fail(Op::kClose);

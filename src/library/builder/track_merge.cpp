@@ -161,10 +161,7 @@ int ReadPageKeys(LibraryBuilder* b, SortKeySet* keys, uint32_t global_index, boo
     uint32_t next = b->track_positions[global_index + 1];
     if (next > at_page && next - at_page < want) want = next - at_page;
   }
-  int64_t got = -1;
-  if (Files().Seek(b->track_file, at_page, SEEK_SET) >= 0) {
-    got = Files().Read(b->track_file, b->scratch_page, want);
-  }
+  const int64_t got = Files().ReadAt(b->track_file, b->scratch_page, want, at_page);
   if (got < 0) return FailRead(kReadShort);
   TrackPageCursor c;
   int r = OpenTrackPage(&c, std::span<const uint8_t>(b->scratch_page, static_cast<size_t>(got)),

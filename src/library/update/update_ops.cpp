@@ -42,16 +42,6 @@ uint32_t FoundFileType(const char* path) {
   return 0;
 }
 
-// The size of the file, or -1 when it cannot be opened or sized. A FIFO or
-// device put in a file's place is no audio file and must not block the job.
-int64_t FoundFileSize(const char* path) {
-  int64_t size = -1;
-  int fd = OpenRegularFile(path, O_RDONLY, 0, &size);
-  if (fd < 0) return -1;
-  Files().Close(fd);
-  return size;
-}
-
 }  // namespace
 
 int OpenLibraryForUpdate(const char* drive_path, uint32_t file_system_kind) {
@@ -73,10 +63,25 @@ int OpenLibraryForUpdate(const char* drive_path, uint32_t file_system_kind) {
   return kEngineOk;
 }
 
+// A FIFO or device put in a file's place is no audio file and must not block
+// the job.
+int64_t FoundFileSize(const char* file_path) {
+  int64_t size = -1;
+  int fd = OpenRegularFile(file_path, O_RDONLY, 0, &size);
+  if (fd < 0) return -1;
+  Files().Close(fd);
+  return size;
+}
+
 int MatchFoundFile(const char* file_path, const char*) {
-  LibraryBuilder* b = LiveBuilder();
+  RequireLiveBuilder(TheBuildContext().builder);
   int64_t size = FoundFileSize(file_path);
   if (size < 0) return kEngineUnreadable;
+  return MatchSizedFile(file_path, static_cast<uint32_t>(size));
+}
+
+int MatchSizedFile(const char* file_path, uint32_t file_size) {
+  LibraryBuilder* b = LiveBuilder();
   // The relative path keeps the root's final "/". A file outside the root, a
   // name not valid in the path encoding, or a path too long to be stored
   // cannot be a track, as in a create job.
@@ -87,7 +92,7 @@ int MatchFoundFile(const char* file_path, const char*) {
     return kEngineUnreadable;
   if (Utf16Len(path) > kPathKeyUnits - 1) return kEngineUnreadable;
   uint32_t type = FoundFileType(file_path);
-  if (int r = MatchTrackPath(b, path, static_cast<uint32_t>(size), type); r != 1)
+  if (int r = MatchTrackPath(b, path, file_size, type); r != 1)
     return r == kPendingWriteFailed ? kEngineWriteFailed : kEngineBuildFailed;
   return kEngineOk;
 }

@@ -14,6 +14,12 @@ inline constexpr uint32_t kPendingPathBytes = 2080;
 
 int OpenLibraryForUpdate(const char* drive_path, uint32_t file_system_kind);
 int MatchFoundFile(const char* file_path, const char* drive_path);
+// MatchFoundFile in two halves, so that files can be opened and sized ahead
+// of the matching on other threads: the size of a found file, or -1 when it
+// cannot be opened or sized (touches no engine state), and the match of a
+// file of that size, in FileList order.
+int64_t FoundFileSize(const char* file_path);
+int MatchSizedFile(const char* file_path, uint32_t file_size);
 int ApplyRemovals();
 uint32_t UpdateChangeFlags();
 uint32_t PendingAdditionCount();
