@@ -25,9 +25,8 @@ LAUNCHER := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache
 # generator is made afresh. $(call configure,FOLDER,OPTIONS)
 configure = @[ -f $(1)/build.ninja ] || { rm -rf $(1) && cmake -G Ninja -S . -B $(1) $(LAUNCHER) $(2) >/dev/null; }
 SHOTS := build/screenshots
-# Trees that `make test` makes compile each engine folder as a few large units
-# (cmake/QvTargets.cmake): fewer compiles from nothing, but an edit recompiles
-# its unit, so a developer's tree made by `make asan` keeps one unit per file.
+# The trees that `make test` makes compile as a few large units (QV_UNITY);
+# one made first by `make asan` keeps one unit per file.
 UNITY ?= OFF
 
 .PHONY: all deps release asan asan-configure asan-qvlib tsan tsan-build test unit fuzz fuzz-build fuzz-seeds fuzz-runs run demo gui screenshots package bench reliability clean

@@ -1,14 +1,7 @@
-# Build trees that are made once from nothing (the sanitizer, thread and fuzz
-# trees of the test run) compile each folder as a few large units, so that the
-# standard headers are parsed a few times, not once per file. A developer's
-# tree keeps one unit per file, so that an edit recompiles one file.
-option(QV_UNITY "Compile each engine folder as a few large units" OFF)
-
-# qv_unity(TARGET): groups the target's sources into units when QV_UNITY is on.
-function(qv_unity target)
-  if(QV_UNITY)
-    set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 8)
-  endif()
+# qv_needs_qvlib(TARGET): the tests of TARGET run qvlib, so it is built with
+# them; its link waits for qvlib, its compiles do not.
+function(qv_needs_qvlib target)
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS $<TARGET_FILE:qvlib>)
 endfunction()
 
 # qv_folder_library(NAME DEPS...): one static library from the .cpp files of the
@@ -19,7 +12,6 @@ function(qv_folder_library name)
     add_library(${name} STATIC ${sources})
     target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
     target_link_libraries(${name} PUBLIC ${ARGN})
-    qv_unity(${name})
   else()
     add_library(${name} INTERFACE)
     target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)
@@ -34,5 +26,4 @@ function(qv_folder_objects name)
   add_library(${name} OBJECT ${sources} ${PROJECT_SOURCE_DIR}/cmake/empty.cpp)
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_link_libraries(${name} PUBLIC ${ARGN})
-  qv_unity(${name})
 endfunction()
