@@ -25,8 +25,11 @@ LAUNCHER := $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache
 # generator is made afresh. $(call configure,FOLDER,OPTIONS)
 configure = @[ -f $(1)/build.ninja ] || { rm -rf $(1) && cmake -G Ninja -S . -B $(1) $(LAUNCHER) $(2) >/dev/null; }
 SHOTS := build/screenshots
+# The trees that `make test` makes compile as a few large units (QV_UNITY);
+# one made first by `make asan` keeps one unit per file.
+UNITY ?= OFF
 
-.PHONY: all deps release asan asan-qvlib tsan tsan-build test unit fuzz fuzz-build fuzz-seeds fuzz-runs run demo gui screenshots package bench reliability clean
+.PHONY: all deps release asan asan-configure asan-qvlib tsan tsan-build test unit fuzz fuzz-build fuzz-seeds fuzz-runs run demo gui screenshots package bench reliability clean
 
 all: release
 
@@ -37,18 +40,21 @@ release: deps
 	$(call configure,$(RELEASE),-DCMAKE_BUILD_TYPE=Release -DQV_TESTS=OFF -DQV_BENCH=ON)
 	cmake --build $(RELEASE) -j $(JOBS)
 
-asan: asan-qvlib
+asan: asan-configure
 	cmake --build $(ASAN) -j $(JOBS)
 
 unit: asan
 	cd $(ASAN) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 		ctest --output-on-failure -j $(JOBS)
 
-# The fuzz seeds include a library that qvlib of the sanitizer tree creates.
 # Line tables are all a sanitizer report needs, and build faster than full
 # debug information.
-asan-qvlib: deps
-	$(call configure,$(ASAN),-DCMAKE_BUILD_TYPE=Debug -DQV_SANITIZE=ON -DCMAKE_CXX_FLAGS_DEBUG=-g1)
+asan-configure: deps
+	$(call configure,$(ASAN),-DCMAKE_BUILD_TYPE=Debug -DQV_SANITIZE=ON -DCMAKE_CXX_FLAGS_DEBUG=-g1 \
+		-DQV_UNITY=$(UNITY))
+
+# The fuzz seeds include a library that qvlib of the sanitizer tree creates.
+asan-qvlib: asan-configure
 	cmake --build $(ASAN) -j $(JOBS) --target qvlib
 
 # clang gives up on constant evaluation far sooner than GCC, and some tables
@@ -57,10 +63,13 @@ FUZZERS := $(basename $(notdir $(wildcard tests/fuzz/*_fuzz.cpp)))
 fuzz-build: deps
 	$(call configure,$(FUZZ),-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
 		-DCMAKE_CXX_FLAGS=-fconstexpr-steps=33554432 -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_FUZZ=ON \
-		'-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -gline-tables-only -DNDEBUG')
+		'-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -gline-tables-only -DNDEBUG' -DQV_UNITY=$(UNITY))
 	cmake --build $(FUZZ) -j $(JOBS) --target $(FUZZERS)
 
-fuzz-seeds: fuzz-build asan-qvlib
+# The seeds need qvlib of the sanitizer tree; `make test` builds that tree
+# whole first (SEED_QVLIB=asan), so that one build runs in it at a time.
+SEED_QVLIB ?= asan-qvlib
+fuzz-seeds: fuzz-build $(SEED_QVLIB)
 	/usr/bin/python3 tools/make-fuzz-seeds $(FUZZ)/seeds $(ASAN)/src/cli/qvlib
 
 # Every fuzzer at once, each for FUZZ_SECONDS from its seeds and what its
@@ -79,13 +88,15 @@ fuzz-run-%:
 
 # The tests whose threads meet, and a create and an update of qvlib with 8
 # readers on a generated drive; any report of a race fails the run. -O1 is
-# enough for ThreadSanitizer and builds faster.
+# enough for ThreadSanitizer and builds faster; line tables, which keep the
+# inlined frames, are all its reports need, and build a third faster than
+# full debug information.
 TSAN_TESTS := job_flow tag_reader_pool drive_scan
 empty :=
 tsan-build: deps
 	$(call configure,$(TSAN),-DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_TSAN=ON -DQV_GUI=OFF \
-		'-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g -DNDEBUG' \
-		'-DQV_TEST_FILES=/job/($(subst $(empty) $(empty),|,$(TSAN_TESTS)))_test')
+		'-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG' \
+		'-DQV_TEST_FILES=/job/($(subst $(empty) $(empty),|,$(TSAN_TESTS)))_test' -DQV_UNITY=$(UNITY))
 	cmake --build $(TSAN) -j $(JOBS) --target qvlib job_test
 
 tsan: tsan-build
@@ -104,7 +115,7 @@ tsan: tsan-build
 # The three trees build side by side, so that the cores never wait on one
 # link or one long test; the fuzzers run last, alone.
 test: deps
-	@$(MAKE) --no-print-directory -j 3 -O unit tsan fuzz-seeds
+	@$(MAKE) --no-print-directory -j 3 -O unit tsan fuzz-seeds UNITY=ON SEED_QVLIB=asan
 	@$(MAKE) --no-print-directory fuzz-runs
 
 demo: release

@@ -1,3 +1,9 @@
+# qv_needs_qvlib(TARGET): the tests of TARGET run qvlib, so it is built with
+# them; its link waits for qvlib, its compiles do not.
+function(qv_needs_qvlib target)
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS $<TARGET_FILE:qvlib>)
+endfunction()
+
 # qv_folder_library(NAME DEPS...): one static library from the .cpp files of the
 # calling folder, its include root at src/, linking the given lower targets.
 function(qv_folder_library name)

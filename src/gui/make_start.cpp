@@ -381,3 +381,6 @@ bool MakeStart::OutputError(int code, const char* path) {
 }
 
 }  // namespace qv::gui
+
+// The meta-object code of the header, compiled with its class.
+#include "moc_make_start.cpp"

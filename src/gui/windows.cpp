@@ -178,3 +178,6 @@ Outlets BuildWindows() {
 }
 
 }  // namespace qv::gui
+
+// The meta-object code of the header, compiled with its class.
+#include "moc_windows.cpp"

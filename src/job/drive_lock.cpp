@@ -13,14 +13,14 @@
 namespace qv {
 namespace {
 
-std::string TopDirectory(const char* root, uint32_t kind) {
+std::string TopDirectoryName(const char* root, uint32_t kind) {
   return std::string(root) + (kind == 2 ? ".QUORVEN" : "QUORVEN");
 }
 
 }  // namespace
 
 int LockLibraryDrive(const char* root, uint32_t kind) {
-  const std::string top = TopDirectory(root, kind);
+  const std::string top = TopDirectoryName(root, kind);
   FileDoor& files = Files();
   // The job would make it anyway; when it cannot, that is the cause.
   const int made = files.Mkdir(top.c_str(), 0777) == 0 ? 0 : errno;
@@ -45,7 +45,7 @@ void UnlockLibraryDrive(int lock) {
 }
 
 bool LibraryDriveBusy(const char* root, uint32_t kind) {
-  const std::string top = TopDirectory(root, kind);
+  const std::string top = TopDirectoryName(root, kind);
   if (!IsDirectoryNoFollow(top.c_str())) return false;
   const int fd = Files().Open(top.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW, 0);
   if (fd < 0) return false;

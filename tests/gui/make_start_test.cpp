@@ -10,7 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
-#include <QtTest>
+#include <QTest>
 #include <csignal>
 #include <filesystem>
 #include <memory>

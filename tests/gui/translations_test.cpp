@@ -1,9 +1,10 @@
 // Every text has a finished translation in every shipped language, keeping its placeholders.
 #include <QLocale>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTranslator>
-#include <QtTest>
 
 #include "gui/make_start.h"
 

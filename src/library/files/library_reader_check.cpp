@@ -13,10 +13,6 @@
 namespace qv {
 namespace {
 
-std::string Num(uint32_t v) {
-  return std::to_string(v);
-}
-
 uint32_t EntryOffset(const ReadList& list, uint32_t e) {
   return list.offset + 20 + 16 * e;
 }

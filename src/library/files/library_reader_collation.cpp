@@ -139,10 +139,6 @@ int CompareTracks(const ReadTracks& tr, const TrackFacts& a, const TrackFacts& b
   return CompareKeys(ReadKey(tr, a.keys[3]), ReadKey(tr, b.keys[3]), kCompareUnits[3]);
 }
 
-std::string Num(uint32_t v) {
-  return std::to_string(v);
-}
-
 }  // namespace
 
 bool SameReadKey(const char16_t* a, const char16_t* b, uint32_t c) {

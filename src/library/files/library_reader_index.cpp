@@ -33,10 +33,6 @@ namespace {
 constexpr uint32_t kListHead = 20;
 constexpr uint32_t kEntrySize = 16;
 
-std::string Num(uint32_t v) {
-  return std::to_string(v);
-}
-
 // Checks a 4-byte tag and the two size words that follow it.
 int CheckHead(std::span<const uint8_t> b, uint32_t pos, const char (&tag)[5], uint32_t head,
               uint32_t size, const char* fn, const std::string& what, ReadFault* f) {

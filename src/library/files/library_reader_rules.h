@@ -30,6 +30,11 @@ inline std::string BytesReadText(uint64_t size) {
   return "the " + std::to_string(size) + " bytes on disk";
 }
 
+// A count or offset in a fault message.
+inline std::string Num(uint32_t v) {
+  return std::to_string(v);
+}
+
 // Records the fault (when fault is not null) and returns status.
 int Fail(ReadFault* fault, const char* file, uint32_t offset, int status, std::string message);
 

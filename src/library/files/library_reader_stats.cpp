@@ -12,10 +12,6 @@
 namespace qv {
 namespace {
 
-std::string Num(uint32_t v) {
-  return std::to_string(v);
-}
-
 bool AllNarrow(const std::u16string& text, size_t from) {
   for (size_t i = from; i < text.size(); ++i)
     if (text[i] >= 256) return false;
