@@ -173,6 +173,8 @@ class MakeStartTest : public QObject {
     QVERIFY(!o.Start->isEnabled() && !o.RadioButton->isEnabled() && c->NowPath().empty());
     o.VolumeNames->setCurrentIndex(0);  // a drive that cannot take a library says why
     QVERIFY(o.DriveProblem->text().contains("not usable: cannot be examined"));
+    g_mounted.push_back({"/dev/null/d", "vfat", "tmpfs"});  // the first place is kept too
+    QTRY_VERIFY(o.VolumeNames->count() == 2 && o.VolumeNames->currentIndex() == 0);
   }
 
   // One job through the windows, answered as the script says: "Cancel:No"
