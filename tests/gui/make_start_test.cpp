@@ -278,28 +278,31 @@ class MakeStartTest : public QObject {
 
   // SIGTERM in an update cancels it: the old library back byte for byte,
   // nothing of the job left, the signal in the status. A drive another job
-  // holds is refused with that cause under the alert.
+  // holds, or a damaged library, is refused with that cause under the alert.
   void SignalOrBusyDriveLeavesTheLibrary_data() {
-    QTest::addColumn<bool>("busy");
-    QTest::newRow("SIGTERM") << false;
-    QTest::newRow("drive held by another job") << true;
+    QTest::addColumn<QString>("alert");  // empty: SIGTERM
+    QTest::newRow("SIGTERM") << QString();
+    QTest::newRow("drive held by another job") << "Error occurred while writing library file.\n"
+        "Error Code : E-04|Another job is running on this drive; nothing was changed.";
+    QTest::newRow("damaged library") << "; Create rebuilds the library";
   }
   void SignalOrBusyDriveLeavesTheLibrary() {
-    QFETCH(bool, busy);
+    QFETCH(QString, alert);
     TestDrive d("STICK", 6);
     QVERIFY(test::RunQvlib({"create", d.path, "--fs", "fat", "--yes"}).status == 0);
     d.dir.Write("STICK/Music/new.mp3", test::Id3Join({test::AudioFiller(2000)}));
     const std::string library = d.path + "/QUORVEN/LIBRARY/";
+    if (std::vector<uint8_t> bytes = test::ReadFileBytes(library + "QVBL.DB"); alert.endsWith("library"))
+      bytes[bytes.size() - 2] ^= 0x7F, test::WriteFileBytes(library + "QVBL.DB", bytes);
     std::vector<std::vector<uint8_t>> before;
     for (const char* file : kLibraryFiles) before.push_back(test::ReadFileBytes(library + file));
-    const int lock = busy ? LockLibraryDrive((d.path + "/").c_str(), 1) : -1;
+    const int lock = alert.contains("E-04") ? LockLibraryDrive((d.path + "/").c_str(), 1) : -1;
     auto c = Launch({{d.path, "STICK", 1}});
     QSignalSpy quit(c.get(), &MakeStart::terminate);
     WatchQuitSignals(c.get(), [&c](int signal) { c->Terminate(signal); });
     c->outlets().VolumeNames->setCurrentIndex(0), c->outlets().Start->click(), Answer("OK");
-    if (busy) {
-      QCOMPARE(Answer("OK"), "Error occurred while writing library file.\nError Code : E-04|"
-                             "Another job is running on this drive; nothing was changed.");
+    if (!alert.isEmpty()) {
+      QVERIFY(Answer("OK").endsWith(alert));
     } else {
       QTRY_VERIFY_WITH_TIMEOUT(c->outlets().Process->text().toInt() > 0, 10000);
       std::raise(SIGTERM);
