@@ -164,12 +164,14 @@ TEST(LibraryReaderTest, ReportsEachBrokenRuleAtItsOffset) {
 }
 
 // Name ids follow the collation: case, width and a leading "THE " of an
-// artist do not make another name; a track order within its album does.
+// artist do not make another name ("The " alone is no name); a track order
+// within its album does.
 TEST(LibraryReaderTest, NameIdsAndOrdersFollowTheCollation) {
   std::vector<TrackSpec> same = {{u"pop", u"The Band", u"x.", u"a", u"/1", 1},
                                  {u"POP", u"BAND", u"X.", u"b", u"/2", 2},
                                  {u"\uff30\uff4f\uff50", u"\uff42\uff41\uff4e\uff44", u"\uff38\uff0e", u"c", u"/3", 3},
-                                 {u"Pop", u"Band, The", u"", u"d", u"/4", 1}};
+                                 {u"Pop", u"Band, The", u"", u"d", u"/4", 1},
+                                 {u"Pop", u"The ", u"", u"e", u"/5", 1}, {u"Pop", u"", u"", u"f", u"/6", 1}};
   ReadLibrary lib;
   ReadFault fault;
   EXPECT_EQ(ReadImage(MakeLibraryImage(same), &lib, &fault), kReadOk) << fault.offset << " " << fault.message;
