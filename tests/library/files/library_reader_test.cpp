@@ -118,7 +118,7 @@ std::vector<Damage> Damages() {
        [](I im) { return ChunkAt(im, 3, 0) + 16; }},
       {"browse file tag", 1, fixed(0), 'b', 'x'},
       {"browse file longer than its sections", 1, fixed(8), 'g', 8},
-      {"section count", 1, fixed(12), 's', 3},
+      {"section count", 1, fixed(12), 's', 3}, {"section of its head alone", 1, fixed(24), 's', 20},
       {"order list entry count", 1, [](I im) { return ListAt(im, 1, 0) + 16; }, 'a', ~0u,
        [](I im) { return ListAt(im, 1, 0) + 8; }},
       {"genres out of order", 1, [](I im) { return ListAt(im, 0, 0) + 20; }, 'x', 8},
