@@ -320,9 +320,8 @@ TEST(Update, GenresPastTheCapacity) {
             std::tuple(kOverflowId, 999u));
   // A genre past the capacity that bears the name of the last one with an id is damage.
   const std::string tl = LibraryDirectory(d.str()) + "QVTL.DB";
-  auto le = [](std::u16string t) { Bytes b; for (char16_t u : t) b.push_back(u & 0xFF), b.push_back(u >> 8); return b; };
-  Bytes bytes = ReadFileBytes(tl), from = le(u"G11001"), to = le(u"G11000");
-  std::copy(to.begin(), to.end(), std::search(bytes.begin(), bytes.end(), from.begin(), from.end()));
+  Bytes bytes = ReadFileBytes(tl), from = Id3Utf16(u"G11001"), to = Id3Utf16(u"G11000");  // 3 bytes before the text
+  std::copy(to.begin() + 3, to.end(), std::search(bytes.begin(), bytes.end(), from.begin() + 3, from.end()));
   ReadTracks tracks;
   ReadFault fault;
   EXPECT_EQ((WriteFileBytes(tl, bytes), CheckLibraryFiles(d.str().c_str(), kFileSystemFat, &lib, &tracks, &fault)), kReadDamaged);
