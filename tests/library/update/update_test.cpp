@@ -218,10 +218,12 @@ TEST(Update, DamagedLibraryFailsAndLeavesTheDriveAsItWas) {
     WriteFileBytes(LibraryDirectory(d.str()) + c.file, good.at(c.file));
   }
   // A track list cut after a page loses the tracks past the cut, which come
-  // back as new files.
+  // back as new files; a statistics sub-record claiming too much is skipped.
   Bytes cut = good.at("QVTL.DB");
   cut.resize(16 + LoadLe32(cut, 24));
   WriteFileBytes(LibraryDirectory(d.str()) + "QVTL.DB", cut);
+  Bytes index = good.at("QVDB.DB");
+  StoreLe32(index, 48 + 72 * 3 + 24 + 8, 0x7FFF0000), WriteFileBytes(LibraryDirectory(d.str()) + "QVDB.DB", index);
   ASSERT_EQ(Update(d), 0);
   EXPECT_EQ(Folded(LibraryPaths(d)), DrivePaths(d));
 }
