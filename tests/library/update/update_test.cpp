@@ -316,8 +316,8 @@ TEST(Update, GenresPastTheCapacity) {
   ReadLibrary lib;
   LibraryPaths(d, &lib);
   const auto& order = lib.sections[0].order.tracks;
-  EXPECT_EQ(std::tuple(lib.stats[0].count, lib.stats[0].sizes[0].bytes),
-            std::tuple(1299u, 1299u * 18));  // as stored
+  EXPECT_EQ(std::tuple(lib.stats[0].count, lib.stats[0].sizes[0].bytes, lib.stats[4].count),
+            std::tuple(1299u, 1299u * 18, 1299u));  // as stored; a path per track
   EXPECT_EQ(std::tuple(lib.pages[order[1000]].name_ids[0], lib.pages[order[999]].name_ids[0]),
             std::tuple(kOverflowId, 999u));
   // A genre past the capacity that bears the name of the last one with an id is damage.
