@@ -223,7 +223,8 @@ TEST(Update, DamagedLibraryFailsAndLeavesTheDriveAsItWas) {
   cut.resize(16 + LoadLe32(cut, 24));
   WriteFileBytes(LibraryDirectory(d.str()) + "QVTL.DB", cut);
   Bytes index = good.at("QVDB.DB");
-  StoreLe32(index, 48 + 72 * 3 + 24 + 8, 0x7FFF0000), WriteFileBytes(LibraryDirectory(d.str()) + "QVDB.DB", index);
+  StoreLe32(index, 48 + 72 * 3 + 24 + 8, 0x7FFF0000);
+  WriteFileBytes(LibraryDirectory(d.str()) + "QVDB.DB", index);
   ASSERT_EQ(Update(d), 0);
   EXPECT_EQ(Folded(LibraryPaths(d)), DrivePaths(d));
 }
@@ -320,13 +321,13 @@ TEST(Update, GenresPastTheCapacity) {
             std::tuple(1299u, 1299u * 18, 1299u));  // as stored; a path per track
   EXPECT_EQ(std::tuple(lib.pages[order[1000]].name_ids[0], lib.pages[order[999]].name_ids[0]),
             std::tuple(kOverflowId, 999u));
-  // A genre past the capacity that bears the name of the last one with an id is damage.
+  // A genre past the capacity named like the last one with an id is damage.
   const std::string tl = LibraryDirectory(d.str()) + "QVTL.DB";
-  Bytes bytes = ReadFileBytes(tl), from = Id3Utf16(u"G11001"), to = Id3Utf16(u"G11000");  // 3 bytes before the text
-  std::copy(to.begin() + 3, to.end(), std::search(bytes.begin(), bytes.end(), from.begin() + 3, from.end()));
-  ReadTracks tracks;
+  Bytes b = ReadFileBytes(tl), f = Id3Utf16(u"G11001"), to = Id3Utf16(u"G11000");  // 3-byte head
+  std::copy(to.begin() + 3, to.end(), std::search(b.begin(), b.end(), f.begin() + 3, f.end()));
   ReadFault fault;
-  EXPECT_EQ((WriteFileBytes(tl, bytes), CheckLibraryFiles(d.str().c_str(), kFileSystemFat, &lib, &tracks, &fault)), kReadDamaged);
+  WriteFileBytes(tl, b);
+  EXPECT_EQ(ReadLibraryFiles(d.str().c_str(), kFileSystemFat, &lib, &fault), kReadDamaged);
 }
 
 }  // namespace
