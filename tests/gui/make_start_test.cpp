@@ -127,8 +127,7 @@ class MakeStartTest : public QObject {
     o.ConboLang->setCurrentIndex(4);
     o.VolumeNames->setCurrentIndex(1);
     const bool library = library_files == 3;
-    QVERIFY(o.Start->isEnabled() == !question.isEmpty() &&
-            o.RadioButton->isEnabled() == o.Start->isEnabled());
+    QVERIFY(o.Start->isEnabled() == !question.isEmpty() && o.RadioButton->isEnabled() == o.Start->isEnabled());
     QVERIFY(o.CreateButton->isChecked() == (!question.isEmpty() && !library) &&
             o.UpdateButton->isChecked() == library && c->NowPath() == d.path);
     if (question.isEmpty()) return;
@@ -214,8 +213,7 @@ class MakeStartTest : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(o.FileNameView->toPlainText().endsWith("zz.mp3"), 10000);
         QVERIFY(VisibleBox() && o.RimainTime->text() == "--:--");
         const QString alert = Answer(step.toUtf8());  // the file's path in view
-        QVERIFY(alert.startsWith("Cannot open a file.") &&
-                alert.endsWith("|" + o.FileNameView->toPlainText()));
+        QVERIFY(alert.startsWith("Cannot open a file.") && alert.endsWith("|" + o.FileNameView->toPlainText()));
       }
     }
     if (!finish.isEmpty()) {
@@ -231,8 +229,7 @@ class MakeStartTest : public QObject {
                                          test::ReadFileBytes(copy.path + "/QUORVEN/LIBRARY/" + f));
     }
     QTRY_VERIFY_WITH_TIMEOUT(c->driver()->Finished(), 10000);
-    QTRY_VERIFY(o.MainWindow->isVisible() && !o.RunWindow->isVisible() &&
-                o.VolumeNames->currentIndex() == -1);
+    QTRY_VERIFY(o.MainWindow->isVisible() && !o.RunWindow->isVisible() && o.VolumeNames->currentIndex() == -1);
     QVERIFY(d.HasLibrary() == !finish.isEmpty() && !o.Start->isEnabled() && !o.CreateButton->isChecked());
   }
 
