@@ -228,6 +228,8 @@ TEST(LibraryCommandsTest, CheckSummaryFaultsDumpTextAndUsage) {
   WriteFileBytes(browse, bytes);
   run = RunQvlib({"check", drive.str()});
   EXPECT_EQ(std::tuple(run.status, Has(run.output, "QVBL.DB, byte "), RunQvlib({"dump", drive.str()}).status), std::tuple(1, true, 1)) << run.output;
+  WriteFileBytes(browse, {});  // an empty file is short, not unreadable
+  EXPECT_TRUE(Has(RunQvlib({"check", drive.str()}).output, "QVBL.DB, byte 0: the file is shorter than its 16-byte header"));
   for (std::vector<std::string> args : {std::vector<std::string>{"check"}, {"dump"},
                                         {"check", "/tmp", "--fs", "ntfs"}, {"dump", "/tmp", "--colour"}})
     EXPECT_EQ(RunQvlib(args).status, 64) << args[0];
