@@ -155,7 +155,8 @@ TEST_F(QvlibJobTest, OnATerminalTheQuestionsAreAskedAndTwoInterruptsCancel) {
   MakeDrive(12);
   drive.Write("Broken/a.mp3", {}), drive.Write("Broken/b.mp3", {});
   int terminal = -1;
-  const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
+  winsize narrow{24, 40, 0, 0};  // progress lines are cut to fit
+  const pid_t pid = forkpty(&terminal, nullptr, nullptr, &narrow);
   ASSERT_GE(pid, 0);
   if (pid == 0) execl(QV_QVLIB_PATH, "qvlib", "create", drive.str().c_str(), "--fs", "fat", nullptr), _exit(127);
   std::string seen;
@@ -175,6 +176,8 @@ TEST_F(QvlibJobTest, OnATerminalTheQuestionsAreAskedAndTwoInterruptsCancel) {
   close(terminal);
   EXPECT_EQ(std::tuple(WIFEXITED(raw) != 0, WEXITSTATUS(raw), Has(seen, "files are processed.")), std::tuple(true, 130, false)) << seen;
   EXPECT_EQ(Snapshot(), before);
+  for (size_t at = seen.find("\r\033[K"); at != std::string::npos; at = seen.find("\r\033[K", at + 1))
+    EXPECT_LT(seen.find_first_of("\r\n", at + 4) - at - 4, 40u) << seen;
 }
 
 using nlohmann::json;
@@ -225,6 +228,8 @@ TEST(LibraryCommandsTest, CheckSummaryFaultsDumpTextAndUsage) {
   WriteFileBytes(browse, bytes);
   run = RunQvlib({"check", drive.str()});
   EXPECT_EQ(std::tuple(run.status, Has(run.output, "QVBL.DB, byte "), RunQvlib({"dump", drive.str()}).status), std::tuple(1, true, 1)) << run.output;
+  WriteFileBytes(browse, {});  // an empty file is short, not unreadable
+  EXPECT_TRUE(Has(RunQvlib({"check", drive.str()}).output, "QVBL.DB, byte 0: the file is shorter than its 16-byte header"));
   for (std::vector<std::string> args : {std::vector<std::string>{"check"}, {"dump"},
                                         {"check", "/tmp", "--fs", "ntfs"}, {"dump", "/tmp", "--colour"}})
     EXPECT_EQ(RunQvlib(args).status, 64) << args[0];
@@ -254,7 +259,7 @@ TEST(TagsCommandTest, PathsAreCutAtTheRootOnlyForFilesUnderIt) {
   const struct { std::string root, file, path; } cases[] = {
       {d, d + "/./Music/../Music/a.mp3", "/Music/a.mp3"}, {d + "/Music/", d + "/Music/a.mp3", "/a.mp3"},
       {d + "/Music/..", d + "/c.mp3", "/c.mp3"}, {d + "/Mus", d + "/Music/a.mp3", ""},
-      {d + "/Music", d + "/c.mp3", ""}, {d + "/Music", d + "/Music", ""},
+      {d + "/Music", d + "/c.mp3", ""}, {d + "/Music", d + "/Music", ""}, {"/", "/", ""},
   };
   for (const auto& c : cases) {
     ProgramResult run = RunQvlib({"tags", "--root", c.root, c.file});

@@ -127,8 +127,7 @@ class MakeStartTest : public QObject {
     o.ConboLang->setCurrentIndex(4);
     o.VolumeNames->setCurrentIndex(1);
     const bool library = library_files == 3;
-    QVERIFY(o.Start->isEnabled() == !question.isEmpty() &&
-            o.RadioButton->isEnabled() == o.Start->isEnabled());
+    QVERIFY(o.Start->isEnabled() == !question.isEmpty() && o.RadioButton->isEnabled() == o.Start->isEnabled());
     QVERIFY(o.CreateButton->isChecked() == (!question.isEmpty() && !library) &&
             o.UpdateButton->isChecked() == library && c->NowPath() == d.path);
     if (question.isEmpty()) return;
@@ -173,6 +172,8 @@ class MakeStartTest : public QObject {
     QVERIFY(!o.Start->isEnabled() && !o.RadioButton->isEnabled() && c->NowPath().empty());
     o.VolumeNames->setCurrentIndex(0);  // a drive that cannot take a library says why
     QVERIFY(o.DriveProblem->text().contains("not usable: cannot be examined"));
+    g_mounted.push_back({"/dev/null/d", "vfat", "tmpfs"});  // the first place is kept too
+    QTRY_VERIFY(o.VolumeNames->count() == 2 && o.VolumeNames->currentIndex() == 0);
   }
 
   // One job through the windows, answered as the script says: "Cancel:No"
@@ -212,8 +213,7 @@ class MakeStartTest : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(o.FileNameView->toPlainText().endsWith("zz.mp3"), 10000);
         QVERIFY(VisibleBox() && o.RimainTime->text() == "--:--");
         const QString alert = Answer(step.toUtf8());  // the file's path in view
-        QVERIFY(alert.startsWith("Cannot open a file.") &&
-                alert.endsWith("|" + o.FileNameView->toPlainText()));
+        QVERIFY(alert.startsWith("Cannot open a file.") && alert.endsWith("|" + o.FileNameView->toPlainText()));
       }
     }
     if (!finish.isEmpty()) {
@@ -229,8 +229,7 @@ class MakeStartTest : public QObject {
                                          test::ReadFileBytes(copy.path + "/QUORVEN/LIBRARY/" + f));
     }
     QTRY_VERIFY_WITH_TIMEOUT(c->driver()->Finished(), 10000);
-    QTRY_VERIFY(o.MainWindow->isVisible() && !o.RunWindow->isVisible() &&
-                o.VolumeNames->currentIndex() == -1);
+    QTRY_VERIFY(o.MainWindow->isVisible() && !o.RunWindow->isVisible() && o.VolumeNames->currentIndex() == -1);
     QVERIFY(d.HasLibrary() == !finish.isEmpty() && !o.Start->isEnabled() && !o.CreateButton->isChecked());
   }
 
@@ -276,28 +275,31 @@ class MakeStartTest : public QObject {
 
   // SIGTERM in an update cancels it: the old library back byte for byte,
   // nothing of the job left, the signal in the status. A drive another job
-  // holds is refused with that cause under the alert.
+  // holds, or a damaged library, is refused with that cause under the alert.
   void SignalOrBusyDriveLeavesTheLibrary_data() {
-    QTest::addColumn<bool>("busy");
-    QTest::newRow("SIGTERM") << false;
-    QTest::newRow("drive held by another job") << true;
+    QTest::addColumn<QString>("alert");  // empty: SIGTERM
+    QTest::newRow("SIGTERM") << QString();
+    QTest::newRow("drive held by another job") << "Error occurred while writing library file.\n"
+        "Error Code : E-04|Another job is running on this drive; nothing was changed.";
+    QTest::newRow("damaged library") << "; Create rebuilds the library";
   }
   void SignalOrBusyDriveLeavesTheLibrary() {
-    QFETCH(bool, busy);
+    QFETCH(QString, alert);
     TestDrive d("STICK", 6);
     QVERIFY(test::RunQvlib({"create", d.path, "--fs", "fat", "--yes"}).status == 0);
     d.dir.Write("STICK/Music/new.mp3", test::Id3Join({test::AudioFiller(2000)}));
     const std::string library = d.path + "/QUORVEN/LIBRARY/";
+    if (std::vector<uint8_t> bytes = test::ReadFileBytes(library + "QVBL.DB"); alert.endsWith("library"))
+      bytes[bytes.size() - 2] ^= 0x7F, test::WriteFileBytes(library + "QVBL.DB", bytes);
     std::vector<std::vector<uint8_t>> before;
     for (const char* file : kLibraryFiles) before.push_back(test::ReadFileBytes(library + file));
-    const int lock = busy ? LockLibraryDrive((d.path + "/").c_str(), 1) : -1;
+    const int lock = alert.contains("E-04") ? LockLibraryDrive((d.path + "/").c_str(), 1) : -1;
     auto c = Launch({{d.path, "STICK", 1}});
     QSignalSpy quit(c.get(), &MakeStart::terminate);
     WatchQuitSignals(c.get(), [&c](int signal) { c->Terminate(signal); });
     c->outlets().VolumeNames->setCurrentIndex(0), c->outlets().Start->click(), Answer("OK");
-    if (busy) {
-      QCOMPARE(Answer("OK"), "Error occurred while writing library file.\nError Code : E-04|"
-                             "Another job is running on this drive; nothing was changed.");
+    if (!alert.isEmpty()) {
+      QVERIFY(Answer("OK").endsWith(alert));
     } else {
       QTRY_VERIFY_WITH_TIMEOUT(c->outlets().Process->text().toInt() > 0, 10000);
       std::raise(SIGTERM);

@@ -93,6 +93,8 @@ TEST_F(BackupTest, FailedCopyLeavesTheLibraryUntouchedAndNoCopies) {
   EXPECT_EQ((test::ScopedFileDoor(&door), LockLibraryDrive(Root().c_str(), 1)), -1);
   ASSERT_TRUE(LastFileFailure(&failure));
   EXPECT_EQ(failure.error_number, EIO);
+  // A drive path too long for the library folder's name is refused before any copy.
+  EXPECT_FALSE(BackupLibrary(("/" + std::string(1006, 'd') + "/").c_str(), 1, nullptr));
 }
 
 TEST_F(BackupTest, CopiesThatCannotComeBackAreKept) {

@@ -114,5 +114,15 @@ TEST(TagReaderPool, AnUpdateMatchesAndAddsWhatOneReaderDoes) {
   }
 }
 
+// While the cancel question is open the entry the job thread waits for is read, and no other.
+TEST(TagReaderPool, HeldReadersReadOnlyTheAwaitedEntry) {
+  static std::atomic<int> reads{0};
+  std::atomic<int32_t> ready{300}; std::atomic<bool> hold{true}; std::atomic<uint32_t> events{0};
+  const TrackTags* tags = nullptr;
+  TagReaderPool pool({&ready, [](int32_t) { return ""; }, [](const char*, TrackTags*, int, const char*) { return ++reads, 0; }, 0, "", &hold, &events}, 4, 0);
+  for (int32_t i = 0; i < 300; pool.Done(i++), events++, events.notify_all())
+    ASSERT_EQ(pool.TakeWhenRead(i, &tags) + reads, i + 1);
+}
+
 }  // namespace
 }  // namespace qv

@@ -123,7 +123,8 @@ TEST_F(TagReaderTest, HeadersFlagsPaddingAndMalformedFrames) {
       {Id3v2Tag(4, {plain}), "Plain|" + ls}, {Id3v2Tag(4, {plain}, {.padding = 64}), "Plain|" + ls},
       // A plain size whose syncsafe reading lands in text running to the tag's end.
       {Id3v2Tag(4, {sized(FrameSize::kPlain, "TPE1", Id3Latin(std::string(150, 'l')))}), "f.mp3|" + std::string(47, 'l')},
-      {Id3v2Tag(3, {f(3, "TT2 ", Id3Latin("x")), f(3, "TXXX", Id3Latin("y"))}), "f.mp3|"},
+      {Id3v2Tag(4, {sized(FrameSize::kPlain, "TPE1", Id3Latin(std::string(22, 'l') + "Axyz" + std::string(4, '\0') + std::string(120, 'l')))}), "f.mp3|" + std::string(22, 'l') + "Axyz"},  // no frame id there
+      {Id3v2Tag(3, {f(3, "TT2 ", Id3Latin("x")), f(3, "TXXX", Id3Latin("y"))}), "f.mp3|"}, {Id3v2Tag(3, {kept, f(3, "TPE1", {1, 0xFE}), {0xFF, 0xFF}}), "Kept|"},
       {Id3v2Tag(4, {f(4, "TIT2", Id3Latin("x"))}, {.revision = 1}), "f.mp3|"}};  // 2.4.1 skipped
   for (const auto& [tag, title_artist] : cases) EXPECT_EQ(Mp3(tag).title + "|" + Mp3(tag).artist, title_artist);
 }

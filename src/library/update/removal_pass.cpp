@@ -67,6 +67,7 @@ void CountChunk(LibraryBuilder* b, PassState* s, uint32_t kind, uint32_t stored,
     return;
   }
   b->path_bytes += bytes;
+  ++b->title_counts[1];
   uint32_t shared = 0;
   if (s->kept % kPathRestart != 0)
     shared = Utf16CommonPrefix(text, s->previous_path, kPathKeyUnits);
@@ -187,7 +188,9 @@ int RemoveGoneTracks(LibraryBuilder* b) {
   b->path_bytes = 0;
   b->stored_title_bytes = 0;
   b->packed_path_bytes = 0;
+  // The second title count is the path count: every kept track has one.
   b->title_counts[0] = 0;
+  b->title_counts[1] = 0;
   b->update.removed_count = 0;
   PassState s{};
   s.old_fd = OpenLibraryFile(b, kTrackFileName, O_RDWR, 0);

@@ -99,8 +99,7 @@ std::vector<Damage> Damages() {
   using I = const LibraryImage&;
   auto fixed = [](uint32_t at) { return [at](I) { return at; }; };
   return {
-      {"track file tag", 0, fixed(0), 'b', 'x'},
-      {"track length past the file", 0, fixed(8), 'a', 1},
+      {"track file tag", 0, fixed(0), 'b', 'x'}, {"track length past the file", 0, fixed(8), 'a', 1},
       {"track count short of the pages", 0, fixed(12), 'a', ~0u, fixed(8)},
       {"page tag", 0, [](I im) { return PageAt(im, 1); }, 'b', 'Q'},
       {"page flag", 0, [](I im) { return PageAt(im, 2) + 17; }, 'b', 2},
@@ -116,9 +115,8 @@ std::vector<Damage> Damages() {
       // "Rocl", still after "Rock", but with Rock's name id.
       {"name differs from its id's", 0, [](I im) { return ChunkAt(im, 3, 0) + 30; }, 'b', 'l',
        [](I im) { return ChunkAt(im, 3, 0) + 16; }},
-      {"browse file tag", 1, fixed(0), 'b', 'x'},
-      {"browse file longer than its sections", 1, fixed(8), 'g', 8},
-      {"section count", 1, fixed(12), 's', 3},
+      {"browse file tag", 1, fixed(0), 'b', 'x'}, {"browse file longer than its sections", 1, fixed(8), 'g', 8},
+      {"section count", 1, fixed(12), 's', 3}, {"section of its head alone", 1, fixed(24), 's', 20},
       {"order list entry count", 1, [](I im) { return ListAt(im, 1, 0) + 16; }, 'a', ~0u,
        [](I im) { return ListAt(im, 1, 0) + 8; }},
       {"genres out of order", 1, [](I im) { return ListAt(im, 0, 0) + 20; }, 'x', 8},
@@ -133,8 +131,7 @@ std::vector<Damage> Damages() {
       {"album count over 21 bits", 1, [](I im) { return ListAt(im, 2, 1) + 28; }, 's', 1u << 21},
       {"index file tag", 2, fixed(1), 'b', 'V', fixed(0)},
       {"index cut before its chunks", 2, fixed(0), 'c', 600, fixed(30)},
-      {"path storage method", 2, fixed(48 + 4 * 72 + 60), 's', 1},
-      {"summary size", 2, fixed(416), 's', 256},
+      {"path storage method", 2, fixed(48 + 4 * 72 + 60), 's', 1}, {"summary size", 2, fixed(416), 's', 256},
       {"next track id", 2, fixed(24), 's', 3, [](I im) { return PageAt(im, 3) + 24; }, "QVTL.DB"},
   };
 }
@@ -164,12 +161,14 @@ TEST(LibraryReaderTest, ReportsEachBrokenRuleAtItsOffset) {
 }
 
 // Name ids follow the collation: case, width and a leading "THE " of an
-// artist do not make another name; a track order within its album does.
+// artist do not make another name ("The " alone is no name); a track order
+// within its album does.
 TEST(LibraryReaderTest, NameIdsAndOrdersFollowTheCollation) {
   std::vector<TrackSpec> same = {{u"pop", u"The Band", u"x.", u"a", u"/1", 1},
                                  {u"POP", u"BAND", u"X.", u"b", u"/2", 2},
                                  {u"\uff30\uff4f\uff50", u"\uff42\uff41\uff4e\uff44", u"\uff38\uff0e", u"c", u"/3", 3},
-                                 {u"Pop", u"Band, The", u"", u"d", u"/4", 1}};
+                                 {u"Pop", u"Band, The", u"", u"d", u"/4", 1},
+                                 {u"Pop", u"The ", u"", u"e", u"/5", 1}, {u"Pop", u"", u"", u"f", u"/6", 1}};
   ReadLibrary lib;
   ReadFault fault;
   EXPECT_EQ(ReadImage(MakeLibraryImage(same), &lib, &fault), kReadOk) << fault.offset << " " << fault.message;

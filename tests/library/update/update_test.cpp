@@ -218,10 +218,13 @@ TEST(Update, DamagedLibraryFailsAndLeavesTheDriveAsItWas) {
     WriteFileBytes(LibraryDirectory(d.str()) + c.file, good.at(c.file));
   }
   // A track list cut after a page loses the tracks past the cut, which come
-  // back as new files.
+  // back as new files; a statistics sub-record claiming too much is skipped.
   Bytes cut = good.at("QVTL.DB");
   cut.resize(16 + LoadLe32(cut, 24));
   WriteFileBytes(LibraryDirectory(d.str()) + "QVTL.DB", cut);
+  Bytes index = good.at("QVDB.DB");
+  StoreLe32(index, 48 + 72 * 3 + 24 + 8, 0x7FFF0000);
+  WriteFileBytes(LibraryDirectory(d.str()) + "QVDB.DB", index);
   ASSERT_EQ(Update(d), 0);
   EXPECT_EQ(Folded(LibraryPaths(d)), DrivePaths(d));
 }
@@ -314,10 +317,17 @@ TEST(Update, GenresPastTheCapacity) {
   ReadLibrary lib;
   LibraryPaths(d, &lib);
   const auto& order = lib.sections[0].order.tracks;
-  EXPECT_EQ(std::tuple(lib.stats[0].count, lib.stats[0].sizes[0].bytes),
-            std::tuple(1299u, 1299u * 18));  // as stored
+  EXPECT_EQ(std::tuple(lib.stats[0].count, lib.stats[0].sizes[0].bytes, lib.stats[4].count),
+            std::tuple(1299u, 1299u * 18, 1299u));  // as stored; a path per track
   EXPECT_EQ(std::tuple(lib.pages[order[1000]].name_ids[0], lib.pages[order[999]].name_ids[0]),
             std::tuple(kOverflowId, 999u));
+  // A genre past the capacity named like the last one with an id is damage.
+  const std::string tl = LibraryDirectory(d.str()) + "QVTL.DB";
+  Bytes b = ReadFileBytes(tl), f = Id3Utf16(u"G11001"), to = Id3Utf16(u"G11000");  // 3-byte head
+  std::copy(to.begin() + 3, to.end(), std::search(b.begin(), b.end(), f.begin() + 3, f.end()));
+  ReadFault fault;
+  WriteFileBytes(tl, b);
+  EXPECT_EQ(ReadLibraryFiles(d.str().c_str(), kFileSystemFat, &lib, &fault), kReadDamaged);
 }
 
 }  // namespace
