@@ -194,6 +194,13 @@ int main(int argc, char** argv) {
   bool made = false;
   if (argc > 2) {
     drive = argv[2];
+    std::error_code error;
+    fs::create_directories(drive, error);
+    if (error) {
+      std::fprintf(stderr, "job_bench: cannot make %s: %s\n", drive.c_str(),
+                   error.message().c_str());
+      return 1;
+    }
   } else {
     std::string pattern = (fs::temp_directory_path() / "qvjob-XXXXXX").string();
     drive = mkdtemp(pattern.data());

@@ -40,7 +40,7 @@ void TagReaderPool::Stop() {
   stop_.store(true, std::memory_order_release);
   // Wakes readers waiting for room and those waiting for entries.
   done_.store(INT_MAX, std::memory_order_release);
-  done_.notify_all();
+  Raise(&room_);
   Raise(source_.events);
   for (std::thread& t : threads_) {
     if (t.joinable()) t.join();
@@ -59,8 +59,13 @@ int32_t TagReaderPool::Claim() {
       continue;
     }
     if (n - done >= kTagWindow) {
-      // One finished entry frees one slot, and wakes one reader for it.
-      done_.wait(done, std::memory_order_acquire);
+      // Woken when a step of slots is free; the room count is taken before
+      // done_ is looked at again, so a step taken in between is not missed.
+      const uint32_t room = room_.load(std::memory_order_seq_cst);
+      if (next_.load(std::memory_order_seq_cst) - done_.load(std::memory_order_seq_cst) >=
+          kTagWindow) {
+        room_.wait(room, std::memory_order_acquire);
+      }
       continue;
     }
     if (n < source_.ready->load(std::memory_order_acquire)) {
@@ -89,8 +94,10 @@ void TagReaderPool::Read(int32_t index) {
   const int read = source_.read(source_.path_of(index), &slot.storage.tags, source_.language,
                                 source_.drive_root);
   slot.status = read == 0 ? 0 : 2;  // 2: cannot be read, as the engine says
-  slot.holds.store(index, std::memory_order_release);
-  slot.holds.notify_all();  // the job thread, if it waits for this entry
+  slot.holds.store(index, std::memory_order_seq_cst);
+  // The job thread says which entry it blocks on before it looks at the
+  // slot a last time, so one of the two always sees the other.
+  if (awaited_.load(std::memory_order_seq_cst) == index) slot.holds.notify_all();
 }
 
 void TagReaderPool::ReaderLoop() {
@@ -112,14 +119,18 @@ int TagReaderPool::TakeWhenRead(int32_t index, const TrackTags** tags) {
       Read(other);
       continue;
     }
-    slot.holds.wait(held, std::memory_order_acquire);
+    awaited_.store(index, std::memory_order_seq_cst);
+    if (slot.holds.load(std::memory_order_seq_cst) == held) {
+      slot.holds.wait(held, std::memory_order_acquire);
+    }
+    awaited_.store(-1, std::memory_order_relaxed);
   }
   return Take(index, tags);
 }
 
 void TagReaderPool::Done(int32_t index) {
-  done_.store(index + 1, std::memory_order_release);
-  done_.notify_one();
+  done_.store(index + 1, std::memory_order_seq_cst);
+  if ((index + 1) % kRoomStep == 0) Raise(&room_);
 }
 
 }  // namespace qv

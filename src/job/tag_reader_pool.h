@@ -44,6 +44,11 @@ inline constexpr int32_t kTagWindow = 256;
 inline constexpr int kDefaultTagReaders = 8;
 inline constexpr int kMaxTagReaders = 64;
 
+// Readers that wait for room in the window are woken once this many entries
+// were finished, not for each one: a wake is a system call, and a file sized
+// ahead costs little more than that.
+inline constexpr int32_t kRoomStep = 32;
+
 // Take's answer while the entry is still being read.
 inline constexpr int kTagsNotReady = -1;
 
@@ -86,6 +91,11 @@ class TagReaderPool {
   std::unique_ptr<Slot[]> slots_;
   std::atomic<int32_t> next_;  // the next entry no reader has claimed
   std::atomic<int32_t> done_;  // entries below it are finished with
+  // Raised every kRoomStep finished entries and on Stop; what readers
+  // waiting for room block on.
+  std::atomic<uint32_t> room_{0};
+  // The entry the job thread blocks on, or -1: only its reader wakes it.
+  std::atomic<int32_t> awaited_{-1};
   std::atomic<bool> stop_{false};
   std::atomic<uint32_t> own_events_{0};  // when the source brings none
   std::vector<std::thread> threads_;
