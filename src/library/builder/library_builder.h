@@ -109,6 +109,7 @@ struct UpdateFields {
   uint32_t kept_tracks;          // the tracks on disk once the gone ones were dropped
   uint64_t match_window_start;   // the QVTL.DB bytes that matching holds in memory
   uint32_t match_window_length;
+  int32_t pending_file;  // QVTA.LST, open while queued entries are read back; -1 once closed
 };
 
 // From loading to the final merge of an update, name_ids[c][t] describes the

@@ -25,6 +25,7 @@ int InitLibraryBuilderForUpdate(LibraryBuilder* b, uint8_t* record_buffer,
   b->record_cursor = b->record_buffer_base;
   std::memset(&b->update, 0, sizeof(b->update));
   b->update.presence = record_buffer;
+  b->update.pending_file = -1;
   return 1;
 }
 

@@ -106,12 +106,14 @@ int WritePendingEntries(LibraryBuilder* b) {
 }
 
 int ReadPendingEntry(LibraryBuilder* b, uint16_t* path) {
-  int fd = OpenLibraryFile(b, kPendingFileName, O_RDWR, 0);
+  // The queue is read back entry by entry, all before the first addition:
+  // one open serves them all (ClosePendingReads ends it).
+  if (b->update.pending_file < 0)
+    b->update.pending_file = OpenLibraryFile(b, kPendingFileName, O_RDWR, 0);
+  int fd = b->update.pending_file;
   if (fd < 0) return LogUpdateFailure(kSiteReadPending, 1);
-  int64_t got = -1;
-  if (Files().Seek(fd, b->update.pending_read_offset, SEEK_SET) >= 0)
-    got = ReadFully(fd, b->scratch_page, kEntryReadBytes);
-  Files().Close(fd);
+  const int64_t got =
+      Files().ReadAt(fd, b->scratch_page, kEntryReadBytes, b->update.pending_read_offset);
   if (got <= static_cast<int64_t>(kEntryHeadBytes + kTextRecordBytes))
     return LogUpdateFailure(kSiteReadPending, 2);
   // The file is this job's own, but every size in it is still a claim.
@@ -133,7 +135,13 @@ int ReadPendingEntry(LibraryBuilder* b, uint16_t* path) {
   return 1;
 }
 
+void ClosePendingReads(LibraryBuilder* b) {
+  if (b->update.pending_file >= 0) Files().Close(b->update.pending_file);
+  b->update.pending_file = -1;
+}
+
 void RemovePendingFile(LibraryBuilder* b) {
+  ClosePendingReads(b);
   RemoveLibraryFile(b, kPendingFileName);  // a file that is not there is the normal case
 }
 

@@ -71,6 +71,8 @@ int WritePendingEntries(LibraryBuilder* b);
 // Reads the next entry's relative path into path (kPathKeyUnits + 1 units).
 int ReadPendingEntry(LibraryBuilder* b, uint16_t* path);
 void RemovePendingFile(LibraryBuilder* b);
+// Closes QVTA.LST after its entries were read back.
+void ClosePendingReads(LibraryBuilder* b);
 
 // After matching.
 int RemoveGoneTracks(LibraryBuilder* b);

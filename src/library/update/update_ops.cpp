@@ -137,6 +137,7 @@ int AddPendingFile(const char* file_path, int tag_language) {
 
 int FlushUpdateBuild(int added, int final_flag) {
   LibraryBuilder* b = LiveBuilder();
+  ClosePendingReads(b);
   if (added == 0) {
     b->update.change_flags &= ~kChangeFilesQueued;
     return kEngineOk;
