@@ -283,6 +283,7 @@ bool JobDriver::DBMake() {
   engine_.CloseBuild();
   if (!RemovedDriveCheck()) return false;
   Store(s_.MakeFin, true);
+  RaiseView(s_);
   return true;
 }
 
@@ -361,6 +362,7 @@ bool JobDriver::AddPass(const char* root, uint32_t kind) {
   SleepMicroseconds(settings_.hand_over_pause_us);
   Store(s_.AddFlag, kAddStandAsideAsked);
   RaiseControl(s_);
+  RaiseView(s_);
   for (bool asked = true; asked;) {
     if (PausePoint()) return false;
     WaitUntil(s_.Control, [&] {
@@ -465,6 +467,7 @@ bool JobDriver::DBUpdate() {
   engine_.CloseUpdate();
   if (!RemovedDriveCheck()) return false;
   Store(s_.MakeFin, true);
+  RaiseView(s_);
   return true;
 }
 
@@ -585,6 +588,9 @@ ProgressInputs JobDriver::ReadProgress(bool add_pass) {
 
 void JobDriver::ViewThread() {
   for (;;) {
+    // Taken before the flags are read: a request made after this cuts the
+    // pause below short.
+    const uint32_t wake = s_.ViewWake.load(std::memory_order_acquire);
     if (Load(s_.MakeFin)) break;
     // The job sets MakeFin before it stops the threads: a success seen only
     // now still gets its final display.
@@ -618,7 +624,7 @@ void JobDriver::ViewThread() {
     host_.ShowProgress(model_.view());
     // Nothing moves while an error alert is open.
     WaitUntil(s_.Control, [this] { return !Load(s_.ErrorOutputing) || Load(s_.CancelFlag); });
-    SleepMicroseconds(kRefreshUs);
+    PauseUnlessChanged(s_.ViewWake, wake, kRefreshUs);
   }
   // The body has ended and nothing changes any more: the counters are read
   // once more so the final display shows what was done.

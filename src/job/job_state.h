@@ -47,6 +47,9 @@ struct JobState {
 
   std::atomic<uint32_t> Events{0};
   std::atomic<uint32_t> Control{0};
+  // Raised when the job needs the progress thread at once, between two of
+  // its paced refreshes: to stand aside, or for its final display.
+  std::atomic<uint32_t> ViewWake{0};
 };
 
 // Shorthands for the one ordering every shared item uses.
@@ -89,6 +92,11 @@ inline void RaiseEvents(JobState& s) {
 inline void RaiseControl(JobState& s) {
   Raise(s.Control);
   Raise(s.Events);
+}
+// Ends the progress thread's pause between refreshes early.
+inline void RaiseView(JobState& s) {
+  s.ViewWake.fetch_add(1, std::memory_order_acq_rel);
+  WakePaused(s.ViewWake);
 }
 // Blocks until `done` holds, looking again each time count is raised. done
 // must read only items whose writers raise count after storing them.
