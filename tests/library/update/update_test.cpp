@@ -302,6 +302,48 @@ TEST(Update, PendingAdditionsComeBackInOrderAcrossManyWrites) {
   EXPECT_FALSE(fs::exists(LibraryDirectory(d.str()) + "QVTA.LST"));
 }
 
+// Every size a queued entry claims is checked against the bytes read and
+// the entry, each claim on its own; a claim that just fits is taken.
+TEST(Update, QueuedEntryClaimsAreChecked) {
+  TempDir d;
+  ASSERT_EQ(BuildLibrary(d.str(), {{.path = u"/x.mp3"}}), 0);
+  ASSERT_EQ(OpenLibraryForUpdate(d.str().c_str(), kFileSystemFat), 0);
+  LibraryBuilder* b = TheBuildContext().builder;
+  ASSERT_EQ(QueuePendingFile(b, reinterpret_cast<const uint16_t*>(u"/ab.mp3"), 9, 1), 1);
+  ASSERT_EQ(WritePendingEntries(b), 1);
+  const std::string queue = LibraryDirectory(d.str()) + "QVTA.LST";
+  const Bytes entry = ReadFileBytes(queue);
+  ASSERT_EQ(entry.size(), 48u);  // head 12, text record 12, path record 24 (14 path bytes)
+  struct Case {
+    const char* what;
+    std::vector<std::pair<uint32_t, uint32_t>> claims;  // offset, value
+    uint32_t pad;                                       // zero bytes after the entry
+    int expected;
+  };
+  const Case cases[] = {
+      {"as written", {}, 0, 1},
+      {"text record below its size", {{12, 8}}, 0, 0},
+      {"text record past the bytes read", {{12, 40}}, 0, 0},
+      {"no room for the path head", {{12, 32}}, 0, 0},
+      {"an empty path head that just fits", {{12, 28}, {44, 0}}, 0, 1},
+      {"path longer than a path", {{0, 648}, {28, 514}}, 600, 0},
+      {"odd path length", {{28, 15}}, 0, 0},
+      {"path past the bytes read", {{0, 100}, {28, 30}}, 0, 0},
+      {"path past the entry's size", {{0, 40}}, 0, 0},
+  };
+  for (const Case& c : cases) {
+    Bytes bytes = entry;
+    bytes.resize(entry.size() + c.pad, 0);
+    for (auto [at, value] : c.claims) StoreLe32(bytes, at, value);
+    WriteFileBytes(queue, bytes);
+    ClosePendingReads(b);
+    b->update.pending_read_offset = 0;
+    uint16_t back[kPathKeyUnits + 1];
+    EXPECT_EQ(ReadPendingEntry(b, back) == 1 ? 1 : 0, c.expected) << c.what;
+  }
+  CloseUpdate();
+}
+
 // Past the 1,000 genre ids, a removal keeps the ids in order and counts the
 // totals over the kept tracks.
 TEST(Update, GenresPastTheCapacity) {
