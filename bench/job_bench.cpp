@@ -258,7 +258,24 @@ int main(int argc, char** argv) {
     added.push_back((p.parent_path() / ("new " + p.filename().string())).string());
     fs::copy_file(all[i + 1 < all.size() ? i + 1 : 0], added.back());
   }
-  const Run changed = same.status == 0 ? JobOnce(qvlib, drive, "update") : same;
+  // Like the create, the best of a few rounds: each starts from the same
+  // library, put back from a copy, with the drive's writes of the changes
+  // (and of the copy) flushed first so that no round pays for them.
+  const fs::path library = fs::path(drive) / "QUORVEN";
+  const fs::path saved =
+      fs::path(drive).parent_path() / (fs::path(drive).filename().string() + ".lib");
+  fs::remove_all(saved);
+  fs::copy(library, saved, fs::copy_options::recursive);
+  Run changed = same;
+  for (int round = 0; round < kRounds && same.status == 0; ++round) {
+    fs::remove_all(library);
+    fs::copy(saved, library, fs::copy_options::recursive);
+    sync();
+    const Run r = JobOnce(qvlib, drive, "update");
+    if (r.status != 0 || r.seconds < changed.seconds || round == 0) changed = r;
+    if (r.status != 0) break;
+  }
+  fs::remove_all(saved);
   for (const std::string& path : hidden) {
     fs::rename(Hidden(path), path);
   }
