@@ -47,7 +47,6 @@ double WindowCreate(const std::string& drive) {
   setup.mounted_volumes = nullptr;
   setup.extra_drives = {{drive, "STICK", qv::kFileSystemFat}};
   setup.settings = qv::JobSettings::Immediate();
-  setup.settings.yield_each_file = false;
   qv::gui::MakeStart c(std::move(setup));
   c.applicationWillFinishLaunching();
   c.applicationDidFinishLaunching();

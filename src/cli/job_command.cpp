@@ -322,7 +322,6 @@ int RunJobCommand(const JobOptions& options, bool create) {
 
   JobSettings settings = JobSettings::Immediate();
   settings.kind_override = kind_override;
-  settings.yield_each_file = false;
   if (options.readers > 0) settings.tag_readers = options.readers;
   TerminalHost host(stdout, stderr, STDIN_FILENO, isatty(STDERR_FILENO) != 0,
                     ParseUnreadable(options.on_unreadable));

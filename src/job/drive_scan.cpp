@@ -8,7 +8,6 @@
 #include <cstring>
 
 #include "job/file_list.h"
-#include "platform/clock.h"
 #include "platform/directory_door.h"
 #include "platform/file_door.h"
 
@@ -32,8 +31,7 @@ void NoteSkippedFolder(const char* path, int error_number) {
 }
 
 // Scan pause point: true when the walk must stop (cancel confirmed).
-bool PausePoint(const JobState& state, bool yield) {
-  if (yield) SleepMicroseconds(0);
+bool PausePoint(const JobState& state) {
   bool stop = false;
   WaitUntil(state.Control, [&] {
     stop = Load(state.CancelFlag);
@@ -115,7 +113,7 @@ size_t SkippedFolderCount() {
   return g_skipped_folder_count;
 }
 
-ScanResult searchDirectorySub(JobState& state, const char* path, int32_t level, bool yield) {
+ScanResult searchDirectorySub(JobState& state, const char* path, int32_t level) {
   DirectoryDoor& dirs = Directories();
   errno = 0;
   void* dir = dirs.Open(path);
@@ -130,7 +128,7 @@ ScanResult searchDirectorySub(JobState& state, const char* path, int32_t level, 
   char child[kScanPathBytes];
   DirectoryEntry entry{};
   while (dirs.Next(dir, &entry)) {
-    if (PausePoint(state, yield)) {
+    if (PausePoint(state)) {
       dirs.Close(dir);
       return kScanStop;
     }
@@ -138,7 +136,7 @@ ScanResult searchDirectorySub(JobState& state, const char* path, int32_t level, 
     if (entry.type == EntryType::kDirectory) {
       if (level < kDeepestLevel && JoinPath(child, path, entry.name)) {
         if (WindowsTrasheChecker(child) == 0) continue;
-        if (searchDirectorySub(state, child, level + 1, yield) == kScanStop) {
+        if (searchDirectorySub(state, child, level + 1) == kScanStop) {
           dirs.Close(dir);
           return kScanStop;
         }

@@ -28,10 +28,8 @@ int32_t WindowsTrasheChecker(const char* path);
 
 // Walks path (no trailing "/") at level, appending to the FileList and
 // publishing through state.FindCount. A folder that cannot be opened is
-// passed over; only a confirmed cancel stops the walk (kScanStop). yield
-// gives the processor away before every entry, for the job thread's sake on
-// a machine with one core.
-ScanResult searchDirectorySub(JobState& state, const char* path, int32_t level, bool yield = true);
+// passed over; only a confirmed cancel stops the walk (kScanStop).
+ScanResult searchDirectorySub(JobState& state, const char* path, int32_t level);
 
 // A folder the walk could not open, with the errno of the failure. The list
 // keeps the first kSkippedFolderLimit of them (a drive with thousands would

@@ -161,7 +161,7 @@ int JobDriver::DriveCheck(const char* path) {
 }
 
 void JobDriver::FileSearch() {
-  searchDirectorySub(s_, s_.MakePath, 1, settings_.yield_each_file);
+  searchDirectorySub(s_, s_.MakePath, 1);
   host_.SetBarMaximum(Load(s_.FindCount));
   SleepMicroseconds(settings_.scan_end_pause_us);
   Store(s_.FindFin, true);
@@ -241,7 +241,6 @@ bool JobDriver::MainPass(PerFile per_file, CleanUp clean_up, const char* root) {
       return false;
     }
     i = Load(s_.MakeCount) + Load(s_.ErrorCount);
-    if (settings_.yield_each_file) SleepMicroseconds(0);
   }
   return true;
 }
@@ -402,7 +401,6 @@ bool JobDriver::AddPass(const char* root, uint32_t kind) {
       if (r == 0) r = engine_.AddTagsToBuild(tags);
       pool->Done(k);
     }
-    if (settings_.yield_each_file) SleepMicroseconds(0);
     if (r == 0) {
       AddOne(s_.AddMakeCount);
       added = true;
@@ -414,7 +412,6 @@ bool JobDriver::AddPass(const char* root, uint32_t kind) {
       OutputError(r, "");
       return false;
     }
-    if (settings_.yield_each_file) SleepMicroseconds(0);
   }
   if (pool) pool->Stop();
   EnableCancel(false);

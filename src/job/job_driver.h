@@ -30,10 +30,6 @@ struct JobSettings {
   // Before an update's queued files replace the found ones in the FileList,
   // so that the display shows the end of the main pass.
   uint32_t hand_over_pause_us = 100000;
-  // Whether the scan and the job give the processor away after every entry
-  // and file. It keeps both running on one core; on several cores, and on a
-  // busy machine, each yield only hands time to other processes.
-  bool yield_each_file = true;
   // Threads reading tags ahead of a create's inserts (and opening found files
   // ahead of an update's matching), the same for every front end; 1 reads
   // each file on the job thread as it is inserted or matched.

@@ -1,7 +1,6 @@
 #include "platform/clock.h"
 
 #include <linux/futex.h>
-#include <sched.h>
 #include <sys/syscall.h>
 #include <sys/time.h>
 #include <time.h>
@@ -18,10 +17,7 @@ TimeOfDay NowTimeOfDay() {
 }
 
 void SleepMicroseconds(uint32_t microseconds) {
-  if (microseconds == 0) {
-    sched_yield();
-    return;
-  }
+  if (microseconds == 0) return;
   timespec left{static_cast<time_t>(microseconds / 1000000),
                 static_cast<long>(microseconds % 1000000) * 1000};
   // A signal (Ctrl-C in qvlib) must not cut a pause point short.

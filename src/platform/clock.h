@@ -1,5 +1,5 @@
-// Time of day and sleeping for the job's worker threads, which coordinate by
-// polling rather than by waiting on each other.
+// Time of day, and the pauses that pace what a person sees of a job; the
+// job's threads themselves wait on each other through atomic counters.
 #pragma once
 
 #include <atomic>
@@ -16,7 +16,7 @@ struct TimeOfDay {
 
 TimeOfDay NowTimeOfDay();
 
-// Sleeps for the given microseconds; 0 only yields the processor.
+// Sleeps for the given microseconds; a pause of 0 is none.
 void SleepMicroseconds(uint32_t microseconds);
 
 // A pause another thread can cut short: it ends after the given microseconds,

@@ -100,7 +100,6 @@ int RunJob(const std::string& root, Job job = kCreate, FileDoor* door = nullptr)
   test::ScriptedJobHost host;
   JobSettings settings = JobSettings::Immediate();
   settings.kind_override = kFileSystemFat, settings.tag_readers = 1;  // one crash point per call
-  settings.yield_each_file = false;
   JobDriver driver(*state, host, engine, settings);
   SetFileDoor(door);
   driver.Start();
