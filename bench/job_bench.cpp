@@ -262,9 +262,7 @@ int main(int argc, char** argv) {
   // library, put back from a copy, with the drive's writes of the changes
   // (and of the copy) flushed first so that no round pays for them.
   const fs::path library = fs::path(drive) / "QUORVEN";
-  const fs::path saved =
-      fs::path(drive).parent_path() / (fs::path(drive).filename().string() + ".lib");
-  fs::remove_all(saved);
+  const fs::path saved = fs::path(TempDrive("qvsaved")) / "QUORVEN";
   fs::copy(library, saved, fs::copy_options::recursive);
   Run changed = same;
   for (int round = 0; round < kRounds && same.status == 0; ++round) {
@@ -275,7 +273,7 @@ int main(int argc, char** argv) {
     if (r.status != 0 || r.seconds < changed.seconds || round == 0) changed = r;
     if (r.status != 0) break;
   }
-  fs::remove_all(saved);
+  fs::remove_all(saved.parent_path());
   for (const std::string& path : hidden) {
     fs::rename(Hidden(path), path);
   }
