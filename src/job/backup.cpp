@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "library/files/library_files.h"
 #include "library/files/library_reader.h"
 #include "platform/file_door.h"
 #include "platform/file_failure.h"
@@ -27,10 +28,6 @@ bool g_saved[3];  // which of kSavedFiles have a copy
 
 std::string InDir(const char* dir, const char* name, const char* suffix = "") {
   return std::string(dir) + name + suffix;
-}
-
-std::string TopDir(const char* root, uint32_t kind) {
-  return std::string(root) + (kind == 2 ? ".QUORVEN/" : "QUORVEN/");
 }
 
 // Removes the job's own files from a library directory that is a directory
@@ -81,6 +78,10 @@ bool SyncLibrary(const std::string& dir) {
 }
 
 }  // namespace
+
+std::string TopDir(const char* root, uint32_t kind) {
+  return std::string(root) + TopDirectoryName(kind) + "/";
+}
 
 const char* LibraryDir() {
   return g_library_dir;

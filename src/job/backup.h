@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace qv {
 
@@ -39,6 +40,9 @@ bool RecoverInterruptedJob(const char* root, uint32_t kind);
 // Every structural rule of the library on the drive: kReadOk, or the
 // reader's failure with the fault noted for the message after the alert.
 int CheckLibraryOnDrive(const char* root, uint32_t kind);
+
+// The top directory of the drive (root with trailing "/"), with "/".
+std::string TopDir(const char* root, uint32_t kind);
 
 const char* LibraryDir();
 const char* BackupDir();

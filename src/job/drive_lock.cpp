@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <string>
 
+#include "library/files/library_files.h"
 #include "platform/file_door.h"
 #include "platform/file_failure.h"
 #include "platform/file_ops.h"
@@ -13,14 +14,15 @@
 namespace qv {
 namespace {
 
-std::string TopDirectoryName(const char* root, uint32_t kind) {
-  return std::string(root) + (kind == 2 ? ".QUORVEN" : "QUORVEN");
+// Without a trailing "/", so that a link in its place is not followed.
+std::string TopDirectoryPath(const char* root, uint32_t kind) {
+  return std::string(root) + TopDirectoryName(kind);
 }
 
 }  // namespace
 
 int LockLibraryDrive(const char* root, uint32_t kind) {
-  const std::string top = TopDirectoryName(root, kind);
+  const std::string top = TopDirectoryPath(root, kind);
   FileDoor& files = Files();
   // The job would make it anyway; when it cannot, that is the cause.
   const int made = files.Mkdir(top.c_str(), 0777) == 0 ? 0 : errno;
@@ -45,7 +47,7 @@ void UnlockLibraryDrive(int lock) {
 }
 
 bool LibraryDriveBusy(const char* root, uint32_t kind) {
-  const std::string top = TopDirectoryName(root, kind);
+  const std::string top = TopDirectoryPath(root, kind);
   if (!IsDirectoryNoFollow(top.c_str())) return false;
   const int fd = Files().Open(top.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW, 0);
   if (fd < 0) return false;

@@ -26,17 +26,13 @@ namespace {
 
 constexpr uint32_t kRefreshUs = 25000;  // between progress refreshes
 
-std::string TopDirectory(const char* root, uint32_t kind) {
-  return std::string(root) + (kind == 2 ? ".QUORVEN/" : "QUORVEN/");
-}
-
 // What tells the library files apart without reading them: a file written,
 // replaced or removed since has another stamp.
 void StampLibrary(const char* root, uint32_t kind, uint64_t (&stamps)[3][4]) {
   static const char* const kNames[3] = {"QVTL.DB", "QVBL.DB", "QVDB.DB"};
   for (int i = 0; i < 3; ++i) {
     struct stat st {};
-    const std::string path = TopDirectory(root, kind) + "LIBRARY/" + kNames[i];
+    const std::string path = TopDir(root, kind) + "LIBRARY/" + kNames[i];
     if (lstat(path.c_str(), &st) != 0) st = {};
     const uint64_t stamp[4] = {static_cast<uint64_t>(st.st_ino), static_cast<uint64_t>(st.st_size),
                                static_cast<uint64_t>(st.st_mtim.tv_sec),
@@ -506,7 +502,7 @@ void JobDriver::DBMakeThread() {
   struct stat st {};
   drive_device_ = stat(s_.MakePath, &st) == 0 ? static_cast<uint64_t>(st.st_dev) : 0;
   // Folders the job makes on a drive that had none go again when it fails.
-  const std::string top = TopDirectory(root, kind), library = top + "LIBRARY";
+  const std::string top = TopDir(root, kind), library = top + "LIBRARY";
   const bool had_top = lstat(top.c_str(), &st) == 0;
   const bool had_library = had_top && lstat(library.c_str(), &st) == 0;
   bool ok = false, restore = false;

@@ -3,13 +3,10 @@
 #include <climits>
 #include <cstring>
 
+#include "job/job_state.h"
+
 namespace qv {
 namespace {
-
-void Raise(std::atomic<uint32_t>* events) {
-  events->fetch_add(1, std::memory_order_acq_rel);
-  events->notify_all();
-}
 
 // The same empty record a one-file-at-a-time job starts every file with.
 void ClearStorage(TrackTagsStorage* s) {
@@ -40,8 +37,8 @@ void TagReaderPool::Stop() {
   stop_.store(true, std::memory_order_release);
   // Wakes readers waiting for room and those waiting for entries.
   done_.store(INT_MAX, std::memory_order_release);
-  Raise(&room_);
-  Raise(source_.events);
+  Raise(room_);
+  Raise(*source_.events);
   for (std::thread& t : threads_) {
     if (t.joinable()) t.join();
   }
@@ -130,7 +127,7 @@ int TagReaderPool::TakeWhenRead(int32_t index, const TrackTags** tags) {
 
 void TagReaderPool::Done(int32_t index) {
   done_.store(index + 1, std::memory_order_seq_cst);
-  if ((index + 1) % kRoomStep == 0) Raise(&room_);
+  if ((index + 1) % kRoomStep == 0) Raise(room_);
 }
 
 }  // namespace qv

@@ -34,6 +34,10 @@ inline constexpr uint32_t kFileSystemOther = 0;
 inline constexpr uint32_t kFileSystemFat = 1;
 inline constexpr uint32_t kFileSystemHfs = 2;
 
+// The folder at the drive's root that holds the library directory: hidden
+// on HFS, where a leading dot is what hides a name.
+const char* TopDirectoryName(uint32_t kind);
+
 // Assembles drive_path + library directory (+ "/" + name when name is not
 // null) into out (512 bytes): 1, or 0 when it would not fit.
 int LibraryPath(char* out, const char* drive_path, uint32_t kind, const char* name);
@@ -50,8 +54,10 @@ int CheckExistingLibrary(const char* drive_path, uint32_t kind);
 int RemoveLibraryFile(LibraryBuilder* b, const char* name);
 int RenameLibraryFile(LibraryBuilder* b, int fd, const char* old_name, const char* new_name);
 int SeekLibraryFile(LibraryBuilder* b, int fd, int32_t offset, int origin);
-uint32_t ReadLibraryItems(LibraryBuilder* b, void* buffer, uint32_t item_size, uint32_t count, int fd);
-uint32_t WriteLibraryItems(LibraryBuilder* b, const void* buffer, uint32_t item_size, uint32_t count, int fd);
+uint32_t ReadLibraryItems(LibraryBuilder* b, void* buffer, uint32_t item_size, uint32_t count,
+                          int fd);
+uint32_t WriteLibraryItems(LibraryBuilder* b, const void* buffer, uint32_t item_size,
+                           uint32_t count, int fd);
 
 // QVTL.DB: 1 written / done, 0 or -1 failure.
 int WriteTrackPages(LibraryBuilder* b);

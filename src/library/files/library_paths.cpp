@@ -18,9 +18,6 @@ namespace {
 
 constexpr size_t kPathArea = kDrivePathBytes;
 
-const char* TopDirectory(uint32_t kind) {
-  return kind == kFileSystemHfs ? ".QUORVEN" : "QUORVEN";
-}
 constexpr const char* kLibraryDirectory = "LIBRARY";
 
 bool Append(char* out, size_t* used, const char* text) {
@@ -37,7 +34,7 @@ bool AssemblePath(char* out, const char* drive_path, uint32_t kind, const char* 
                   size_t* top_end, size_t* library_end) {
   size_t used = 0;
   out[0] = '\0';
-  if (!Append(out, &used, drive_path) || !Append(out, &used, TopDirectory(kind))) return false;
+  if (!Append(out, &used, drive_path) || !Append(out, &used, TopDirectoryName(kind))) return false;
   *top_end = used;
   if (!Append(out, &used, "/") || !Append(out, &used, kLibraryDirectory)) return false;
   *library_end = used;
@@ -62,8 +59,7 @@ int RealDirectoryPrefix(char* path, size_t end, bool make) {
 }
 
 // The path of a library file whose two directories are real ones: 1, or 0.
-int SafeLibraryPath(char* out, const char* drive_path, uint32_t kind, const char* name,
-                    bool make) {
+int SafeLibraryPath(char* out, const char* drive_path, uint32_t kind, const char* name, bool make) {
   size_t top_end = 0;
   size_t library_end = 0;
   if (!AssemblePath(out, drive_path, kind, name, &top_end, &library_end)) return 0;
@@ -72,6 +68,10 @@ int SafeLibraryPath(char* out, const char* drive_path, uint32_t kind, const char
 }
 
 }  // namespace
+
+const char* TopDirectoryName(uint32_t kind) {
+  return kind == kFileSystemHfs ? ".QUORVEN" : "QUORVEN";
+}
 
 int LibraryPath(char* out, const char* drive_path, uint32_t kind, const char* name) {
   size_t top_end = 0;
